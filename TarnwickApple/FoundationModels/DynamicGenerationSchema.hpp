@@ -1,0 +1,66 @@
+// One node of a generation schema as the translator builds it: reference, string choice, union,
+// object, array or scalar. Immutable; copies share their subtrees.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TarnwickApple/FoundationModels/GenerationGuide.hpp"
+
+namespace TarnwickApple::FoundationModels {
+
+class DynamicGenerationSchema {
+ public:
+  enum class Form { reference, choices, anyOf, object, array, scalar };
+  enum class ScalarType { string, integer, number, boolean };
+  struct Property;
+
+  // `DynamicGenerationSchema(referenceTo:)`
+  static DynamicGenerationSchema referenceTo(std::string name);
+  // `DynamicGenerationSchema(name:description:anyOf:)` with fixed strings: a string choice.
+  static DynamicGenerationSchema anyOf(std::string name, std::optional<std::string> description,
+                                       std::vector<std::string> choices);
+  // `DynamicGenerationSchema(name:description:anyOf:)` with schemas: a union.
+  static DynamicGenerationSchema anyOf(std::string name, std::optional<std::string> description,
+                                       std::vector<DynamicGenerationSchema> alternatives);
+  // `DynamicGenerationSchema(name:description:properties:)`
+  static DynamicGenerationSchema object(std::string name, std::optional<std::string> description,
+                                        std::vector<Property> properties);
+  // `DynamicGenerationSchema(arrayOf:minimumElements:maximumElements:)`
+  static DynamicGenerationSchema arrayOf(DynamicGenerationSchema element,
+                                         std::optional<std::int64_t> minimumElements,
+                                         std::optional<std::int64_t> maximumElements);
+  // `DynamicGenerationSchema(type:guides:)`
+  static DynamicGenerationSchema scalar(ScalarType type, std::vector<GenerationGuide> guides);
+
+  Form form() const;
+  // The name of a named form (choices, anyOf, object), or the name a reference points to.
+  const std::string& name() const;
+  const std::optional<std::string>& description() const;       // named forms
+  const std::vector<std::string>& choices() const;              // choices
+  const std::vector<DynamicGenerationSchema>& alternatives() const;  // anyOf
+  const std::vector<Property>& properties() const;              // object
+  const DynamicGenerationSchema& element() const;               // array
+  std::optional<std::int64_t> minimumElements() const;          // array
+  std::optional<std::int64_t> maximumElements() const;          // array
+  ScalarType scalarType() const;                                // scalar
+  const std::vector<GenerationGuide>& guides() const;           // scalar
+
+ private:
+  struct Node;
+  explicit DynamicGenerationSchema(std::shared_ptr<const Node> node);
+  std::shared_ptr<const Node> node_;
+};
+
+// `DynamicGenerationSchema.Property(name:description:schema:isOptional:)`
+struct DynamicGenerationSchema::Property {
+  std::string name;
+  std::optional<std::string> description;
+  DynamicGenerationSchema schema;
+  bool isOptional = false;
+};
+
+}  // namespace TarnwickApple::FoundationModels

@@ -1,0 +1,80 @@
+// A session on a model: instructions, no tools, and the plain and structured respond calls.
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
+#include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
+#include "TarnwickApple/FoundationModels/SystemLanguageModel.hpp"
+
+namespace TarnwickApple::FoundationModels {
+
+// A tool the model could call. The sidecar never gives any; the type exists for the session's
+// signature.
+class Tool {
+ public:
+  virtual ~Tool() = default;
+  virtual std::string name() const = 0;
+};
+
+class LanguageModelSession {
+ public:
+  class GenerationError : public std::exception {
+   public:
+    enum class Case {
+      exceededContextWindowSize,
+      assetsUnavailable,
+      guardrailViolation,
+      unsupportedGuide,
+      unsupportedLanguageOrLocale,
+      decodingFailure,
+      rateLimited,
+      concurrentRequests,
+      refusal,
+      unsupportedToolCall,   // cases the sidecar does not tell apart
+      timedOut,
+    };
+    struct Context {
+      std::string debugDescription;
+    };
+    GenerationError(Case kind, Context context) : kind_(kind), context_(std::move(context)) {}
+    Case kind() const { return kind_; }
+    const Context& context() const { return context_; }
+    const char* what() const noexcept override { return context_.debugDescription.c_str(); }
+
+   private:
+    Case kind_;
+    Context context_;
+  };
+
+  template <typename Content>
+  struct Response {
+    Content content;
+  };
+
+  LanguageModelSession(SystemLanguageModel model, std::vector<std::shared_ptr<Tool>> tools,
+                       std::optional<std::string> instructions);
+
+  // Plain text; the content is well-formed UTF-8.
+  Response<std::string> respond(std::string_view prompt, const GenerationOptions& options);
+
+  // Structured output conforming to `schema`.
+  Response<GeneratedContent> respond(std::string_view prompt, const GenerationSchema& schema,
+                                     bool includeSchemaInPrompt, const GenerationOptions& options);
+
+  const SystemLanguageModel& model() const { return model_; }
+  const std::vector<std::shared_ptr<Tool>>& tools() const { return tools_; }
+  const std::optional<std::string>& instructions() const { return instructions_; }
+
+ private:
+  SystemLanguageModel model_;
+  std::vector<std::shared_ptr<Tool>> tools_;
+  std::optional<std::string> instructions_;
+};
+
+}  // namespace TarnwickApple::FoundationModels

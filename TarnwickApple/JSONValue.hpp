@@ -1,0 +1,109 @@
+// An immutable JSON value tree, read from JSON text with our own number classification and
+// nesting limit.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace TarnwickApple {
+
+class JSONValue;
+class JSONObject;
+
+using JSONArray = std::vector<JSONValue>;
+
+class JSONValue {
+ public:
+  enum class Case { boolean, integer, number, string, array, object, null };
+
+  // Deepest nesting of arrays and objects the reader accepts; deeper documents are unreadable.
+  static constexpr std::size_t maximumNesting = 512;
+
+  // Raised by `decode` for any text that is not one readable JSON value.
+  struct DecodeError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+  };
+
+  JSONValue();  // null
+  static JSONValue boolean(bool value);
+  static JSONValue integer(std::int64_t value);
+  static JSONValue number(double value);
+  static JSONValue string(std::string value);
+  static JSONValue array(JSONArray elements);
+  static JSONValue object(JSONObject members);
+  static JSONValue null();
+
+  // Reads exactly one JSON value (a leading UTF-8 byte-order mark skipped, white space around it
+  // allowed). Throws DecodeError for anything else.
+  static JSONValue decode(std::string_view text);
+
+  Case kind() const;
+  bool isNull() const { return kind() == Case::null; }
+  bool isBool() const { return kind() == Case::boolean; }
+  std::optional<bool> boolValue() const;
+
+  // Key lookup: the member under `key` (canonically equivalent keys are the same key) for an
+  // object, nothing for a missing key and for every other case.
+  const JSONValue* operator[](std::string_view key) const;
+
+  const std::string* stringValue() const;
+  std::optional<std::int64_t> integerValue() const;
+  std::optional<double> doubleValue() const;
+  const JSONArray* arrayValue() const;
+  const JSONObject* objectValue() const;
+
+  // The exact unsigned reading of a whole number from 0 to 2^64-1, however it was written:
+  // an integer at or above 0, or a number read from text whose exact value is such a whole number.
+  std::optional<std::uint64_t> unsignedValue() const;
+
+  friend bool operator==(const JSONValue& a, const JSONValue& b);
+
+ private:
+  struct Number {
+    double value;
+    std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
+  };
+  using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<const std::string>,
+                               std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
+                               std::monostate>;
+  explicit JSONValue(Storage storage);
+  static JSONValue unsignedNumber(double value, std::uint64_t exact);
+  friend class JSONReader;
+
+  Storage storage_;
+};
+
+// A JSON object's members: unique keys up to canonical equivalence, no document order kept.
+// Members are visited in ascending order of their keys' NFC forms.
+class JSONObject {
+ public:
+  struct Member {
+    std::string key;  // as written in the document (the last spelling seen)
+    JSONValue value;
+  };
+
+  // Adds a member; a key canonically equal to an existing one replaces it (the last one wins).
+  void insert(std::string key, JSONValue value);
+
+  const JSONValue* find(std::string_view key) const;
+  std::size_t size() const { return members_.size(); }
+  bool empty() const { return members_.empty(); }
+
+  using Map = std::map<std::string, Member, std::less<>>;  // keyed by the NFC form of the key
+  Map::const_iterator begin() const { return members_.begin(); }
+  Map::const_iterator end() const { return members_.end(); }
+
+  friend bool operator==(const JSONObject& a, const JSONObject& b);
+
+ private:
+  Map members_;
+};
+
+}  // namespace TarnwickApple

@@ -1,0 +1,108 @@
+// The session driver: availability, options, and one plain or structured generation.
+#include "TarnwickApple/Sidecar.hpp"
+
+#include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
+#include "TarnwickApple/FoundationModels/SystemLanguageModel.hpp"
+#include "TarnwickApple/SchemaTranslator.hpp"
+
+namespace TarnwickApple::Sidecar {
+namespace FM = FoundationModels;
+namespace {
+
+using Reason = FM::SystemLanguageModel::Availability::UnavailableReason;
+
+FM::SystemLanguageModel::UseCase frameworkUseCase(UseCase value) {
+  switch (value) {
+    case UseCase::general: return FM::SystemLanguageModel::UseCase::general;
+    case UseCase::contentTagging: return FM::SystemLanguageModel::UseCase::contentTagging;
+  }
+  return FM::SystemLanguageModel::UseCase::general;
+}
+
+FM::SystemLanguageModel::Guardrails frameworkGuardrails(Guardrails value) {
+  switch (value) {
+    case Guardrails::defaultGuardrails: return FM::SystemLanguageModel::Guardrails::defaultGuardrails;
+    case Guardrails::permissiveContentTransformations:
+      return FM::SystemLanguageModel::Guardrails::permissiveContentTransformations;
+  }
+  return FM::SystemLanguageModel::Guardrails::defaultGuardrails;
+}
+
+}  // namespace
+
+Probe probe(FM::Engine& engine) {
+  Probe result;
+  try {
+    const auto availability = FM::SystemLanguageModel::defaultModel(engine).availability();
+    result.available = availability.isAvailable();
+    if (availability.unavailableReason) {
+      switch (*availability.unavailableReason) {
+        case Reason::deviceNotEligible: result.reason = "DEVICE_NOT_ELIGIBLE"; break;
+        case Reason::appleIntelligenceNotEnabled: result.reason = "APPLE_INTELLIGENCE_NOT_ENABLED"; break;
+        case Reason::modelNotReady: result.reason = "MODEL_NOT_READY"; break;
+        case Reason::unrecognized: result.reason = "UNKNOWN"; break;
+      }
+    }
+  } catch (...) {
+    // An engine that cannot even say whether it is there is not usable.
+    result.available = false;
+    result.reason = "UNKNOWN";
+  }
+  return result;
+}
+
+void available(FM::Engine& engine) {
+  const auto availability = FM::SystemLanguageModel::defaultModel(engine).availability();
+  if (!availability.unavailableReason) return;
+  switch (*availability.unavailableReason) {
+    case Reason::deviceNotEligible: throw SidecarError::deviceNotEligible;
+    case Reason::appleIntelligenceNotEnabled: throw SidecarError::appleIntelligenceNotEnabled;
+    case Reason::modelNotReady: throw SidecarError::modelNotReady;
+    case Reason::unrecognized: throw SidecarError::assetsUnavailable;
+  }
+  throw SidecarError::assetsUnavailable;
+}
+
+FM::GenerationOptions generationOptions(const std::optional<Options>& options) {
+  FM::GenerationOptions result;
+  if (!options) return result;
+  if (options->sampling) {
+    const Sampling& sampling = *options->sampling;
+    switch (sampling.kind) {
+      case Sampling::Case::greedy:
+        result.sampling = FM::SamplingMode::greedy();
+        break;
+      case Sampling::Case::random:
+        if (sampling.top && sampling.probabilityThreshold) throw SidecarError::conflictingSampling;
+        if (sampling.top) {
+          result.sampling = FM::SamplingMode::random(*sampling.top, sampling.seed);
+        } else {
+          result.sampling = FM::SamplingMode::random(sampling.probabilityThreshold.value_or(1.0), sampling.seed);
+        }
+        break;
+    }
+  }
+  result.temperature = options->temperature;
+  result.maximumResponseTokens = options->maximumResponseTokens;
+  return result;
+}
+
+std::string respond(const Request& request, FM::Engine& engine) {
+  available(engine);
+  const FM::SystemLanguageModel model(frameworkUseCase(request.useCase), frameworkGuardrails(request.guardrails), engine);
+  FM::LanguageModelSession session(model, {}, request.instructions);
+  const FM::GenerationOptions options = generationOptions(request.options);
+  if (!request.schema) return std::move(session.respond(request.prompt, options).content);
+  const FM::GenerationSchema schema = SchemaTranslator::generationSchema(*request.schema);
+  return session.respond(request.prompt, schema, true, options).content.jsonString();
+}
+
+Reply generate(const Request& request, FM::Engine& engine) {
+  try {
+    return Reply::ok(respond(request, engine));
+  } catch (...) {
+    return SidecarError::resolve(std::current_exception()).reply();
+  }
+}
+
+}  // namespace TarnwickApple::Sidecar

@@ -1,0 +1,30 @@
+// The session driver: availability for the probe, and one generation for one request.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "TarnwickApple/FoundationModels/Engine.hpp"
+#include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
+#include "TarnwickApple/Wire.hpp"
+
+namespace TarnwickApple::Sidecar {
+
+// Whether the model can be used, with a stable reason code when not. Never fails.
+Probe probe(FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+
+// Returns when the model is available; throws one of the four availability errors otherwise.
+void available(FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+
+// The framework options for the request's options. Throws SidecarError::conflictingSampling.
+FoundationModels::GenerationOptions generationOptions(const std::optional<Options>& options);
+
+// The reply text for one request; failures reach the caller unconverted.
+std::string respond(const Request& request,
+                    FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+
+// One request's reply; every failure is inside it. Never throws.
+Reply generate(const Request& request,
+               FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+
+}  // namespace TarnwickApple::Sidecar

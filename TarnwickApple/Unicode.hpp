@@ -1,0 +1,63 @@
+// The few Unicode operations the whole system shares (NFC, grapheme clusters, character
+// properties, case mapping, the platform regex). ICU stays behind this header.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace TarnwickApple::Unicode {
+
+// True when `text` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
+bool isValidUTF8(std::string_view text);
+
+// `text` with every ill-formed UTF-8 sequence replaced by U+FFFD; well-formed text comes back unchanged.
+std::string scrubbed(std::string_view text);
+
+// Canonical composition (NFC) of well-formed UTF-8. Pure ASCII is returned as is without ICU.
+std::string nfc(std::string_view text);
+
+// True when the NFC forms of two well-formed UTF-8 texts are equal (the platform's string equality).
+bool canonicallyEqual(std::string_view a, std::string_view b);
+
+// The platform's string order: scalar values after NFC (byte order of the NFC UTF-8 forms).
+bool canonicallyLess(std::string_view a, std::string_view b);
+
+// The user-perceived characters (extended grapheme clusters) of well-formed UTF-8, in order.
+std::vector<std::string> graphemeClusters(std::string_view text);
+
+// Unicode scalars of well-formed UTF-8.
+std::vector<char32_t> scalars(std::string_view text);
+std::optional<char32_t> firstScalar(std::string_view text);
+void appendUTF8(std::string& out, char32_t scalar);
+
+// Character properties: Alphabetic, and any numeric type (decimal, digit or numeric).
+bool isAlphabetic(char32_t scalar);
+bool hasNumericType(char32_t scalar);
+
+// Full Unicode upper-case mapping (may lengthen the text, as "ß" becomes "SS").
+std::string upperCased(std::string_view text);
+
+// A compiled regular expression: the platform's Regex (ICU, UTF-8 pattern, no flags).
+// Copies share the compiled form, which is immutable and safe to match from any thread.
+class Regex {
+ public:
+  // Nothing when ICU refuses the pattern.
+  static std::optional<Regex> compile(std::string_view pattern);
+
+  // The pattern text the expression was compiled from.
+  const std::string& pattern() const;
+
+  // True when the whole of `text` (well-formed UTF-8) matches.
+  bool matchesWhole(std::string_view text) const;
+
+ private:
+  struct Compiled;
+  explicit Regex(std::shared_ptr<const Compiled> compiled);
+  std::shared_ptr<const Compiled> compiled_;
+};
+
+}  // namespace TarnwickApple::Unicode

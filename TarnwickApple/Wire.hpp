@@ -1,0 +1,89 @@
+// The documents on the wire: the request read from stdin, and the reply and probe lines written
+// to stdout.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/SidecarError.hpp"
+
+namespace TarnwickApple {
+
+enum class UseCase { general, contentTagging };
+// `defaultGuardrails` is the wire's "default" (a keyword in C++).
+enum class Guardrails { defaultGuardrails, permissiveContentTransformations };
+
+std::string_view wireString(UseCase value);
+std::string_view wireString(Guardrails value);
+std::optional<UseCase> useCase(std::string_view wire);
+std::optional<Guardrails> guardrails(std::string_view wire);
+
+struct Sampling {
+  enum class Case { random, greedy };
+  // Only for reading "mode"; note the order differs from `Case`.
+  enum class Mode { greedy, random };
+
+  Case kind = Case::greedy;
+  std::optional<std::int64_t> top;                // random only
+  std::optional<double> probabilityThreshold;     // random only
+  std::optional<std::uint64_t> seed;              // random only
+
+  static Sampling greedy() { return Sampling{}; }
+  static Sampling random(std::optional<std::int64_t> top, std::optional<double> probabilityThreshold,
+                         std::optional<std::uint64_t> seed) {
+    return Sampling{Case::random, top, probabilityThreshold, seed};
+  }
+  friend bool operator==(const Sampling&, const Sampling&) = default;
+};
+
+struct Options {
+  std::optional<double> temperature;
+  std::optional<std::int64_t> maximumResponseTokens;
+  std::optional<Sampling> sampling;
+  friend bool operator==(const Options&, const Options&) = default;
+};
+
+struct Request {
+  std::string prompt;
+  std::optional<std::string> instructions;
+  UseCase useCase = UseCase::general;
+  Guardrails guardrails = Guardrails::defaultGuardrails;
+  std::optional<Options> options;
+  std::optional<JSONValue> schema;
+
+  // The request in `data`, the whole of stdin. Throws SidecarError::malformedRequest for any
+  // reason it cannot be read, and nothing else.
+  static Request decode(std::string_view data);
+
+  friend bool operator==(const Request&, const Request&) = default;
+};
+
+struct Reply {
+  enum class Case { ok, failure };
+  Case kind = Case::ok;
+  std::string text;                                      // ok
+  ErrorKind errorKind = ErrorKind::foundationModels;     // failure
+  std::string message;                                   // failure
+
+  static Reply ok(std::string text);
+  static Reply failure(ErrorKind kind, std::string_view message);
+
+  // The compact JSON line and its final line feed. Never fails.
+  std::string line() const;
+
+  friend bool operator==(const Reply&, const Reply&) = default;
+};
+
+struct Probe {
+  bool available = false;
+  std::optional<std::string> reason;
+
+  std::string line() const;
+
+  friend bool operator==(const Probe&, const Probe&) = default;
+};
+
+}  // namespace TarnwickApple
