@@ -161,6 +161,9 @@ JSONValue JSONValue::object(JSONObject members) {
 JSONValue JSONValue::null() { return JSONValue(); }
 
 JSONValue JSONValue::decode(std::string_view text) {
+  // The underlying lexer takes a NUL byte for the end of the input; in JSON text a raw NUL is
+  // never valid (inside a string it is an unescaped control character), so refuse it outright.
+  if (text.find('\0') != std::string_view::npos) throw DecodeError("the text holds a NUL byte");
   JSONReader reader;
   bool ok = false;
   try {

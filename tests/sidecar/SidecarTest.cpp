@@ -1,0 +1,158 @@
+// The session driver over test engines: probe and availability tables, options, failure order.
+#include "TarnwickApple/Sidecar.hpp"
+
+#include <gtest/gtest.h>
+
+#include "TarnwickApple/FoundationModels/FaultEngine.hpp"
+#include "support/Printers.hpp"
+#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+
+namespace TarnwickApple {
+namespace {
+
+namespace FM = FoundationModels;
+using Reason = FM::SystemLanguageModel::Availability::UnavailableReason;
+using GE = FM::LanguageModelSession::GenerationError;
+
+Request request(const std::string& extra = "") {
+  return Request::decode(R"({"prompt":"hello world","use_case":"general","guardrails":"default")" + extra + "}");
+}
+
+struct Engines {
+  FM::ReferenceEngine reference;
+  FM::FaultEngine fault{reference};
+};
+
+TEST(SidecarProbe, ReasonTable) {
+  const std::pair<Reason, const char*> table[] = {
+      {Reason::deviceNotEligible, "DEVICE_NOT_ELIGIBLE"},
+      {Reason::appleIntelligenceNotEnabled, "APPLE_INTELLIGENCE_NOT_ENABLED"},
+      {Reason::modelNotReady, "MODEL_NOT_READY"},
+      {Reason::unrecognized, "UNKNOWN"},
+  };
+  for (const auto& [reason, code] : table) {
+    Engines e;
+    e.fault.availabilityOverride = FM::SystemLanguageModel::Availability::unavailable(reason);
+    EXPECT_EQ(Sidecar::probe(e.fault), (Probe{false, code}));
+  }
+  Engines e;
+  EXPECT_EQ(Sidecar::probe(e.fault), (Probe{true, std::nullopt}));
+}
+
+TEST(SidecarGenerate, UnavailableRequestsFailWithTheirMessage) {
+  const std::pair<Reason, const SidecarError*> table[] = {
+      {Reason::deviceNotEligible, &SidecarError::deviceNotEligible},
+      {Reason::appleIntelligenceNotEnabled, &SidecarError::appleIntelligenceNotEnabled},
+      {Reason::modelNotReady, &SidecarError::modelNotReady},
+      {Reason::unrecognized, &SidecarError::assetsUnavailable},
+  };
+  for (const auto& [reason, error] : table) {
+    Engines e;
+    e.fault.availabilityOverride = FM::SystemLanguageModel::Availability::unavailable(reason);
+    // Availability comes before the sampling conflict and the schema.
+    const Request r = request(R"(,"options":{"sampling":{"mode":"random","top":1,"probability_threshold":0.5}},"schema":5)");
+    EXPECT_EQ(Sidecar::generate(r, e.fault), error->reply());
+    EXPECT_EQ(e.fault.respondCalls, 0);
+  }
+}
+
+TEST(SidecarGenerationOptions, SamplingRules) {
+  using SM = FM::SamplingMode;
+  const auto options = [](const std::string& json) {
+    return Sidecar::generationOptions(request(R"(,"options":)" + json).options);
+  };
+  EXPECT_EQ(Sidecar::generationOptions(std::nullopt), FM::GenerationOptions{});
+  EXPECT_EQ(options("{}"), FM::GenerationOptions{});
+  EXPECT_EQ(options(R"({"sampling":{"mode":"greedy"}})").sampling, SM::greedy());
+  EXPECT_EQ(options(R"({"sampling":{"mode":"random","seed":9}})").sampling, SM::random(1.0, 9));
+  EXPECT_EQ(options(R"({"sampling":{"mode":"random"}})").sampling, SM::random(1.0, std::nullopt));
+  EXPECT_EQ(options(R"({"sampling":{"mode":"random","probability_threshold":0.25}})").sampling,
+            SM::random(0.25, std::nullopt));
+  EXPECT_EQ(options(R"({"sampling":{"mode":"random","top":40,"seed":18446744073709551615}})").sampling,
+            SM::random(std::int64_t{40}, 18446744073709551615ull));
+  const FM::GenerationOptions passed = options(R"({"temperature":-1,"maximum_response_tokens":0})");
+  EXPECT_EQ(passed.temperature, -1.0);
+  EXPECT_EQ(passed.maximumResponseTokens, 0);
+  EXPECT_FALSE(passed.sampling);
+  try {
+    options(R"({"sampling":{"mode":"random","top":1,"probability_threshold":0.5}})");
+    ADD_FAILURE() << "no conflict reported";
+  } catch (const SidecarError& error) {
+    EXPECT_EQ(error, SidecarError::conflictingSampling);
+  }
+}
+
+TEST(SidecarGenerate, SamplingConflictComesBeforeTheSchema) {
+  Engines e;
+  const Request r = request(R"(,"options":{"sampling":{"mode":"random","top":1,"probability_threshold":0.5}},"schema":5)");
+  EXPECT_EQ(Sidecar::generate(r, e.fault), SidecarError::conflictingSampling.reply());
+}
+
+TEST(SidecarGenerate, SchemaThatDoesNotTranslateFailsBeforeGeneration) {
+  Engines e;
+  EXPECT_EQ(Sidecar::generate(request(R"(,"schema":"x")"), e.fault), SidecarError::schemaNotObject.reply());
+  EXPECT_EQ(e.fault.respondCalls, 0);
+}
+
+TEST(SidecarGenerate, PlainTextIsTheEcho) {
+  Engines e;
+  EXPECT_EQ(Sidecar::generate(request(), e.fault), Reply::ok("hello world"));
+  EXPECT_EQ(Sidecar::generate(request(R"(,"options":{"sampling":{"mode":"random","seed":3},"temperature":9})"), e.fault),
+            Reply::ok("hello world"));
+}
+
+TEST(SidecarGenerate, EveryGenerationFailure) {
+  const std::pair<GE::Case, const SidecarError*> table[] = {
+      {GE::Case::exceededContextWindowSize, &SidecarError::exceededContextWindowSize},
+      {GE::Case::assetsUnavailable, &SidecarError::assetsUnavailable},
+      {GE::Case::guardrailViolation, &SidecarError::guardrailViolation},
+      {GE::Case::unsupportedGuide, &SidecarError::unsupportedGuide},
+      {GE::Case::unsupportedLanguageOrLocale, &SidecarError::unsupportedLanguageOrLocale},
+      {GE::Case::decodingFailure, &SidecarError::decodingFailure},
+      {GE::Case::rateLimited, &SidecarError::rateLimited},
+      {GE::Case::concurrentRequests, &SidecarError::concurrentRequests},
+      {GE::Case::refusal, &SidecarError::refusal},
+      {GE::Case::timedOut, &SidecarError::generation},
+  };
+  for (const auto& [kind, error] : table) {
+    for (const char* schema : {"", R"(,"schema":{"type":"string"})"}) {
+      Engines e;
+      e.fault.generationFailure = kind;
+      EXPECT_EQ(Sidecar::generate(request(schema), e.fault), error->reply());
+      EXPECT_EQ(e.fault.respondCalls, 1);
+    }
+  }
+}
+
+// An engine whose answer is not well-formed UTF-8: the layer repairs it before it leaves.
+class BrokenTextEngine : public FM::EngineWrapper {
+ public:
+  using EngineWrapper::EngineWrapper;
+  std::string respond(const FM::SessionSettings&, std::string_view, const FM::GenerationOptions&) override {
+    return "a\xff" "b\xc3";
+  }
+};
+
+TEST(SidecarGenerate, IllFormedEngineTextIsRepaired) {
+  FM::ReferenceEngine reference;
+  BrokenTextEngine engine(reference);
+  EXPECT_EQ(Sidecar::generate(request(), engine), Reply::ok("a\xEF\xBF\xBD" "b\xEF\xBF\xBD"));
+}
+
+// An engine that throws something no one knows.
+class StrangeEngine : public FM::EngineWrapper {
+ public:
+  using EngineWrapper::EngineWrapper;
+  std::string respond(const FM::SessionSettings&, std::string_view, const FM::GenerationOptions&) override {
+    throw std::logic_error("strange");
+  }
+};
+
+TEST(SidecarGenerate, ForeignFailureIsUnknown) {
+  FM::ReferenceEngine reference;
+  StrangeEngine engine(reference);
+  EXPECT_EQ(Sidecar::generate(request(), engine), SidecarError::unknown.reply());
+}
+
+}  // namespace
+}  // namespace TarnwickApple

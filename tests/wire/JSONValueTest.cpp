@@ -1,0 +1,147 @@
+// The JSON value tree: reading, number classification, accessors, equality, limits.
+#include "TarnwickApple/JSONValue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace TarnwickApple {
+namespace {
+
+using Case = JSONValue::Case;
+
+TEST(JSONValueDecode, MixedArrayKeepsCasesAndOrder) {
+  const JSONValue v = JSONValue::decode(R"([1, 1.5, "s", null, true, {"k": []}])");
+  const JSONArray& a = *v.arrayValue();
+  ASSERT_EQ(a.size(), 6u);
+  EXPECT_EQ(a[0], JSONValue::integer(1));
+  EXPECT_EQ(a[1], JSONValue::number(1.5));
+  EXPECT_EQ(a[2], JSONValue::string("s"));
+  EXPECT_TRUE(a[3].isNull());
+  EXPECT_EQ(a[4], JSONValue::boolean(true));
+  ASSERT_EQ(a[5].kind(), Case::object);
+  ASSERT_NE(a[5]["k"], nullptr);
+  EXPECT_EQ(a[5]["k"]->arrayValue()->size(), 0u);
+}
+
+struct NumberCase {
+  const char* text;
+  Case kind;
+  std::int64_t integer;  // when kind is integer
+};
+
+TEST(JSONValueDecode, NumberClassification) {
+  const NumberCase cases[] = {
+      {"3", Case::integer, 3},
+      {"3.0", Case::integer, 3},
+      {"3e0", Case::integer, 3},
+      {"30e-1", Case::integer, 3},
+      {"1.5e1", Case::integer, 15},
+      {"-0.0", Case::integer, 0},
+      {"-9223372036854775808", Case::integer, std::numeric_limits<std::int64_t>::min()},
+      {"9223372036854775807", Case::integer, std::numeric_limits<std::int64_t>::max()},
+      {"9223372036854775807.0", Case::integer, std::numeric_limits<std::int64_t>::max()},
+      {"-9223372036854775808.0", Case::integer, std::numeric_limits<std::int64_t>::min()},
+      {"2.5", Case::number, 0},
+      {"9223372036854775808", Case::number, 0},
+      {"-9223372036854775809", Case::number, 0},
+      {"18446744073709551615", Case::number, 0},
+      {"18446744073709551616", Case::number, 0},
+      {"1e19", Case::number, 0},
+      {"1e-400", Case::number, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const JSONValue v = JSONValue::decode(c.text);
+    EXPECT_EQ(v.kind(), c.kind);
+    if (c.kind == Case::integer) EXPECT_EQ(v.integerValue(), c.integer);
+  }
+}
+
+TEST(JSONValueDecode, UnsignedReadingIsExact) {
+  EXPECT_EQ(JSONValue::decode("18446744073709551615").unsignedValue(), std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(JSONValue::decode("1.8446744073709551615e19").unsignedValue(), std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(JSONValue::decode("9223372036854775808").unsignedValue(), 9223372036854775808ull);
+  EXPECT_EQ(JSONValue::decode("18446744073709551616").unsignedValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::decode("-1").unsignedValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::decode("0.5").unsignedValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::decode("7").unsignedValue(), 7u);
+}
+
+TEST(JSONValueDecode, RefusesWhatIsNotOneValue) {
+  const char* bad[] = {"", " ", "1e400", "-1e400", "[1,]", "{\"a\":1,}", "tru", "1 2", "\"\\ud800\"",
+                       "\"\\udc00\\ud800\"", "\"\xff\"", "\"\xc0\xaf\"", "\"\xed\xa0\x80\"", "[1]x", "\x00", "01"};
+  for (const char* text : bad) {
+    SCOPED_TRACE(text);
+    EXPECT_THROW(JSONValue::decode(text), JSONValue::DecodeError);
+  }
+  EXPECT_THROW(JSONValue::decode(std::string_view("[1]\0", 4)), JSONValue::DecodeError);
+}
+
+TEST(JSONValueDecode, AcceptsByteOrderMarkAndWhiteSpace) {
+  EXPECT_EQ(JSONValue::decode("\xEF\xBB\xBF {\"a\":1}\r\n"), JSONValue::decode("{\"a\":1}"));
+  EXPECT_EQ(*JSONValue::decode(R"("a\u0000b")").stringValue(), std::string("a\0b", 3));
+}
+
+TEST(JSONValueDecode, NestingLimit) {
+  const auto nested = [](std::size_t depth, bool objects) {
+    std::string s;
+    for (std::size_t i = 0; i < depth; ++i) s += objects ? "{\"a\":" : "[";
+    s += "0";
+    for (std::size_t i = 0; i < depth; ++i) s += objects ? "}" : "]";
+    return s;
+  };
+  for (bool objects : {false, true}) {
+    const JSONValue deepest = JSONValue::decode(nested(JSONValue::maximumNesting, objects));
+    const JSONValue copy = deepest;  // copying and destroying the deepest tree is safe
+    EXPECT_EQ(copy, deepest);
+    EXPECT_THROW(JSONValue::decode(nested(JSONValue::maximumNesting + 1, objects)), JSONValue::DecodeError);
+    EXPECT_THROW(JSONValue::decode(nested(100000, objects)), JSONValue::DecodeError);
+  }
+}
+
+TEST(JSONValueDecode, DuplicateAndEquivalentKeysLastWins) {
+  const JSONValue v = JSONValue::decode(R"({"a":1,"a":2,"caf\u00e9":3,"cafe\u0301":4})");
+  EXPECT_EQ(v.objectValue()->size(), 2u);
+  EXPECT_EQ(v["a"]->integerValue(), 2);
+  EXPECT_EQ(v["caf\xC3\xA9"]->integerValue(), 4);
+  EXPECT_EQ(v["cafe\xCC\x81"]->integerValue(), 4);
+}
+
+TEST(JSONValueAccessors, AbsentForOtherCases) {
+  EXPECT_EQ(JSONValue::decode("{}")["x"], nullptr);
+  EXPECT_EQ(JSONValue::decode("[1]")["x"], nullptr);
+  EXPECT_EQ(JSONValue::string("x")["x"], nullptr);
+  EXPECT_EQ(JSONValue::null()["x"], nullptr);
+  EXPECT_EQ(JSONValue::integer(7).stringValue(), nullptr);
+  EXPECT_EQ(JSONValue::string("1.5").doubleValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::boolean(true).integerValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::string("1").integerValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::decode("1").boolValue(), std::nullopt);
+}
+
+TEST(JSONValueAccessors, IntegerReadingOfNumbers) {
+  EXPECT_EQ(JSONValue::number(3.0).integerValue(), 3);
+  EXPECT_EQ(JSONValue::number(3.5).integerValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::number(-0.0).integerValue(), 0);
+  EXPECT_EQ(JSONValue::number(9223372036854775808.0).integerValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::number(-9223372036854775808.0).integerValue(), std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(JSONValue::number(std::nan("")).integerValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::number(INFINITY).integerValue(), std::nullopt);
+  EXPECT_EQ(JSONValue::integer((1LL << 53) + 1).doubleValue(), 9007199254740992.0);
+}
+
+TEST(JSONValueEquality, CasesAndPayloads) {
+  EXPECT_FALSE(JSONValue::integer(1) == JSONValue::number(1.0));
+  EXPECT_EQ(JSONValue::number(0.0), JSONValue::number(-0.0));
+  EXPECT_EQ(JSONValue::string("caf\xC3\xA9"), JSONValue::string("cafe\xCC\x81"));
+  EXPECT_EQ(JSONValue::decode(R"({"a":1,"b":2})"), JSONValue::decode(R"({"b":2,"a":1})"));
+  EXPECT_FALSE(JSONValue::decode("[1,2]") == JSONValue::decode("[2,1]"));
+  EXPECT_FALSE(JSONValue::decode(R"({"a":1})") == JSONValue::decode(R"({"a":1,"b":1})"));
+  EXPECT_FALSE(JSONValue::boolean(true) == JSONValue::integer(1));
+  EXPECT_EQ(JSONValue::null(), JSONValue::decode("null"));
+}
+
+}  // namespace
+}  // namespace TarnwickApple

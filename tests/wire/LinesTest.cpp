@@ -1,0 +1,115 @@
+// The reply and probe lines byte for byte, and the error table behind failure lines.
+#include "TarnwickApple/Wire.hpp"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
+#include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
+#include "support/Printers.hpp"
+
+namespace TarnwickApple {
+namespace {
+
+TEST(ReplyLine, Examples) {
+  EXPECT_EQ(Reply::ok("").line(), "{\"status\":\"ok\",\"text\":\"\"}\n");
+  EXPECT_EQ(Reply::ok("").line().size(), 26u);
+  const std::string malformed = SidecarError::malformedRequest.reply().line();
+  EXPECT_EQ(malformed,
+            "{\"status\":\"error\",\"kind\":\"FoundationModelsError\",\"message\":\"the request on stdin could "
+            "not be decoded into a sidecar request\"}\n");
+  EXPECT_EQ(malformed.size(), 127u);
+  const Probe usable{true, std::nullopt};
+  const Probe preparing{false, "MODEL_NOT_READY"};
+  EXPECT_EQ(usable.line(), "{\"available\":true,\"reason\":null}\n");
+  EXPECT_EQ(usable.line().size(), 33u);
+  EXPECT_EQ(preparing.line(), "{\"available\":false,\"reason\":\"MODEL_NOT_READY\"}\n");
+  EXPECT_EQ(preparing.line().size(), 47u);
+}
+
+TEST(ReplyLine, Escaping) {
+  const struct {
+    std::string text;
+    std::string written;
+  } cases[] = {
+      {"a\"b", "a\\\"b"},
+      {"a\\b", "a\\\\b"},
+      {"a/b", "a/b"},
+      {"\n\r\t\b\f", "\\n\\r\\t\\b\\f"},
+      {std::string("\0\x01\x1f", 3), "\\u0000\\u0001\\u001f"},
+      {"\x7f", "\x7f"},
+      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Reply::ok(c.text).line(), "{\"status\":\"ok\",\"text\":\"" + c.written + "\"}\n");
+  }
+}
+
+TEST(ReplyLine, MegabyteTextWrittenWholeOnOneLine) {
+  std::string text;
+  for (int i = 0; i < (1 << 20) / 4; ++i) text += "a\"\n/";
+  const std::string line = Reply::ok(text).line();
+  EXPECT_EQ(line.size(), 23 + text.size() + (1 << 20) / 2 + 3);
+  EXPECT_EQ(line.find('\n'), line.size() - 1);
+}
+
+TEST(ErrorKinds, RawTextsRoundTripExactly) {
+  const std::pair<ErrorKind, const char*> table[] = {
+      {ErrorKind::exceededContextWindowSize, "ExceededContextWindowSizeError"},
+      {ErrorKind::assetsUnavailable, "AssetsUnavailableError"},
+      {ErrorKind::guardrailViolation, "GuardrailViolationError"},
+      {ErrorKind::unsupportedGuide, "UnsupportedGuideError"},
+      {ErrorKind::unsupportedLanguageOrLocale, "UnsupportedLanguageOrLocaleError"},
+      {ErrorKind::decodingFailure, "DecodingFailureError"},
+      {ErrorKind::rateLimited, "RateLimitedError"},
+      {ErrorKind::concurrentRequests, "ConcurrentRequestsError"},
+      {ErrorKind::refusal, "RefusalError"},
+      {ErrorKind::invalidGenerationSchema, "InvalidGenerationSchemaError"},
+      {ErrorKind::generation, "GenerationError"},
+      {ErrorKind::foundationModels, "FoundationModelsError"},
+  };
+  for (const auto& [kind, text] : table) {
+    EXPECT_EQ(rawText(kind), text);
+    EXPECT_EQ(errorKind(text), kind);
+    EXPECT_EQ(Reply::failure(kind, "m").line(),
+              std::string("{\"status\":\"error\",\"kind\":\"") + text + "\",\"message\":\"m\"}\n");
+  }
+  EXPECT_EQ(errorKind("refusal"), std::nullopt);
+  EXPECT_EQ(errorKind("refusalerror"), std::nullopt);
+  EXPECT_EQ(errorKind("REFUSALERROR"), std::nullopt);
+  EXPECT_EQ(errorKind(""), std::nullopt);
+}
+
+TEST(SidecarErrorResolve, OursUnchangedOthersMapped) {
+  using GE = FoundationModels::LanguageModelSession::GenerationError;
+  const auto resolved = [](auto failure) { return SidecarError::resolve(std::make_exception_ptr(failure)); };
+  EXPECT_EQ(resolved(SidecarError::invertedBounds), SidecarError::invertedBounds);
+  EXPECT_EQ(resolved(FoundationModels::GenerationSchema::SchemaError(
+                FoundationModels::GenerationSchema::SchemaError::Case::duplicateType)),
+            SidecarError::invalidSchema);
+  const std::pair<GE::Case, const SidecarError*> table[] = {
+      {GE::Case::exceededContextWindowSize, &SidecarError::exceededContextWindowSize},
+      {GE::Case::assetsUnavailable, &SidecarError::assetsUnavailable},
+      {GE::Case::guardrailViolation, &SidecarError::guardrailViolation},
+      {GE::Case::unsupportedGuide, &SidecarError::unsupportedGuide},
+      {GE::Case::unsupportedLanguageOrLocale, &SidecarError::unsupportedLanguageOrLocale},
+      {GE::Case::decodingFailure, &SidecarError::decodingFailure},
+      {GE::Case::rateLimited, &SidecarError::rateLimited},
+      {GE::Case::concurrentRequests, &SidecarError::concurrentRequests},
+      {GE::Case::refusal, &SidecarError::refusal},
+      {GE::Case::unsupportedToolCall, &SidecarError::generation},
+      {GE::Case::timedOut, &SidecarError::generation},
+  };
+  for (const auto& [kind, expected] : table) EXPECT_EQ(resolved(GE(kind, {"detail"})), *expected);
+  EXPECT_EQ(resolved(std::runtime_error("x")), SidecarError::unknown);
+  EXPECT_EQ(resolved(std::bad_alloc()), SidecarError::unknown);
+  EXPECT_EQ(resolved(42), SidecarError::unknown);
+  EXPECT_EQ(SidecarError::resolve(nullptr), SidecarError::unknown);
+  EXPECT_EQ(SidecarError::generation.message(), "on-device generation failed");
+  EXPECT_EQ(SidecarError::unknown.message(), "the Foundation Models framework reported an error");
+  EXPECT_EQ(SidecarError::unknown.kind(), ErrorKind::foundationModels);
+}
+
+}  // namespace
+}  // namespace TarnwickApple
