@@ -150,7 +150,7 @@ JSONValue JSONValue::integer(std::int64_t value) { return JSONValue(Storage(valu
 JSONValue JSONValue::number(double value) { return JSONValue(Storage(Number{value, std::nullopt})); }
 JSONValue JSONValue::unsignedNumber(double value, std::uint64_t exact) { return JSONValue(Storage(Number{value, exact})); }
 JSONValue JSONValue::string(std::string value) {
-  return JSONValue(Storage(std::make_shared<const std::string>(std::move(value))));
+  return JSONValue(Storage(std::make_shared<std::string>(std::move(value))));
 }
 JSONValue JSONValue::array(JSONArray elements) {
   return JSONValue(Storage(std::make_shared<const JSONArray>(std::move(elements))));
@@ -199,8 +199,17 @@ const JSONValue* JSONValue::operator[](std::string_view key) const {
 }
 
 const std::string* JSONValue::stringValue() const {
-  const auto* s = std::get_if<std::shared_ptr<const std::string>>(&storage_);
+  const auto* s = std::get_if<std::shared_ptr<std::string>>(&storage_);
   return s ? s->get() : nullptr;
+}
+
+std::optional<std::string> JSONValue::releaseString(JSONValue&& value) {
+  auto* s = std::get_if<std::shared_ptr<std::string>>(&value.storage_);
+  if (s == nullptr) return std::nullopt;
+  std::shared_ptr<std::string> owner = std::move(*s);
+  value = JSONValue();
+  if (owner.use_count() == 1) return std::move(*owner);
+  return *owner;
 }
 
 std::optional<std::int64_t> JSONValue::integerValue() const {
@@ -266,6 +275,15 @@ const JSONValue* JSONObject::find(std::string_view key) const {
     if (canonical != key) found = members_.find(canonical);
   }
   return found == members_.end() ? nullptr : &found->second.value;
+}
+
+std::optional<JSONValue> JSONObject::extract(std::string_view key) {
+  auto found = members_.find(key);
+  if (found == members_.end()) found = members_.find(Unicode::nfc(key));
+  if (found == members_.end()) return std::nullopt;
+  JSONValue value = std::move(found->second.value);
+  members_.erase(found);
+  return value;
 }
 
 bool operator==(const JSONObject& a, const JSONObject& b) {

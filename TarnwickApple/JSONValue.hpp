@@ -63,6 +63,10 @@ class JSONValue {
   // an integer at or above 0, or a number read from text whose exact value is such a whole number.
   std::optional<std::uint64_t> unsignedValue() const;
 
+  // Hands over the string payload of a value about to be dropped: moved out when no other copy
+  // shares it (no copy of a large text), copied otherwise. Nothing for other cases.
+  static std::optional<std::string> releaseString(JSONValue&& value);
+
   friend bool operator==(const JSONValue& a, const JSONValue& b);
 
  private:
@@ -70,7 +74,8 @@ class JSONValue {
     double value;
     std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
   };
-  using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<const std::string>,
+  // The string is held non-const only so that releaseString can move it out of a sole owner.
+  using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<std::string>,
                                std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
                                std::monostate>;
   explicit JSONValue(Storage storage);
@@ -93,6 +98,8 @@ class JSONObject {
   void insert(std::string key, JSONValue value);
 
   const JSONValue* find(std::string_view key) const;
+  // Removes and returns the member under `key` (for taking a document apart after reading).
+  std::optional<JSONValue> extract(std::string_view key);
   std::size_t size() const { return members_.size(); }
   bool empty() const { return members_.empty(); }
 

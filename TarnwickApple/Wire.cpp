@@ -111,9 +111,11 @@ Options readOptions(const JSONObject& o) {
   return options;
 }
 
-Request readRequest(const JSONObject& o) {
+Request readRequest(JSONObject& o) {
   Request request;
-  request.prompt = text(required(o, "prompt"));
+  (void)text(required(o, "prompt"));
+  // The prompt may be megabytes: take it over rather than copy it.
+  request.prompt = *JSONValue::releaseString(std::move(*o.extract("prompt")));
   request.instructions = optionalText(o, "instructions");
   const auto use = useCase(text(required(o, "use_case")));
   if (!use) malformed();
@@ -130,8 +132,12 @@ Request readRequest(const JSONObject& o) {
 
 Request Request::decode(std::string_view data) {
   try {
-    const JSONValue document = JSONValue::decode(data);
-    return readRequest(object(document));
+    JSONObject members;
+    {
+      const JSONValue document = JSONValue::decode(data);
+      members = object(document);
+    }  // now the only owner of the members' values
+    return readRequest(members);
   } catch (...) {
     // Whatever went wrong, the request is malformed and nothing more is said.
     throw SidecarError::malformedRequest;

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "TarnwickApple/Sidecar.hpp"
 #include "TarnwickApple/SidecarError.hpp"
@@ -43,32 +43,42 @@ bool writeAll(std::string_view bytes) {
 }
 
 // All of stdin as raw bytes, waiting until the writer closes it. A stdin that cannot be read
-// (a directory, say) reads as nothing.
+// (a directory, say) reads as nothing. Bytes are gathered in chunks and joined once, so the
+// input is held at its exact size rather than in a buffer grown by doubling.
 std::string readAll() {
-  std::string data;
-  struct stat info {};
-  if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    data.reserve(static_cast<std::size_t>(info.st_size) + 1);
-  }
-  constexpr std::size_t chunk = 1 << 16;
+  constexpr std::size_t chunkSize = 1 << 20;
+  std::vector<std::string> chunks;
+  std::size_t total = 0;
+  std::string chunk;
   for (;;) {
-    if (data.capacity() - data.size() < chunk) data.reserve(std::max(data.capacity() * 2, data.size() + chunk));
-    const std::size_t before = data.size();
-    data.resize(data.capacity());
-    const ssize_t got = ::read(STDIN_FILENO, data.data() + before, data.size() - before);
+    if (chunk.size() == chunk.capacity() || chunk.empty()) {
+      if (!chunk.empty()) chunks.push_back(std::move(chunk));
+      chunk = std::string();
+      chunk.reserve(chunkSize);
+    }
+    const std::size_t before = chunk.size();
+    chunk.resize(chunk.capacity());
+    const ssize_t got = ::read(STDIN_FILENO, chunk.data() + before, chunk.size() - before);
+    chunk.resize(before + (got > 0 ? static_cast<std::size_t>(got) : 0));
     if (got > 0) {
-      data.resize(before + static_cast<std::size_t>(got));
+      total += static_cast<std::size_t>(got);
     } else if (got < 0 && errno == EINTR) {
-      data.resize(before);
+      continue;
     } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      data.resize(before);
       pollfd in{STDIN_FILENO, POLLIN, 0};
       ::poll(&in, 1, -1);
     } else {
-      data.resize(before);
       break;
     }
   }
+  if (chunks.empty()) return chunk;
+  std::string data;
+  data.reserve(total);
+  for (std::string& piece : chunks) {
+    data += piece;
+    std::string().swap(piece);
+  }
+  data += chunk;
   return data;
 }
 
