@@ -1,0 +1,286 @@
+// Rewriting JSON Schema patterns into the model's dialect, one grapheme cluster at a time.
+#include "TarnwickApple/RegexPattern.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "TarnwickApple/Unicode.hpp"
+
+namespace TarnwickApple::RegexPattern {
+namespace {
+
+// The widest range a class may spell out: every ASCII code.
+constexpr int asciiLimit = 128;
+
+std::size_t scalarLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
+
+bool isSingleScalar(const Character& c) { return !c.empty() && scalarLength(c[0]) == c.size(); }
+
+// The ASCII character `c` is, by canonical equivalence (U+212A KELVIN SIGN is "K"), or 0 when it
+// is none (CR LF and every longer cluster included). Only a lone non-ASCII scalar can be
+// canonically equal to an ASCII character, so ICU is asked about those alone.
+char asciiOf(const Character& c) {
+  if (c.size() == 1) return c[0];
+  if (!isSingleScalar(c)) return 0;
+  const std::string composed = Unicode::nfc(c);
+  return composed.size() == 1 ? composed[0] : 0;
+}
+
+bool is(const Character& c, char ascii) { return asciiOf(c) == ascii; }
+
+// A set of ASCII characters; a character belongs when it is canonically equal to a member.
+class CharacterSet {
+ public:
+  explicit CharacterSet(std::string_view members) {
+    for (char m : members) contains_[static_cast<unsigned char>(m)] = true;
+  }
+  bool contains(const Character& c) const {
+    const auto a = static_cast<unsigned char>(asciiOf(c));
+    return a != 0 && a < asciiLimit && contains_[a];
+  }
+
+ private:
+  std::array<bool, asciiLimit> contains_{};
+};
+
+// The five sets, each built once on first use (function-local statics are initialised once,
+// thread-safely) and only read afterwards.
+const CharacterSet& metacharacters() {
+  static const CharacterSet set(R"(\.*+?()[]{}|^$)");
+  return set;
+}
+const CharacterSet& bareEscapes() {
+  static const CharacterSet set("-/");
+  return set;
+}
+const CharacterSet& classEscapes() {
+  static const CharacterSet set("dw");
+  return set;
+}
+const CharacterSet& digits() {
+  static const CharacterSet set("0123456789");
+  return set;
+}
+const CharacterSet& wordCharacters() {
+  static const CharacterSet set("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_");
+  return set;
+}
+
+// A character with a numeric type (decided by its first scalar), as quantifier bodies allow.
+bool isNumber(const Character& c) {
+  const auto lead = static_cast<unsigned char>(c[0]);
+  if (lead < 0x80) return lead >= '0' && lead <= '9';
+  return Unicode::hasNumericType(*Unicode::firstScalar(c));
+}
+
+// A line break is a character whose first scalar is one of \n \v \f \r U+0085 U+2028 U+2029.
+bool isLineBreak(const Character& c) {
+  const auto first = Unicode::firstScalar(c);
+  if (!first) return false;
+  switch (*first) {
+    case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x85: case 0x2028: case 0x2029:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The ASCII code of a range endpoint: CR LF counts as \n; anything non-ASCII has none.
+int asciiCode(const Character& c) {
+  if (c == "\r\n") return '\n';
+  if (c.size() == 1 && static_cast<unsigned char>(c[0]) < asciiLimit) return c[0];
+  return -1;
+}
+
+Coverage coverage(const ClassMember& member) {
+  switch (member.kind) {
+    case ClassMember::Case::escape:
+      return is(member.character, 'd') ? Coverage::digit : Coverage::word;
+    case ClassMember::Case::literal:
+      if (digits().contains(member.character)) return Coverage::digit;
+      return wordCharacters().contains(member.character) ? Coverage::word : Coverage::any;
+  }
+  return Coverage::any;
+}
+
+std::string_view token(Coverage coverage) {
+  switch (coverage) {
+    case Coverage::digit: return R"(\d)";
+    case Coverage::word: return R"(\w)";
+    case Coverage::any: return ".";
+  }
+  return ".";
+}
+
+}  // namespace
+
+std::vector<Character> characters(std::string_view pattern) { return Unicode::graphemeClusters(pattern); }
+
+std::optional<std::string> desugared(std::string_view pattern) {
+  if (!Unicode::isValidUTF8(pattern)) return std::nullopt;
+  const std::vector<Character> chars = characters(pattern);
+  const std::size_t count = chars.size();
+  std::string out;
+  out.reserve(pattern.size() + 16);
+  for (std::size_t i = 0; i < count;) {
+    switch (asciiOf(chars[i])) {
+      case '\\': {
+        // \d \w \. \( ... stay; \- \/ lose the backslash; every other escape is unsupported.
+        if (i + 1 == count) return std::nullopt;
+        const Character& next = chars[i + 1];
+        if (classEscapes().contains(next) || metacharacters().contains(next)) {
+          out += '\\';
+          out += next;
+        } else if (bareEscapes().contains(next)) {
+          out += next;
+        } else {
+          return std::nullopt;
+        }
+        i += 2;
+        break;
+      }
+      case '[': {
+        // [...] becomes one token, or the pattern is unsupported.
+        const auto read = characterClass(chars, i);
+        if (!read) return std::nullopt;
+        const auto replacement = widening(read->first);
+        if (!replacement) return std::nullopt;
+        out += *replacement;
+        i = read->second;
+        break;
+      }
+      case '(': {
+        // ( and (?: become (?:; any other (? construct is unsupported.
+        if (i + 1 < count && is(chars[i + 1], '?')) {
+          if (i + 2 == count || !is(chars[i + 2], ':')) return std::nullopt;
+          i += 3;
+        } else {
+          i += 1;
+        }
+        out += "(?:";
+        break;
+      }
+      case '{': {
+        // {m}, {m,} and {m,n} pass unchanged.
+        const auto end = quantifier(chars, i);
+        if (!end) return std::nullopt;
+        for (; i < *end; ++i) out += chars[i];
+        break;
+      }
+      case ']':
+        return std::nullopt;
+      case '^':
+        // ^ only as the very first character, where it is dropped.
+        if (i != 0) return std::nullopt;
+        i += 1;
+        break;
+      case '$':
+        // $ only as the very last character, where it is dropped.
+        if (i + 1 != count) return std::nullopt;
+        i += 1;
+        break;
+      default:
+        out += chars[i];
+        i += 1;
+        break;
+    }
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
+    const std::vector<Character>& pattern, std::size_t from) {
+  const std::size_t count = pattern.size();
+  std::size_t i = from + 1;
+  if (i >= count || is(pattern[i], '^')) return std::nullopt;  // negated classes are unsupported
+  std::vector<ClassMember> members;
+  while (i < count) {
+    if (is(pattern[i], ']')) {
+      if (members.empty()) return std::nullopt;  // []
+      return std::pair{std::move(members), i + 1};
+    }
+    auto member = classMember(pattern, i);
+    if (!member) return std::nullopt;
+    const std::size_t next = member->second;
+    // low-high, where the "-" is neither last in the class nor after an escape
+    if (member->first.kind == ClassMember::Case::literal && next + 1 < count && is(pattern[next], '-') &&
+        !is(pattern[next + 1], ']')) {
+      const auto high = classMember(pattern, next + 1);
+      if (!high || high->first.kind == ClassMember::Case::escape) return std::nullopt;
+      const auto range = expand(member->first.character, high->first.character);
+      if (!range) return std::nullopt;
+      for (const Character& c : *range) members.push_back(ClassMember::literal(c));
+      i = high->second;
+      continue;
+    }
+    members.push_back(std::move(member->first));
+    i = next;
+  }
+  return std::nullopt;  // no closing "]"
+}
+
+std::optional<std::pair<ClassMember, std::size_t>> classMember(const std::vector<Character>& pattern,
+                                                               std::size_t from) {
+  if (from >= pattern.size()) return std::nullopt;
+  const Character& c = pattern[from];
+  if (is(c, '[')) return std::nullopt;  // nested classes are unsupported
+  if (!is(c, '\\')) return std::pair{ClassMember::literal(c), from + 1};
+  if (from + 1 == pattern.size()) return std::nullopt;
+  const Character& next = pattern[from + 1];
+  if (classEscapes().contains(next)) return std::pair{ClassMember::escape(next), from + 2};
+  if (metacharacters().contains(next) || bareEscapes().contains(next)) {
+    return std::pair{ClassMember::literal(next), from + 2};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::vector<Character>> expand(const Character& low, const Character& high) {
+  const int first = asciiCode(low);
+  const int last = asciiCode(high);
+  if (first < 0 || last < 0 || last < first) return std::nullopt;
+  std::vector<Character> range;
+  range.reserve(static_cast<std::size_t>(last - first + 1));
+  for (int code = first; code <= last; ++code) range.emplace_back(1, static_cast<char>(code));
+  return range;
+}
+
+std::optional<std::size_t> quantifier(const std::vector<Character>& pattern, std::size_t from) {
+  std::size_t close = from + 1;
+  while (close < pattern.size() && !is(pattern[close], '}')) ++close;
+  if (close >= pattern.size() || close == from + 1) return std::nullopt;  // unclosed or {}
+  bool sawComma = false;
+  for (std::size_t i = from + 1; i < close; ++i) {
+    if (is(pattern[i], ',')) {
+      if (i == from + 1 || sawComma) return std::nullopt;  // {,n} or {m,n,k}
+      sawComma = true;
+    } else if (!isNumber(pattern[i])) {
+      return std::nullopt;
+    }
+  }
+  return close + 1;
+}
+
+std::optional<std::string> widening(const std::vector<ClassMember>& members) {
+  // [c] is c itself (escaped when it is a metacharacter). A lone cluster of several scalars is
+  // widened like a longer class instead: the regex engine reads each of its scalars as a member.
+  if (members.size() == 1 && members[0].kind == ClassMember::Case::literal &&
+      isSingleScalar(members[0].character)) {
+    const Character& c = members[0].character;
+    return metacharacters().contains(c) ? "\\" + c : c;
+  }
+  if (members.empty()) return std::nullopt;
+  Coverage widest = Coverage::digit;
+  for (const ClassMember& member : members) {
+    if (member.kind == ClassMember::Case::literal && isLineBreak(member.character)) return std::nullopt;
+    widest = std::max(widest, coverage(member));
+  }
+  return std::string(token(widest));
+}
+
+}  // namespace TarnwickApple::RegexPattern
