@@ -1,0 +1,103 @@
+// Generation schema nodes: one shared immutable record per node, built by the six constructors.
+#include "TarnwickApple/FoundationModels/DynamicGenerationSchema.hpp"
+
+#include <stdexcept>
+#include <utility>
+
+namespace TarnwickApple::FoundationModels {
+
+// Every form's members in one record; a form leaves the members of the others empty.
+struct DynamicGenerationSchema::Node {
+  Form form = Form::scalar;
+  std::string name;
+  std::optional<std::string> description;
+  std::vector<std::string> choices;
+  std::vector<DynamicGenerationSchema> alternatives;
+  std::vector<Property> properties;
+  std::vector<DynamicGenerationSchema> element;  // the array's one element schema
+  std::optional<std::int64_t> minimumElements;
+  std::optional<std::int64_t> maximumElements;
+  ScalarType scalarType = ScalarType::string;
+  std::vector<GenerationGuide> guides;
+};
+
+DynamicGenerationSchema::DynamicGenerationSchema(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
+
+DynamicGenerationSchema DynamicGenerationSchema::referenceTo(std::string name) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::reference;
+  node->name = std::move(name);
+  return DynamicGenerationSchema(std::move(node));
+}
+
+DynamicGenerationSchema DynamicGenerationSchema::anyOf(std::string name, std::optional<std::string> description,
+                                                       std::vector<std::string> choices) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::choices;
+  node->name = std::move(name);
+  node->description = std::move(description);
+  node->choices = std::move(choices);
+  return DynamicGenerationSchema(std::move(node));
+}
+
+DynamicGenerationSchema DynamicGenerationSchema::anyOf(std::string name, std::optional<std::string> description,
+                                                       std::vector<DynamicGenerationSchema> alternatives) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::anyOf;
+  node->name = std::move(name);
+  node->description = std::move(description);
+  node->alternatives = std::move(alternatives);
+  return DynamicGenerationSchema(std::move(node));
+}
+
+DynamicGenerationSchema DynamicGenerationSchema::object(std::string name, std::optional<std::string> description,
+                                                        std::vector<Property> properties) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::object;
+  node->name = std::move(name);
+  node->description = std::move(description);
+  node->properties = std::move(properties);
+  return DynamicGenerationSchema(std::move(node));
+}
+
+DynamicGenerationSchema DynamicGenerationSchema::arrayOf(DynamicGenerationSchema element,
+                                                         std::optional<std::int64_t> minimumElements,
+                                                         std::optional<std::int64_t> maximumElements) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::array;
+  node->element.push_back(std::move(element));
+  node->minimumElements = minimumElements;
+  node->maximumElements = maximumElements;
+  return DynamicGenerationSchema(std::move(node));
+}
+
+DynamicGenerationSchema DynamicGenerationSchema::scalar(ScalarType type, std::vector<GenerationGuide> guides) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::scalar;
+  node->scalarType = type;
+  node->guides = std::move(guides);
+  return DynamicGenerationSchema(std::move(node));
+}
+
+DynamicGenerationSchema::Form DynamicGenerationSchema::form() const { return node_->form; }
+const std::string& DynamicGenerationSchema::name() const { return node_->name; }
+const std::optional<std::string>& DynamicGenerationSchema::description() const { return node_->description; }
+const std::vector<std::string>& DynamicGenerationSchema::choices() const { return node_->choices; }
+const std::vector<DynamicGenerationSchema>& DynamicGenerationSchema::alternatives() const {
+  return node_->alternatives;
+}
+const std::vector<DynamicGenerationSchema::Property>& DynamicGenerationSchema::properties() const {
+  return node_->properties;
+}
+
+const DynamicGenerationSchema& DynamicGenerationSchema::element() const {
+  if (node_->element.empty()) throw std::logic_error("element() of a schema that is no array");
+  return node_->element.front();
+}
+
+std::optional<std::int64_t> DynamicGenerationSchema::minimumElements() const { return node_->minimumElements; }
+std::optional<std::int64_t> DynamicGenerationSchema::maximumElements() const { return node_->maximumElements; }
+DynamicGenerationSchema::ScalarType DynamicGenerationSchema::scalarType() const { return node_->scalarType; }
+const std::vector<GenerationGuide>& DynamicGenerationSchema::guides() const { return node_->guides; }
+
+}  // namespace TarnwickApple::FoundationModels

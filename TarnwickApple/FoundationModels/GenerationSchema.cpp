@@ -1,0 +1,270 @@
+// Assembling a generation schema: the checks that it resolves, the lookup of named forms, and
+// its canonical one-line description.
+#include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
+
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <variant>
+
+#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/Unicode.hpp"
+
+namespace TarnwickApple::FoundationModels {
+
+namespace {
+
+using Form = DynamicGenerationSchema::Form;
+using ScalarType = DynamicGenerationSchema::ScalarType;
+using SchemaError = GenerationSchema::SchemaError;
+
+// Walks the trees of a root and its dependencies once, recording every named form by its NFC
+// name and every reference, and refusing what can be seen in one node. References are not
+// followed, so the walk is as deep as the trees are.
+class Assembly {
+ public:
+  explicit Assembly(std::map<std::string, DynamicGenerationSchema, std::less<>>& named) : named_(named) {}
+
+  void walk(const DynamicGenerationSchema& node) {
+    switch (node.form()) {
+      case Form::reference:
+        references_.push_back(&node.name());
+        return;
+      case Form::choices:
+        record(node);
+        if (node.choices().empty()) throw SchemaError(SchemaError::Case::emptyTypeChoices);
+        return;
+      case Form::anyOf:
+        record(node);
+        if (node.alternatives().empty()) throw SchemaError(SchemaError::Case::emptyTypeChoices);
+        for (const DynamicGenerationSchema& alternative : node.alternatives()) walk(alternative);
+        return;
+      case Form::object: {
+        record(node);
+        std::unordered_set<std::string> propertyNames;
+        propertyNames.reserve(node.properties().size());
+        for (const DynamicGenerationSchema::Property& property : node.properties()) {
+          if (!propertyNames.insert(Unicode::nfc(property.name)).second) {
+            throw SchemaError(SchemaError::Case::duplicateProperty);
+          }
+          walk(property.schema);
+        }
+        return;
+      }
+      case Form::array: {
+        const auto minimum = node.minimumElements();
+        const auto maximum = node.maximumElements();
+        if ((minimum && *minimum < 0) || (maximum && *maximum < 0) || (minimum && maximum && *minimum > *maximum)) {
+          throw SchemaError(SchemaError::Case::invalidArrayBounds);
+        }
+        walk(node.element());
+        return;
+      }
+      case Form::scalar:
+        return;
+    }
+  }
+
+  // Every reference must name a named form somewhere in the schema.
+  void resolveReferences() const {
+    for (const std::string* name : references_) {
+      if (named_.find(Unicode::nfc(*name)) == named_.end()) throw SchemaError(SchemaError::Case::undefinedReference);
+    }
+  }
+
+ private:
+  void record(const DynamicGenerationSchema& node) {
+    if (!named_.emplace(Unicode::nfc(node.name()), node).second) throw SchemaError(SchemaError::Case::duplicateType);
+  }
+
+  std::map<std::string, DynamicGenerationSchema, std::less<>>& named_;
+  std::vector<const std::string*> references_;
+};
+
+void appendOptionalString(std::string& out, const std::optional<std::string>& text) {
+  if (text) {
+    JSONText::appendString(out, *text);
+  } else {
+    out += "null";
+  }
+}
+
+void appendOptionalInteger(std::string& out, std::optional<std::int64_t> value) {
+  if (value) {
+    JSONText::appendInteger(out, *value);
+  } else {
+    out += "null";
+  }
+}
+
+// A bound as its scalar's type writes it: JSON integers on integer scalars, numbers with a
+// fraction or exponent on number scalars.
+void appendBound(std::string& out, const GenerationGuide::Bound& bound, ScalarType type) {
+  if (type == ScalarType::number) {
+    JSONText::appendDouble(out, std::holds_alternative<double>(bound)
+                                    ? std::get<double>(bound)
+                                    : static_cast<double>(std::get<std::int64_t>(bound)));
+  } else if (std::holds_alternative<std::int64_t>(bound)) {
+    JSONText::appendInteger(out, std::get<std::int64_t>(bound));
+  } else {
+    JSONText::appendDouble(out, std::get<double>(bound));
+  }
+}
+
+std::string_view typeText(ScalarType type) {
+  switch (type) {
+    case ScalarType::string: return "string";
+    case ScalarType::integer: return "integer";
+    case ScalarType::number: return "number";
+    case ScalarType::boolean: return "boolean";
+  }
+  return "string";
+}
+
+void appendGuide(std::string& out, const GenerationGuide& guide, ScalarType type) {
+  switch (guide.kind()) {
+    case GenerationGuide::Case::constant:
+      out += "{\"constant\":";
+      JSONText::appendString(out, guide.constantValue());
+      break;
+    case GenerationGuide::Case::pattern:
+      out += "{\"pattern\":";
+      JSONText::appendString(out, guide.expression().pattern());
+      break;
+    case GenerationGuide::Case::minimum:
+      out += "{\"minimum\":";
+      appendBound(out, guide.lower(), type);
+      break;
+    case GenerationGuide::Case::maximum:
+      out += "{\"maximum\":";
+      appendBound(out, guide.upper(), type);
+      break;
+    case GenerationGuide::Case::range:
+      out += "{\"range\":[";
+      appendBound(out, guide.lower(), type);
+      out += ',';
+      appendBound(out, guide.upper(), type);
+      out += ']';
+      break;
+  }
+  out += '}';
+}
+
+// `"name":NAME,"description":D,` of a named form.
+void appendNameAndDescription(std::string& out, const DynamicGenerationSchema& node) {
+  out += "{\"name\":";
+  JSONText::appendString(out, node.name());
+  out += ",\"description\":";
+  appendOptionalString(out, node.description());
+}
+
+void appendNode(std::string& out, const DynamicGenerationSchema& node) {
+  switch (node.form()) {
+    case Form::reference:
+      out += "{\"ref\":";
+      JSONText::appendString(out, node.name());
+      out += '}';
+      return;
+    case Form::choices: {
+      appendNameAndDescription(out, node);
+      out += ",\"choices\":[";
+      bool first = true;
+      for (const std::string& choice : node.choices()) {
+        if (!std::exchange(first, false)) out += ',';
+        JSONText::appendString(out, choice);
+      }
+      out += "]}";
+      return;
+    }
+    case Form::anyOf: {
+      appendNameAndDescription(out, node);
+      out += ",\"anyOf\":[";
+      bool first = true;
+      for (const DynamicGenerationSchema& alternative : node.alternatives()) {
+        if (!std::exchange(first, false)) out += ',';
+        appendNode(out, alternative);
+      }
+      out += "]}";
+      return;
+    }
+    case Form::object: {
+      appendNameAndDescription(out, node);
+      out += ",\"properties\":[";
+      bool first = true;
+      for (const DynamicGenerationSchema::Property& property : node.properties()) {
+        if (!std::exchange(first, false)) out += ',';
+        out += "{\"name\":";
+        JSONText::appendString(out, property.name);
+        out += ",\"description\":";
+        appendOptionalString(out, property.description);
+        out += property.isOptional ? ",\"optional\":true,\"schema\":" : ",\"optional\":false,\"schema\":";
+        appendNode(out, property.schema);
+        out += '}';
+      }
+      out += "]}";
+      return;
+    }
+    case Form::array:
+      out += "{\"arrayOf\":";
+      appendNode(out, node.element());
+      out += ",\"minimumElements\":";
+      appendOptionalInteger(out, node.minimumElements());
+      out += ",\"maximumElements\":";
+      appendOptionalInteger(out, node.maximumElements());
+      out += '}';
+      return;
+    case Form::scalar: {
+      out += "{\"type\":\"";
+      out += typeText(node.scalarType());
+      out += "\",\"guides\":[";
+      bool first = true;
+      for (const GenerationGuide& guide : node.guides()) {
+        if (!std::exchange(first, false)) out += ',';
+        appendGuide(out, guide, node.scalarType());
+      }
+      out += "]}";
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+const char* GenerationSchema::SchemaError::what() const noexcept {
+  switch (kind_) {
+    case Case::undefinedReference: return "a reference names no type of the schema";
+    case Case::duplicateType: return "two types of the schema have the same name";
+    case Case::duplicateProperty: return "an object lists the same property twice";
+    case Case::emptyTypeChoices: return "a choice or union has nothing to choose from";
+    case Case::invalidArrayBounds: return "an array's element bounds are negative or inverted";
+  }
+  return "the schema does not resolve";
+}
+
+GenerationSchema::GenerationSchema(DynamicGenerationSchema root, std::vector<DynamicGenerationSchema> dependencies)
+    : root_(std::move(root)), dependencies_(std::move(dependencies)) {
+  Assembly assembly(named_);
+  assembly.walk(root_);
+  for (const DynamicGenerationSchema& dependency : dependencies_) assembly.walk(dependency);
+  assembly.resolveReferences();
+}
+
+const DynamicGenerationSchema* GenerationSchema::named(std::string_view name) const {
+  const auto found = named_.find(Unicode::nfc(name));
+  return found == named_.end() ? nullptr : &found->second;
+}
+
+std::string GenerationSchema::description() const {
+  std::string out = "{\"root\":";
+  appendNode(out, root_);
+  out += ",\"dependencies\":[";
+  bool first = true;
+  for (const DynamicGenerationSchema& dependency : dependencies_) {
+    if (!std::exchange(first, false)) out += ',';
+    appendNode(out, dependency);
+  }
+  out += "]}";
+  return out;
+}
+
+}  // namespace TarnwickApple::FoundationModels

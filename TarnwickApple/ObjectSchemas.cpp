@@ -1,0 +1,191 @@
+// Object and union schemas: property order, optionality and names of nested types; null
+// alternatives, string choices and numbered alternatives of unions.
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/Unicode.hpp"
+
+namespace TarnwickApple::SchemaTranslator {
+
+namespace {
+
+using FoundationModels::DynamicGenerationSchema;
+
+// Between a union's name and an alternative's number: "ValueChoice1".
+constexpr std::string_view choiceInfix = "Choice";
+
+const std::string* stringMember(const JSONValue& value, std::string_view key) {
+  const JSONValue* member = value[key];
+  return member ? member->stringValue() : nullptr;
+}
+
+const JSONObject& propertyTable(const JSONObject& node) {
+  static const JSONObject none;
+  const JSONValue* properties = node.find("properties");
+  const JSONObject* table = properties ? properties->objectValue() : nullptr;
+  return table ? *table : none;
+}
+
+// The members of `properties` in property order:
+//   "x-order" names that are properties, in listed order, every occurrence kept;
+//   then every other property, ascending in string order.
+// A member's map key is the NFC form of its name, and members are visited in ascending order of
+// it, which is the string order; so the rest needs no sorting.
+std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properties, const JSONObject& entries) {
+  std::vector<const JSONObject::Member*> result;
+  result.reserve(properties.size());
+  std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
+  if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
+    const std::vector<std::string> names = strings(*order->arrayValue());
+    if (!names.empty()) {
+      std::unordered_map<std::string_view, const JSONObject::Member*> byKey;
+      byKey.reserve(properties.size());
+      for (const auto& [nfcKey, member] : properties) byKey.emplace(nfcKey, &member);
+      for (const std::string& name : names) {
+        const auto found = byKey.find(Unicode::nfc(name));
+        if (found == byKey.end()) continue;
+        result.push_back(found->second);
+        listed.insert(found->first);
+      }
+    }
+  }
+  for (const auto& [nfcKey, member] : properties) {
+    if (!listed.contains(nfcKey)) result.push_back(&member);
+  }
+  return result;
+}
+
+// A word character is a grapheme cluster whose first scalar is Alphabetic or numeric.
+bool isWordCharacter(std::string_view cluster) {
+  const auto scalar = Unicode::firstScalar(cluster);
+  return scalar && (Unicode::isAlphabetic(*scalar) || Unicode::hasNumericType(*scalar));
+}
+
+bool isASCII(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The ASCII case of typeName: letters and digits kept, each run's first letter upper-cased.
+std::string asciiTypeName(std::string_view name) {
+  std::string result;
+  result.reserve(name.size());
+  bool startOfWord = true;
+  for (const char c : name) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool digit = c >= '0' && c <= '9';
+    if (!letter && !digit) {
+      startOfWord = true;
+      continue;
+    }
+    result += (startOfWord && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    startOfWord = false;
+  }
+  return result;
+}
+
+// A string choice when at least two alternatives remain and every one is {"const":"text",...}.
+std::optional<std::vector<std::string>> constantStrings(const std::vector<const JSONValue*>& alternatives) {
+  if (alternatives.size() < 2) return std::nullopt;
+  std::vector<std::string> result;
+  result.reserve(alternatives.size());
+  for (const JSONValue* alternative : alternatives) {
+    const std::string* constant = stringMember(*alternative, "const");
+    if (!constant) return std::nullopt;
+    result.push_back(*constant);
+  }
+  return result;
+}
+
+bool isNullAlternative(const JSONValue& alternative) {
+  const std::string* type = stringMember(alternative, "type");
+  return type && *type == "null";
+}
+
+}  // namespace
+
+std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries) {
+  std::vector<std::string> names;
+  for (const JSONObject::Member* member : orderedMembers(properties, entries)) names.push_back(member->key);
+  return names;
+}
+
+// "first_name" -> "FirstName", "x-order" -> "XOrder", "2fa code" -> "2faCode", "_" -> "".
+std::string typeName(const std::string& propertyName) {
+  if (isASCII(propertyName)) return asciiTypeName(propertyName);
+  std::string result;
+  result.reserve(propertyName.size());
+  bool startOfWord = true;
+  for (const std::string& cluster : Unicode::graphemeClusters(propertyName)) {
+    if (!isWordCharacter(cluster)) {
+      startOfWord = true;
+      continue;
+    }
+    result += startOfWord ? Unicode::upperCased(cluster) : cluster;
+    startOfWord = false;
+  }
+  return result;
+}
+
+DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
+                               const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
+  const JSONObject& properties = propertyTable(node);
+  std::unordered_set<std::string> required;
+  if (const JSONValue* list = node.find("required"); list && list->arrayValue()) {
+    for (const std::string& requiredName : strings(*list->arrayValue())) required.insert(Unicode::nfc(requiredName));
+  }
+  const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node);
+
+  std::vector<DynamicGenerationSchema::Property> result;
+  result.reserve(members.size());
+  for (const JSONObject::Member* member : members) {
+    const JSONValue& propertySchema = member->value;
+    const std::string* descriptionText = stringMember(propertySchema, "description");
+    const std::string* title = stringMember(propertySchema, "title");
+    const std::string nestedName = namer.unique(title ? *title : name + typeName(member->key));
+    DynamicGenerationSchema translated = schema(propertySchema, nestedName, namer, depth + 1);
+    const bool isOptional = !required.contains(Unicode::nfc(member->key));
+    result.push_back(DynamicGenerationSchema::Property{
+        member->key,
+        descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,
+        std::move(translated),
+        isOptional,
+    });
+  }
+  return DynamicGenerationSchema::object(name, description, std::move(result));
+}
+
+DynamicGenerationSchema unionOf(const JSONArray& alternatives, const std::string& name,
+                                const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
+  std::vector<const JSONValue*> remaining;
+  remaining.reserve(alternatives.size());
+  for (const JSONValue& alternative : alternatives) {
+    if (!isNullAlternative(alternative)) remaining.push_back(&alternative);
+  }
+  if (remaining.empty()) throw SidecarError::unsupportedConstruct;
+  // One alternative left stands for the union, under its name, with its own description.
+  if (remaining.size() == 1) return schema(*remaining.front(), name, namer, depth + 1);
+  if (auto choices = constantStrings(remaining)) {
+    return DynamicGenerationSchema::anyOf(name, description, std::move(*choices));
+  }
+
+  std::vector<DynamicGenerationSchema> translated;
+  translated.reserve(remaining.size());
+  std::size_t number = 0;
+  for (const JSONValue* alternative : remaining) {
+    ++number;
+    const std::string* title = stringMember(*alternative, "title");
+    const std::string alternativeName =
+        namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
+    translated.push_back(schema(*alternative, alternativeName, namer, depth + 1));
+  }
+  return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
+}
+
+}  // namespace TarnwickApple::SchemaTranslator
