@@ -1,0 +1,143 @@
+// Pattern rewriting, construct by construct: escapes, groups, anchors, quantifiers, classes,
+// ranges, widening, and how grapheme clusters are read.
+#include "TarnwickApple/RegexPattern.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace TarnwickApple::RegexPattern {
+namespace {
+
+struct Rewrite {
+  std::string pattern;
+  std::optional<std::string> expected;  // nothing: unsupported
+};
+
+void expectRewrites(const std::vector<Rewrite>& cases) {
+  for (const Rewrite& c : cases) {
+    EXPECT_EQ(desugared(c.pattern), c.expected) << "pattern: " << c.pattern;
+  }
+}
+
+const std::nullopt_t refused = std::nullopt;
+
+TEST(Desugared, EscapesKeepOrDropTheirBackslash) {
+  expectRewrites({{R"(a\.b)", R"(a\.b)"}, {R"(a\/b)", "a/b"}, {R"(a\-b)", "a-b"}, {R"(\d\w)", R"(\d\w)"},
+                  {R"(\\\(\)\[\]\{\}\|\^\$\*\+\?)", R"(\\\(\)\[\]\{\}\|\^\$\*\+\?)"},
+                  {R"(\s+)", refused}, {R"(\D)", refused}, {R"(\bword)", refused}, {R"(\n)", refused},
+                  {R"(\u0041)", refused}, {R"((a)\1)", refused}, {R"(ab\)", refused}});
+}
+
+TEST(Desugared, GroupsBecomeNonCapturing) {
+  expectRewrites({{"(ab)|c", "(?:ab)|c"}, {"(?:ab)", "(?:ab)"}, {"((a)b)", "(?:(?:a)b)"},
+                  {"(?=a)", refused}, {"(?!a)", refused}, {"(?<n>a)", refused}, {"(?i)a", refused},
+                  {"a(?", refused}, {"(", "(?:"}});
+}
+
+TEST(Desugared, AnchorsOnlyAtTheEnds) {
+  expectRewrites({{"^[a-z]+$", R"(\w+)"}, {R"(^\d{3}-\d{4}$)", R"(\d{3}-\d{4})"}, {"^a|b$", "a|b"},
+                  {"a^b", refused}, {"a$b", refused}, {"^^a", refused}, {"a$$", refused},
+                  {"", refused}, {"^", refused}, {"$", refused}, {"^$", refused}});
+}
+
+TEST(Desugared, StrayClosersAndPlainCharacters) {
+  expectRewrites({{"a]", refused}, {"a}", "a}"}, {"a.*+?|)", "a.*+?|)"}, {"déjà vu", "déjà vu"}});
+}
+
+TEST(Desugared, QuantifierBodies) {
+  expectRewrites({{"x{2,4}", "x{2,4}"}, {"x{2,}", "x{2,}"}, {"x{3}", "x{3}"}, {"x{5,3}", "x{5,3}"},
+                  {"x{}", refused}, {"x{,4}", refused}, {"x{1,2,3}", refused}, {"x{a}", refused},
+                  {"x{2", refused}, {"x{2 }", refused},
+                  // any character with a numeric type: ARABIC-INDIC DIGIT THREE, ROMAN NUMERAL TWO
+                  {"x{\u0663}", "x{\u0663}"}, {"x{\u2161,}", "x{\u2161,}"}});
+}
+
+TEST(CharacterClass, Members) {
+  using M = ClassMember;
+  const struct {
+    std::string pattern;
+    std::vector<ClassMember> members;
+  } cases[] = {
+      {"[a-]", {M::literal("a"), M::literal("-")}},
+      {R"([\d-z])", {M::escape("d"), M::literal("-"), M::literal("z")}},
+      {"[a^]", {M::literal("a"), M::literal("^")}},
+      {"[-a]", {M::literal("-"), M::literal("a")}},
+      {R"([\]])", {M::literal("]")}},
+      {R"([\-])", {M::literal("-")}},
+      {R"([\/])", {M::literal("/")}},
+      {"[a-cx]", {M::literal("a"), M::literal("b"), M::literal("c"), M::literal("x")}},
+      {"[5-5]", {M::literal("5")}},
+  };
+  for (const auto& c : cases) {
+    const auto read = characterClass(characters(c.pattern), 0);
+    ASSERT_TRUE(read) << c.pattern;
+    EXPECT_EQ(read->first, c.members) << c.pattern;
+    EXPECT_EQ(read->second, characters(c.pattern).size()) << c.pattern;
+  }
+}
+
+TEST(CharacterClass, Refused) {
+  for (const std::string pattern : {"[^a]", "[]", "[abc", "[a[b]", R"([a-\d])", "[z-a]", "[a-é]", R"([\s])",
+                                    "[", R"([a\)", "[a-"}) {
+    EXPECT_FALSE(characterClass(characters(pattern), 0)) << pattern;
+    EXPECT_FALSE(desugared(pattern)) << pattern;
+  }
+}
+
+TEST(CharacterClass, ReadingStopsAfterTheClosingBracket) {
+  const auto read = characterClass(characters("x[ab]c"), 1);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->second, 5u);
+}
+
+TEST(Expand, AsciiEndpointsOnly) {
+  EXPECT_EQ(expand("a", "e"), (std::vector<Character>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(expand("\r\n", "\r\n"), std::vector<Character>{"\n"});  // CR LF counts as line feed
+  EXPECT_EQ(expand(std::string(1, '\0'), "\x7f")->size(), 128u);
+  EXPECT_FALSE(expand("e", "a"));
+  EXPECT_FALSE(expand("a", "é"));
+  EXPECT_FALSE(expand("\u212A", "z"));  // KELVIN SIGN is not ASCII here
+  EXPECT_FALSE(expand("a\u0301", "z"));
+}
+
+TEST(Widening, NarrowestTokenThatAdmitsEveryMember) {
+  expectRewrites({{"[0-9]", R"(\d)"}, {"[13579]", R"(\d)"}, {"[0-9a-f]", R"(\w)"}, {"[A-Za-z]", R"(\w)"},
+                  {"[a-zA-Z0-9_]", R"(\w)"}, {"[abc]", R"(\w)"}, {R"([\d])", R"(\d)"}, {R"([\w])", R"(\w)"},
+                  {R"([\d\w])", R"(\w)"}, {R"([\d_])", R"(\w)"}, {"[a-z-]", "."}, {R"([\d-])", "."},
+                  {"[ab ]", "."}, {"[éa]", "."}});
+}
+
+TEST(Widening, LoneLiteralIsKept) {
+  expectRewrites({{"[é]", "é"}, {"[a]", "a"}, {"[.]", R"(\.)"}, {R"([\]])", R"(\])"}, {R"([\[])", R"(\[)"},
+                  {"[-]", "-"}, {"[/]", "/"}, {R"([\\])", R"(\\)"}, {"[\n]", "\n"}, {"[ ]+", " +"}});
+}
+
+TEST(Widening, LineBreakBesideOtherMembersIsRefused) {
+  for (const std::string pattern : {"[\na]", "[a\r]", "[a\u2028]", "[\u0085 ]", "[\x0b\x0c]", "[\t-\r]"}) {
+    EXPECT_FALSE(desugared(pattern)) << pattern;
+  }
+  EXPECT_FALSE(widening({}));
+}
+
+TEST(Clusters, CanonicallyEqualCharactersAreTheSame) {
+  // KELVIN SIGN is canonically the letter K: a word character, not "any".
+  expectRewrites({{"[\u212A0-9]", R"(\w)"}, {"[\u212A]", "\u212A"}});
+}
+
+TEST(Clusters, BackslashWithCombiningMarkIsNoBackslash) {
+  // "\" + U+0301 is one character, neither "\" nor an escape; it is copied like any other.
+  expectRewrites({{"a\\\u0301b", "a\\\u0301b"}, {"[\\\u0301a]", "."}});
+}
+
+TEST(Clusters, LoneClusterOfSeveralScalarsIsWidened) {
+  // ICU reads [e + U+0301] as two one-scalar members, so the pair itself would be narrower.
+  expectRewrites({{"[e\u0301]", "."}, {"[\r\n]", refused}});
+}
+
+TEST(Clusters, InvalidUtf8IsRefused) { EXPECT_FALSE(desugared("a\xff")); }
+
+}  // namespace
+}  // namespace TarnwickApple::RegexPattern
