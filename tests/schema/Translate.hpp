@@ -1,0 +1,39 @@
+// What a JSON Schema document becomes: its generation schema description, or the refusal.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/SidecarError.hpp"
+
+namespace SchemaTests {
+
+// The description of the translated document, or "refused: MESSAGE" with the SidecarError's
+// message. Any other failure escapes and fails the test.
+inline std::string translated(std::string_view json) {
+  const TarnwickApple::JSONValue document = TarnwickApple::JSONValue::decode(json);
+  try {
+    return TarnwickApple::SchemaTranslator::generationSchema(document).description();
+  } catch (const TarnwickApple::SidecarError& error) {
+    return "refused: " + std::string(error.message());
+  }
+}
+
+// The description of a root without dependencies.
+inline std::string rootOnly(std::string_view node) {
+  return "{\"root\":" + std::string(node) + ",\"dependencies\":[]}";
+}
+
+inline const std::string notObject = "refused: the schema is not a JSON object";
+inline const std::string unsupported = "refused: the schema uses a construct the on-device model cannot express";
+inline const std::string outsideReference = "refused: the schema references a definition outside its own $defs";
+inline const std::string unresolved = "refused: the schema does not resolve into a generation schema";
+inline const std::string inverted = "refused: the schema declares a numeric bound whose minimum exceeds its maximum";
+
+inline const std::string text = R"({"type":"string","guides":[]})";
+inline const std::string integer = R"({"type":"integer","guides":[]})";
+inline const std::string boolean = R"({"type":"boolean","guides":[]})";
+
+}  // namespace SchemaTests
