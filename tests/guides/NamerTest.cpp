@@ -1,0 +1,85 @@
+// Unique type names: numbering, canonical equivalence, reserved definition names, and the
+// per-base hint giving exactly the plain algorithm's answers.
+#include "TarnwickApple/Namer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+
+#include "TarnwickApple/Unicode.hpp"
+
+namespace TarnwickApple {
+namespace {
+
+TEST(Namer, NumbersRepeatedNamesFromTwo) {
+  Namer namer;
+  EXPECT_EQ(namer.unique("Schema"), "Schema");
+  EXPECT_EQ(namer.unique("Schema"), "Schema2");
+  EXPECT_EQ(namer.unique("Schema"), "Schema3");
+  EXPECT_EQ(namer.unique(""), "Schema4");
+}
+
+TEST(Namer, EmptyNameIsSchema) {
+  Namer namer;
+  EXPECT_EQ(namer.unique(""), "Schema");
+  EXPECT_EQ(namer.unique("Schema"), "Schema2");
+}
+
+TEST(Namer, CountsPastTakenCandidates) {
+  Namer namer;
+  namer.reserve("A");
+  namer.reserve("A2");
+  EXPECT_EQ(namer.unique("A"), "A3");
+  EXPECT_EQ(namer.unique("A2"), "A22");
+  EXPECT_EQ(namer.unique("a"), "a");  // case-sensitive
+}
+
+TEST(Namer, ReservedDefinitionNamesAreTaken) {
+  Namer namer;
+  namer.reserve("SchemaItem");
+  EXPECT_TRUE(namer.isTaken("SchemaItem"));
+  EXPECT_EQ(namer.unique("SchemaItem"), "SchemaItem2");
+}
+
+TEST(Namer, CanonicallyEquivalentNamesAreTheSame) {
+  Namer namer;
+  EXPECT_EQ(namer.unique("Caf\u0065\u0301"), "Caf\u0065\u0301");
+  EXPECT_EQ(namer.unique("Caf\u00e9"), "Caf\u00e92");  // the wanted spelling, numbered
+  EXPECT_TRUE(namer.isTaken("Caf\u0065\u03012"));
+  EXPECT_EQ(namer.unique("Caf\u0065\u0301"), "Caf\u0065\u03013");
+}
+
+// The plain algorithm, without the hint.
+struct PlainNamer {
+  std::set<std::string> taken;
+  std::string unique(const std::string& wanted) {
+    const std::string base = wanted.empty() ? "Schema" : wanted;
+    if (taken.insert(Unicode::nfc(base)).second) return base;
+    for (int n = 2;; ++n) {
+      if (taken.insert(Unicode::nfc(base + std::to_string(n))).second) return base + std::to_string(n);
+    }
+  }
+};
+
+TEST(Namer, HintGivesThePlainAlgorithmsAnswers) {
+  // Bases that collide with each other's numbered forms ("A" + 12 is "A1" + 2).
+  const std::string names[] = {"A", "A1", "A12", "A2", "", "Schema", "Schema2", "B"};
+  std::mt19937 random(7);
+  Namer namer;
+  PlainNamer plain;
+  for (int step = 0; step < 3000; ++step) {
+    const std::string& wanted = names[random() % std::size(names)];
+    if (random() % 5 == 0) {
+      const std::string reserved = wanted + std::to_string(random() % 40);
+      namer.reserve(reserved);
+      plain.taken.insert(reserved);
+    } else {
+      ASSERT_EQ(namer.unique(wanted), plain.unique(wanted)) << "step " << step << ", wanted " << wanted;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace TarnwickApple
