@@ -1,0 +1,101 @@
+// Fuzz target: any bytes through the whole request path (decode, generate on the reference
+// engine, the reply line), checked to give exactly one line of JSON with the right members.
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Check.hpp"
+#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/Sidecar.hpp"
+#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/Wire.hpp"
+
+namespace {
+
+using namespace TarnwickApple;
+
+const SidecarError* const namedErrors[] = {
+    &SidecarError::malformedRequest,      &SidecarError::conflictingSampling,
+    &SidecarError::schemaNotObject,       &SidecarError::unsupportedConstruct,
+    &SidecarError::unsupportedReference,  &SidecarError::invertedBounds,
+    &SidecarError::invalidSchema,         &SidecarError::deviceNotEligible,
+    &SidecarError::appleIntelligenceNotEnabled, &SidecarError::modelNotReady,
+    &SidecarError::assetsUnavailable,     &SidecarError::exceededContextWindowSize,
+    &SidecarError::guardrailViolation,    &SidecarError::unsupportedGuide,
+    &SidecarError::unsupportedLanguageOrLocale, &SidecarError::decodingFailure,
+    &SidecarError::rateLimited,           &SidecarError::concurrentRequests,
+    &SidecarError::refusal,               &SidecarError::generation,
+    &SidecarError::unknown,
+};
+
+bool isNamedError(std::string_view kind, std::string_view message) {
+  for (const SidecarError* error : namedErrors) {
+    if (rawText(error->kind()) == kind && error->message() == message) return true;
+  }
+  return false;
+}
+
+// The line read back: one object with exactly the members its status allows.
+void checkLine(const std::string& line, const std::optional<Request>& request) {
+  Fuzz::require(!line.empty() && line.back() == '\n', "the line ends in a line feed", line);
+  Fuzz::require(line.find('\n') == line.size() - 1, "the line holds no other line feed", line);
+  std::optional<JSONValue> value;
+  try {
+    value = JSONValue::decode(std::string_view(line).substr(0, line.size() - 1));
+  } catch (const JSONValue::DecodeError&) {
+    Fuzz::fail("the line is JSON", line);
+  }
+  const JSONObject* members = value->objectValue();
+  Fuzz::require(members != nullptr, "the line is an object", line);
+  const JSONValue* status = (*value)["status"];
+  Fuzz::require(status && status->stringValue(), "the line has a string status", line);
+  if (*status->stringValue() == "ok") {
+    const JSONValue* text = (*value)["text"];
+    Fuzz::require(members->size() == 2 && text && text->stringValue(), "an ok line has status and text only", line);
+    Fuzz::require(request.has_value(), "only a decoded request is answered ok", line);
+    const std::string& answer = *text->stringValue();
+    const bool limited = request->options && request->options->maximumResponseTokens;
+    if (request->schema) {
+      try {
+        JSONValue::decode(answer);
+      } catch (const JSONValue::DecodeError&) {
+        Fuzz::fail("a structured answer is JSON text", answer);
+      }
+    } else if (limited) {
+      Fuzz::require(request->prompt.compare(0, answer.size(), answer) == 0, "a cut echo is a prefix of the prompt", line);
+    } else {
+      Fuzz::require(answer == request->prompt, "a plain answer echoes the prompt", line);
+    }
+    return;
+  }
+  Fuzz::require(*status->stringValue() == "error", "the status is ok or error", line);
+  const JSONValue* kind = (*value)["kind"];
+  const JSONValue* message = (*value)["message"];
+  Fuzz::require(members->size() == 3 && kind && kind->stringValue() && message && message->stringValue(),
+                "an error line has status, kind and message only", line);
+  Fuzz::require(isNamedError(*kind->stringValue(), *message->stringValue()), "the error is one of the named values", line);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static FoundationModels::ReferenceEngine engine;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::optional<Request> request;
+  Reply reply;
+  try {
+    request = Request::decode(input);
+  } catch (const SidecarError& error) {
+    Fuzz::require(error == SidecarError::malformedRequest, "decoding fails only as a malformed request");
+    reply = error.reply();
+  } catch (...) {
+    Fuzz::fail("decoding throws only SidecarError");
+  }
+  if (request) reply = Sidecar::generate(*request, engine);
+  checkLine(reply.line(), request);
+  return 0;
+}
