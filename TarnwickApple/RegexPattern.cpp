@@ -12,6 +12,16 @@ namespace {
 // The widest range a class may spell out: every ASCII code.
 constexpr int asciiLimit = 128;
 
+// Backing store of the one-byte characters a range expands to.
+constexpr std::array<char, asciiLimit> asciiTable = [] {
+  std::array<char, asciiLimit> table{};
+  for (int code = 0; code < asciiLimit; ++code) table[static_cast<std::size_t>(code)] = static_cast<char>(code);
+  return table;
+}();
+
+// The ASCII characters the rewriting gives a meaning to: the metacharacters and the range dash.
+constexpr std::string_view syntaxCharacters = R"(\.*+?()[]{}|^$-)";
+
 std::size_t scalarLength(unsigned char lead) {
   if (lead < 0x80) return 1;
   if (lead < 0xE0) return 2;
@@ -19,19 +29,26 @@ std::size_t scalarLength(unsigned char lead) {
   return 4;
 }
 
-bool isSingleScalar(const Character& c) { return !c.empty() && scalarLength(c[0]) == c.size(); }
+bool isSingleScalar(Character c) { return !c.empty() && scalarLength(static_cast<unsigned char>(c[0])) == c.size(); }
+
+// A character of several scalars holding a syntax character (a bracket or backslash with a
+// combining mark, a prepended mark before "("). Read whole it is no syntax, but the regex engine
+// reads it scalar by scalar and would see the syntax character, so it cannot be rewritten faithfully.
+bool isDisguisedSyntax(Character c) {
+  return !isSingleScalar(c) && c.find_first_of(syntaxCharacters) != Character::npos;
+}
 
 // The ASCII character `c` is, by canonical equivalence (U+212A KELVIN SIGN is "K"), or 0 when it
 // is none (CR LF and every longer cluster included). Only a lone non-ASCII scalar can be
 // canonically equal to an ASCII character, so ICU is asked about those alone.
-char asciiOf(const Character& c) {
+char asciiOf(Character c) {
   if (c.size() == 1) return c[0];
   if (!isSingleScalar(c)) return 0;
   const std::string composed = Unicode::nfc(c);
   return composed.size() == 1 ? composed[0] : 0;
 }
 
-bool is(const Character& c, char ascii) { return asciiOf(c) == ascii; }
+bool is(Character c, char ascii) { return asciiOf(c) == ascii; }
 
 // A set of ASCII characters; a character belongs when it is canonically equal to a member.
 class CharacterSet {
@@ -39,7 +56,7 @@ class CharacterSet {
   explicit CharacterSet(std::string_view members) {
     for (char m : members) contains_[static_cast<unsigned char>(m)] = true;
   }
-  bool contains(const Character& c) const {
+  bool contains(Character c) const {
     const auto a = static_cast<unsigned char>(asciiOf(c));
     return a != 0 && a < asciiLimit && contains_[a];
   }
@@ -72,14 +89,14 @@ const CharacterSet& wordCharacters() {
 }
 
 // A character with a numeric type (decided by its first scalar), as quantifier bodies allow.
-bool isNumber(const Character& c) {
+bool isNumber(Character c) {
   const auto lead = static_cast<unsigned char>(c[0]);
   if (lead < 0x80) return lead >= '0' && lead <= '9';
   return Unicode::hasNumericType(*Unicode::firstScalar(c));
 }
 
 // A line break is a character whose first scalar is one of \n \v \f \r U+0085 U+2028 U+2029.
-bool isLineBreak(const Character& c) {
+bool isLineBreak(Character c) {
   const auto first = Unicode::firstScalar(c);
   if (!first) return false;
   switch (*first) {
@@ -91,9 +108,9 @@ bool isLineBreak(const Character& c) {
 }
 
 // The ASCII code of a range endpoint: CR LF counts as \n; anything non-ASCII has none.
-int asciiCode(const Character& c) {
+int asciiCode(Character c) {
   if (c == "\r\n") return '\n';
-  if (c.size() == 1 && static_cast<unsigned char>(c[0]) < asciiLimit) return c[0];
+  if (c.size() == 1 && static_cast<unsigned char>(c[0]) < asciiLimit) return static_cast<unsigned char>(c[0]);
   return -1;
 }
 
@@ -119,11 +136,12 @@ std::string_view token(Coverage coverage) {
 
 }  // namespace
 
-std::vector<Character> characters(std::string_view pattern) { return Unicode::graphemeClusters(pattern); }
+std::vector<Character> characters(std::string_view pattern) { return Unicode::graphemeClusterViews(pattern); }
 
 std::optional<std::string> desugared(std::string_view pattern) {
   if (!Unicode::isValidUTF8(pattern)) return std::nullopt;
   const std::vector<Character> chars = characters(pattern);
+  if (std::any_of(chars.begin(), chars.end(), isDisguisedSyntax)) return std::nullopt;
   const std::size_t count = chars.size();
   std::string out;
   out.reserve(pattern.size() + 16);
@@ -132,7 +150,7 @@ std::optional<std::string> desugared(std::string_view pattern) {
       case '\\': {
         // \d \w \. \( ... stay; \- \/ lose the backslash; every other escape is unsupported.
         if (i + 1 == count) return std::nullopt;
-        const Character& next = chars[i + 1];
+        const Character next = chars[i + 1];
         if (classEscapes().contains(next) || metacharacters().contains(next)) {
           out += '\\';
           out += next;
@@ -215,11 +233,15 @@ std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
       if (!high || high->first.kind == ClassMember::Case::escape) return std::nullopt;
       const auto range = expand(member->first.character, high->first.character);
       if (!range) return std::nullopt;
-      for (const Character& c : *range) members.push_back(ClassMember::literal(c));
+      for (Character c : *range) members.push_back(ClassMember::literal(c));
+      // The regex engine reads a CR LF endpoint as CR beside an endpoint LF: CR is a member too.
+      if (member->first.character == "\r\n" || high->first.character == "\r\n") {
+        members.push_back(ClassMember::literal("\r"));
+      }
       i = high->second;
       continue;
     }
-    members.push_back(std::move(member->first));
+    members.push_back(member->first);
     i = next;
   }
   return std::nullopt;  // no closing "]"
@@ -228,11 +250,11 @@ std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
 std::optional<std::pair<ClassMember, std::size_t>> classMember(const std::vector<Character>& pattern,
                                                                std::size_t from) {
   if (from >= pattern.size()) return std::nullopt;
-  const Character& c = pattern[from];
+  const Character c = pattern[from];
   if (is(c, '[')) return std::nullopt;  // nested classes are unsupported
   if (!is(c, '\\')) return std::pair{ClassMember::literal(c), from + 1};
   if (from + 1 == pattern.size()) return std::nullopt;
-  const Character& next = pattern[from + 1];
+  const Character next = pattern[from + 1];
   if (classEscapes().contains(next)) return std::pair{ClassMember::escape(next), from + 2};
   if (metacharacters().contains(next) || bareEscapes().contains(next)) {
     return std::pair{ClassMember::literal(next), from + 2};
@@ -240,13 +262,13 @@ std::optional<std::pair<ClassMember, std::size_t>> classMember(const std::vector
   return std::nullopt;
 }
 
-std::optional<std::vector<Character>> expand(const Character& low, const Character& high) {
+std::optional<std::vector<Character>> expand(Character low, Character high) {
   const int first = asciiCode(low);
   const int last = asciiCode(high);
   if (first < 0 || last < 0 || last < first) return std::nullopt;
   std::vector<Character> range;
   range.reserve(static_cast<std::size_t>(last - first + 1));
-  for (int code = first; code <= last; ++code) range.emplace_back(1, static_cast<char>(code));
+  for (int code = first; code <= last; ++code) range.emplace_back(&asciiTable[static_cast<std::size_t>(code)], 1);
   return range;
 }
 
@@ -271,8 +293,10 @@ std::optional<std::string> widening(const std::vector<ClassMember>& members) {
   // widened like a longer class instead: the regex engine reads each of its scalars as a member.
   if (members.size() == 1 && members[0].kind == ClassMember::Case::literal &&
       isSingleScalar(members[0].character)) {
-    const Character& c = members[0].character;
-    return metacharacters().contains(c) ? "\\" + c : c;
+    const Character c = members[0].character;
+    std::string literal = metacharacters().contains(c) ? "\\" : "";
+    literal += c;
+    return literal;
   }
   if (members.empty()) return std::nullopt;
   Coverage widest = Coverage::digit;
