@@ -90,7 +90,7 @@ Outcome check() {
   try {
     const FoundationModels::GenerationSchema schema = SchemaTranslator::generationSchema(*document);
     std::string line = "{\"status\":\"ok\",\"schema\":";
-    line += schema.description();
+    schema.appendDescription(line);
     line += "}\n";
     return {std::move(line), acceptedStatus};
   } catch (...) {

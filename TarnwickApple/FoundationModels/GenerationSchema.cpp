@@ -255,7 +255,13 @@ const DynamicGenerationSchema* GenerationSchema::named(std::string_view name) co
 }
 
 std::string GenerationSchema::description() const {
-  std::string out = "{\"root\":";
+  std::string out;
+  appendDescription(out);
+  return out;
+}
+
+void GenerationSchema::appendDescription(std::string& out) const {
+  out += "{\"root\":";
   appendNode(out, root_);
   out += ",\"dependencies\":[";
   bool first = true;
@@ -264,7 +270,6 @@ std::string GenerationSchema::description() const {
     appendNode(out, dependency);
   }
   out += "]}";
-  return out;
 }
 
 }  // namespace TarnwickApple::FoundationModels

@@ -42,6 +42,8 @@ class GenerationSchema {
 
   // {"root":NODE,"dependencies":[NODE,...]} on one line, without a line feed.
   std::string description() const;
+  // The same text appended to `out`, for writers that embed it in a longer line.
+  void appendDescription(std::string& out) const;
 
  private:
   DynamicGenerationSchema root_;
