@@ -35,7 +35,7 @@ bool isSingleScalar(Character c) { return !c.empty() && scalarLength(static_cast
 // combining mark, a prepended mark before "("). Read whole it is no syntax, but the regex engine
 // reads it scalar by scalar and would see the syntax character, so it cannot be rewritten faithfully.
 bool isDisguisedSyntax(Character c) {
-  return !isSingleScalar(c) && c.find_first_of(syntaxCharacters) != Character::npos;
+  return c.size() > 1 && !isSingleScalar(c) && c.find_first_of(syntaxCharacters) != Character::npos;
 }
 
 // The ASCII character `c` is, by canonical equivalence (U+212A KELVIN SIGN is "K"), or 0 when it
@@ -97,6 +97,7 @@ bool isNumber(Character c) {
 
 // A line break is a character whose first scalar is one of \n \v \f \r U+0085 U+2028 U+2029.
 bool isLineBreak(Character c) {
+  if (!c.empty() && static_cast<unsigned char>(c[0]) < 0x80) return c[0] >= '\n' && c[0] <= '\r';
   const auto first = Unicode::firstScalar(c);
   if (!first) return false;
   switch (*first) {

@@ -11,23 +11,24 @@
 
 namespace TarnwickApple::RegexPattern {
 
-// One user-perceived character (grapheme cluster) of a pattern, as UTF-8.
-using Character = std::string;
+// One user-perceived character (grapheme cluster) of a pattern, as UTF-8: a view into the
+// pattern text (or into static storage), so the text must outlive the characters read from it.
+using Character = std::string_view;
 
 struct ClassMember {
   enum class Case { literal, escape };
   Case kind = Case::literal;
   Character character;  // escape: "d" or "w"
 
-  static ClassMember literal(Character c) { return {Case::literal, std::move(c)}; }
-  static ClassMember escape(Character c) { return {Case::escape, std::move(c)}; }
+  static ClassMember literal(Character c) { return {Case::literal, c}; }
+  static ClassMember escape(Character c) { return {Case::escape, c}; }
   friend bool operator==(const ClassMember&, const ClassMember&) = default;
 };
 
 // Ordered as declared: digit < word < any.
 enum class Coverage { digit, word, any };
 
-// The pattern split into characters, as every operation below reads it.
+// The pattern split into characters, as every operation below reads it; views into `pattern`.
 std::vector<Character> characters(std::string_view pattern);
 
 // The rewritten pattern, or nothing when the pattern is unsupported (or rewrites to nothing).
@@ -42,7 +43,7 @@ std::optional<std::pair<ClassMember, std::size_t>> classMember(const std::vector
                                                                std::size_t from);
 
 // The characters from `low` through `high` (ASCII endpoints only), or nothing.
-std::optional<std::vector<Character>> expand(const Character& low, const Character& high);
+std::optional<std::vector<Character>> expand(Character low, Character high);
 
 // The index after the "}" of a valid quantifier opening at `from` (a "{"), or nothing.
 std::optional<std::size_t> quantifier(const std::vector<Character>& pattern, std::size_t from);

@@ -249,3 +249,40 @@ bool Regex::matchesWhole(std::string_view text) const {
 }
 
 }  // namespace TarnwickApple::Unicode
+
+namespace TarnwickApple::Unicode {
+
+std::vector<std::string_view> graphemeClusterViews(std::string_view text) {
+  std::vector<std::string_view> clusters;
+  if (isASCII(text)) {
+    // In ASCII only CR LF is a cluster of more than one character.
+    clusters.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const std::size_t length = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+      clusters.push_back(text.substr(i, length));
+      i += length - 1;
+    }
+    return clusters;
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+  std::unique_ptr<icu::BreakIterator> breaks(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status) || !breaks) {
+    utext_close(utext);
+    for (std::size_t i = 0; i < text.size();) {  // without ICU's data, one scalar is one character
+      const std::size_t length = std::max<std::size_t>(sequenceLength(text, i), 1);
+      clusters.push_back(text.substr(i, length));
+      i += length;
+    }
+    return clusters;
+  }
+  breaks->setText(utext, status);
+  int32_t start = breaks->first();
+  for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next()) {
+    clusters.push_back(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+  }
+  utext_close(utext);
+  return clusters;
+}
+
+}  // namespace TarnwickApple::Unicode

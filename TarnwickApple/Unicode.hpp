@@ -60,4 +60,8 @@ class Regex {
   std::shared_ptr<const Compiled> compiled_;
 };
 
+// The user-perceived characters of well-formed UTF-8 as views into `text`, in order: the same
+// split as `graphemeClusters` without a string per character.
+std::vector<std::string_view> graphemeClusterViews(std::string_view text);
+
 }  // namespace TarnwickApple::Unicode

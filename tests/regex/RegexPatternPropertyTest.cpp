@@ -140,14 +140,20 @@ class Generator {
   std::mt19937 random_;
 };
 
-// The dialect: no bracketed class and no capturing group, outside escapes.
+// The dialect, scalar by scalar as the regex engine reads it: escapes are \d, \w or a
+// metacharacter, every group is "(?:", and no class bracket or anchor is left.
 bool inDialect(const std::string& rewritten) {
+  const std::string_view metacharacters = R"(\.*+?()[]{}|^$)";
   for (std::size_t i = 0; i < rewritten.size(); ++i) {
-    if (rewritten[i] == '\\') {
-      ++i;
-    } else if (rewritten[i] == '[') {
-      return false;
-    } else if (rewritten[i] == '(' && rewritten.compare(i, 3, "(?:") != 0) {
+    const char c = rewritten[i];
+    if (c == '\\') {
+      if (++i == rewritten.size()) return false;
+      const char next = rewritten[i];
+      if (next != 'd' && next != 'w' && metacharacters.find(next) == std::string_view::npos) return false;
+    } else if (c == '(') {
+      if (rewritten.compare(i, 3, "(?:") != 0) return false;
+      i += 2;
+    } else if (c == '[' || c == ']' || c == '^' || c == '$') {
       return false;
     }
   }

@@ -127,14 +127,19 @@ TEST(Clusters, CanonicallyEqualCharactersAreTheSame) {
   expectRewrites({{"[\u212A0-9]", R"(\w)"}, {"[\u212A]", "\u212A"}});
 }
 
-TEST(Clusters, BackslashWithCombiningMarkIsNoBackslash) {
-  // "\" + U+0301 is one character, neither "\" nor an escape; it is copied like any other.
-  expectRewrites({{"a\\\u0301b", "a\\\u0301b"}, {"[\\\u0301a]", "."}});
+TEST(Clusters, DisguisedSyntaxIsRefused) {
+  // One character to the rewriting, but the regex engine reads its backslash, bracket, paren or
+  // dash: "\" or "[" or "]" or "-" with a combining mark, "(" after a prepended mark (U+0600).
+  expectRewrites({{"a\\\u0301b", refused}, {"[\\\u0301a]", refused}, {"(\u0301a)", refused},
+                  {"a[\u0301", refused}, {"[a]\u0301b]", refused}, {"[a-\u0301z]", refused},
+                  {"\u0600(a)", refused}, {"e\u0301+", "e\u0301+"}, {"a\r\nb", "a\r\nb"}});
 }
 
 TEST(Clusters, LoneClusterOfSeveralScalarsIsWidened) {
   // ICU reads [e + U+0301] as two one-scalar members, so the pair itself would be narrower.
   expectRewrites({{"[e\u0301]", "."}, {"[\r\n]", refused}});
+  // A CR LF range endpoint is read as CR beside LF, so CR is a member as well.
+  expectRewrites({{"[\n-\r\n]", refused}, {"[\r\n-\r\n]", refused}});
 }
 
 TEST(Clusters, InvalidUtf8IsRefused) { EXPECT_FALSE(desugared("a\xff")); }
