@@ -29,33 +29,49 @@ floor=$work/floor
 
 printf '%s' '{"prompt":"Name three birds.","use_case":"general","guardrails":"default"}' >"$work/request.json"
 
-# Mean wall time of one run, in microseconds: hyperfine when installed, a timed loop otherwise.
-mean_us() {
-  local input=$1
-  shift
-  if command -v hyperfine >/dev/null 2>&1; then
-    hyperfine -N -i --runs "$runs" --warmup 10 --input "$input" --export-json "$work/h.json" -- "$*" >/dev/null
-    sed -n 's/.*"mean": *\([0-9.e+-]*\).*/\1/p' "$work/h.json" | head -n 1 | awk '{ printf "%.0f", $1 * 1e6 }'
-    return
+# Microseconds now; bash's own clock starts no process, `date` is the fallback.
+now_us() {
+  if [[ -n ${EPOCHREALTIME:-} ]]; then
+    echo "${EPOCHREALTIME/[.,]/}"
+  else
+    echo $(($(date +%s%N) / 1000))
   fi
-  local i start end
-  for ((i = 0; i < 10; i++)); do "$@" <"$input" >/dev/null || true; done
-  start=$(date +%s%N)
-  for ((i = 0; i < runs; i++)); do "$@" <"$input" >/dev/null || true; done
-  end=$(date +%s%N)
-  echo $(((end - start) / runs / 1000))
+}
+
+# Total microseconds of `count` runs of a command with stdin from `input`.
+block_us() {
+  local input=$1 count=$2 i start end
+  shift 2
+  start=$(now_us)
+  for ((i = 0; i < count; i++)); do "$@" <"$input" >/dev/null || true; done
+  end=$(now_us)
+  echo $((end - start))
+}
+
+# Mean microseconds per run of the floor and of the command, measured in alternating blocks so
+# that a change in the machine's load falls on both alike. Sets floor_mean and command_mean.
+compare() {
+  local input=$1 block=20 floor_total=0 command_total=0 done_runs=0 n
+  shift
+  block_us "$input" 10 "$floor" >/dev/null
+  block_us "$input" 10 "$@" >/dev/null
+  while ((done_runs < runs)); do
+    n=$((runs - done_runs < block ? runs - done_runs : block))
+    floor_total=$((floor_total + $(block_us "$input" "$n" "$floor")))
+    command_total=$((command_total + $(block_us "$input" "$n" "$@")))
+    done_runs=$((done_runs + n))
+  done
+  floor_mean=$((floor_total / runs))
+  command_mean=$((command_total / runs))
 }
 
 report() {
-  local what=$1 mine=$2 base=$3
-  awk -v what="$what" -v mine="$mine" -v base="$base" \
-    'BEGIN { printf "%-22s %8d us per run   floor %8d us   ratio %.2f\n", what, mine, base, mine / base }'
+  awk -v what="$1" -v mine="$2" -v base="$3" \
+    'BEGIN { printf "%-20s %7d us per run   floor %7d us   ratio %.2f\n", what, mine, base, mine / base }'
 }
 
-echo "whole_process: $runs runs each, $sidecar"
-floor_probe=$(mean_us /dev/null "$floor")
-probe=$(mean_us /dev/null "$sidecar" --probe)
-floor_request=$(mean_us "$work/request.json" "$floor")
-request=$(mean_us "$work/request.json" "$sidecar")
-report "--probe" "$probe" "$floor_probe"
-report "small plain request" "$request" "$floor_request"
+echo "whole_process: $runs runs each of $sidecar and the floor"
+compare /dev/null "$sidecar" --probe
+report "--probe" "$command_mean" "$floor_mean"
+compare "$work/request.json" "$sidecar"
+report "small plain request" "$command_mean" "$floor_mean"
