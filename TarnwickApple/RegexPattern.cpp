@@ -90,6 +90,7 @@ const CharacterSet& wordCharacters() {
 
 // A character with a numeric type (decided by its first scalar), as quantifier bodies allow.
 bool isNumber(Character c) {
+  if (c.empty()) return false;
   const auto lead = static_cast<unsigned char>(c[0]);
   if (lead < 0x80) return lead >= '0' && lead <= '9';
   return Unicode::hasNumericType(*Unicode::firstScalar(c));
