@@ -224,7 +224,9 @@ void ScalarGenerator::appendSampled(Sampler& sampler, AnswerBuffer& out, std::si
       // Two decimals read better; keep them when the rounding stays within the bounds.
       const double rounded = std::round(value * 100.0) / 100.0;
       if (rounded >= numberLow_ && rounded <= numberHigh_) value = rounded;
-      JSONText::appendDouble(drawn, std::clamp(value, numberLow_, numberHigh_));
+      value = std::clamp(value, numberLow_, numberHigh_);
+      if (value == 0) value = 0.0;  // never "-0.0"
+      JSONText::appendDouble(drawn, value);
       break;
     }
     case ScalarType::string: {
