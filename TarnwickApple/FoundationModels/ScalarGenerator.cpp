@@ -223,7 +223,7 @@ void ScalarGenerator::appendSampled(Sampler& sampler, AnswerBuffer& out, std::si
       double value = low + sampler.unit() * (high - low);
       // Two decimals read better; keep them when the rounding stays within the bounds.
       const double rounded = std::round(value * 100.0) / 100.0;
-      if (rounded >= numberLow_ && rounded <= numberHigh_) value = rounded;
+      if (std::isfinite(rounded) && rounded >= numberLow_ && rounded <= numberHigh_) value = rounded;
       value = std::clamp(value, numberLow_, numberHigh_);
       if (value == 0) value = 0.0;  // never "-0.0"
       JSONText::appendDouble(drawn, value);
