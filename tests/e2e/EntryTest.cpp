@@ -38,7 +38,7 @@ TEST(EntryProbe, AnyPositionAnyCountAndStdinIgnored) {
 }
 
 TEST(EntryProbe, LookalikesTakeTheRequestPath) {
-  for (const std::string arg : {"--Probe", "-probe", "probe", "--probe=1", "--probe ", " --probe", "--PROBE"}) {
+  for (const std::string& arg : std::vector<std::string>{"--Probe", "-probe", "probe", "--probe=1", "--probe ", " --probe", "--PROBE"}) {
     SCOPED_TRACE(arg);
     expectLine(Subprocess::run(sidecar(), {arg}, ""), malformedLine, 0);
   }
@@ -75,7 +75,7 @@ TEST(EntryRequest, UnavailableModelGivesAssetsLineWithStatusZero) {
 }
 
 TEST(EntryRequest, MalformedInputs) {
-  for (const std::string input : {"", " \n\t", "null", "{}", "[]", "{\"prompt\":\"p\"}", "\xEF\xBB\xBF", "{\"prompt\":\"p\",",
+  for (const std::string& input : std::vector<std::string>{"", " \n\t", "null", "{}", "[]", "{\"prompt\":\"p\"}", "\xEF\xBB\xBF", "{\"prompt\":\"p\",",
                                    request("\"p\"", ",\"options\":{\"maximum_response_tokens\":1.5}"),
                                    request("\"p\"", ",\"options\":{\"sampling\":{\"mode\":\"GREEDY\"}}")}) {
     SCOPED_TRACE(input);
@@ -89,7 +89,7 @@ TEST(EntryRequest, PlainTextEchoedAndEscaped) {
              "{\"status\":\"ok\",\"text\":\"say \\\"hi\\\"/\\n\xC3\xA9\xF0\x9F\x98\x80\\u0000\\u001f\"}\n", 0);
   // Instructions, options and unknown members do not change an echo; a token limit cuts it.
   expectLine(Subprocess::run(sidecar(), {}, request("\"hello world\"", R"(,"instructions":"be brief","x":1,
-      "options":{"temperature":0.5,"sampling":{"mode":"random","seed":18446744073709551615}}})")),
+      "options":{"temperature":0.5,"sampling":{"mode":"random","seed":18446744073709551615}})")),
              "{\"status\":\"ok\",\"text\":\"hello world\"}\n", 0);
   expectLine(Subprocess::run(sidecar(), {}, request("\"hello world\"", R"(,"options":{"maximum_response_tokens":2})")),
              "{\"status\":\"ok\",\"text\":\"hello\"}\n", 0);
@@ -107,7 +107,7 @@ TEST(EntryRequest, DriverFailuresAreLinesWithStatusZero) {
 
 TEST(EntryRequest, MegabyteTextsWrittenWhole) {
   std::string prompt;
-  for (int i = 0; i < (1 << 20); ++i) prompt += "a\"/\n\xC3\xA9"[i % 5];
+  for (int i = 0; i < (1 << 20); ++i) prompt += "a\"/\n\xC3\xA9"[i % 6];
   std::string escaped;
   for (char c : prompt) {
     if (c == '"') escaped += "\\\"";
