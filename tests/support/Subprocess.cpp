@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -25,6 +26,10 @@ using Clock = std::chrono::steady_clock;
 
 // Reads per poll round; large enough that a 64 MB output takes a few thousand rounds.
 constexpr size_t readChunk = 1 << 16;
+
+// How long the reader of a full pipe stays before it goes away: long enough for the child to
+// reach its write in the usual case; either way the child then meets a reader-less pipe.
+constexpr auto fullPipeHold = std::chrono::milliseconds(100);
 
 [[noreturn]] void fail(const std::string& what, int error) {
   throw std::runtime_error("Subprocess: " + what + ": " + std::strerror(error));
@@ -44,6 +49,22 @@ struct Pipe {
 void closeFd(int& fd) {
   if (fd >= 0) close(fd);
   fd = -1;
+}
+
+void setNonBlocking(int fd, bool nonBlocking) {
+  const int flags = fcntl(fd, F_GETFL);
+  fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+// Writes into the pipe until it holds all it can take.
+void fill(int writeEnd) {
+  setNonBlocking(writeEnd, true);
+  const std::string block(readChunk, 'x');
+  while (write(writeEnd, block.data(), block.size()) > 0 || errno == EINTR) {
+  }
+  char one = 'x';
+  while (write(writeEnd, &one, 1) > 0 || errno == EINTR) {
+  }
 }
 
 // Ignores SIGPIPE in this process for its lifetime, so writing to a child that has closed its
@@ -118,6 +139,7 @@ Input Input::neverClosed(std::string bytes) { return {Kind::neverClosed, std::mo
 Output Output::captured() { return {Kind::captured, {}}; }
 Output Output::toFile(std::string path) { return {Kind::file, std::move(path)}; }
 Output Output::closed() { return {Kind::closed, {}}; }
+Output Output::fullPipe(bool nonBlocking) { return {Kind::fullPipe, {}, nonBlocking}; }
 
 Result run(const std::string& path, const std::vector<std::string>& args, const std::string& stdinBytes,
            double timeoutSeconds) {
@@ -131,7 +153,7 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
       Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
   SpawnSetup setup;
 
-  int stdinWrite = -1, stdoutRead = -1, stderrRead = -1;
+  int stdinWrite = -1, stdoutRead = -1, stderrRead = -1, fullPipeRead = -1;
   int childEnds[3] = {-1, -1, -1};
 
   switch (input.kind) {
@@ -141,6 +163,7 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
       stdinWrite = p.writeEnd;
       childEnds[0] = p.readEnd;
       fcntl(stdinWrite, F_SETFL, fcntl(stdinWrite, F_GETFL) | O_NONBLOCK);
+      if (input.nonBlocking) setNonBlocking(p.readEnd, true);
       posix_spawn_file_actions_adddup2(&setup.actions, p.readEnd, 0);
       break;
     }
@@ -156,6 +179,16 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
       Pipe p;
       stdoutRead = p.readEnd;
       childEnds[1] = p.writeEnd;
+      if (output.nonBlocking) setNonBlocking(p.writeEnd, true);
+      posix_spawn_file_actions_adddup2(&setup.actions, p.writeEnd, 1);
+      break;
+    }
+    case Output::Kind::fullPipe: {
+      Pipe p;
+      fullPipeRead = p.readEnd;
+      childEnds[1] = p.writeEnd;
+      fill(p.writeEnd);
+      setNonBlocking(p.writeEnd, output.nonBlocking);
       posix_spawn_file_actions_adddup2(&setup.actions, p.writeEnd, 1);
       break;
     }
@@ -184,20 +217,27 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
   const int spawned = posix_spawn(&pid, path.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
   for (int& fd : childEnds) closeFd(fd);
   if (spawned != 0) {
+    closeFd(fullPipeRead);
     closeFd(stdinWrite);
     closeFd(stdoutRead);
     closeFd(stderrRead);
     fail("cannot start " + path, spawned);
   }
 
-  Result result{{}, {}, -1, 0, false};
+  Result result{{}, {}, -1, 0, false, static_cast<int>(pid)};
+  const auto fullPipeGone = Clock::now() + fullPipeHold;
   size_t written = 0;
   const bool closeWhenWritten = input.kind == Input::Kind::bytes;
   if (stdinWrite >= 0 && input.bytes.empty() && closeWhenWritten) closeFd(stdinWrite);
 
   while (stdoutRead >= 0 || stderrRead >= 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (fullPipeRead >= 0 && Clock::now() >= fullPipeGone) closeFd(fullPipeRead);
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) break;
+    if (fullPipeRead >= 0) {
+      const auto hold = std::chrono::duration_cast<std::chrono::milliseconds>(fullPipeGone - Clock::now()).count();
+      left = std::min<decltype(left)>(left, hold + 1);
+    }
     pollfd fds[3];
     nfds_t count = 0;
     const bool writing = stdinWrite >= 0 && written < input.bytes.size();
@@ -228,6 +268,7 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
   }
 
   const int status = reap(pid, deadline, result.timedOut);
+  closeFd(fullPipeRead);
   closeFd(stdinWrite);
   closeFd(stdoutRead);
   closeFd(stderrRead);

@@ -12,6 +12,7 @@ struct Result {
   int exitStatus;  // the status the child exited with, or -1 when a signal ended it
   int termSignal;  // the signal that ended the child, or 0
   bool timedOut;   // the deadline passed and the child was killed
+  int pid = 0;     // the child's process id (reaped by the time `run` returns)
 };
 
 // Where the child's standard input comes from.
@@ -20,6 +21,7 @@ struct Input {
   Kind kind = Kind::bytes;
   std::string bytes;  // Kind::bytes and Kind::neverClosed: what is written to the pipe
   std::string path;   // Kind::file: opened read-only (a file, /dev/null, a directory)
+  bool nonBlocking = false;  // pipe kinds: the child's end is O_NONBLOCK, as a careless parent may leave it
 
   static Input fromBytes(std::string bytes);
   static Input fromFile(std::string path);
@@ -30,13 +32,17 @@ struct Input {
 
 // Where the child's standard output goes; standard error is always captured.
 struct Output {
-  enum class Kind { captured, file, closed };
+  enum class Kind { captured, file, closed, fullPipe };
   Kind kind = Kind::captured;
   std::string path;  // Kind::file: opened write-only (a file, /dev/full)
+  bool nonBlocking = false;  // pipe kinds: the child's end is O_NONBLOCK
 
   static Output captured();
   static Output toFile(std::string path);
   static Output closed();
+  // A pipe already filled to capacity whose reader never reads and goes away after a moment
+  // (the child then meets EPIPE, blocked or not).
+  static Output fullPipe(bool nonBlocking = false);
 };
 
 // Runs `path` with `args` (the program name is added in front). Throws std::runtime_error when
