@@ -33,6 +33,13 @@ inline GenerationGuide pattern(const char* expression) {
   return GenerationGuide::pattern(*TarnwickApple::Unicode::Regex::compile(expression));
 }
 
+// `prefix` followed by the decimal `number` ("D" and 7 give "D7").
+inline std::string numbered(const char* prefix, long long number) {
+  std::string name = prefix;
+  name += std::to_string(number);
+  return name;
+}
+
 inline GenerationOptions greedy() { return {SamplingMode::greedy(), std::nullopt, std::nullopt}; }
 inline GenerationOptions seeded(std::uint64_t seed) { return {SamplingMode::random(std::int64_t{40}, seed), std::nullopt, std::nullopt}; }
 inline GenerationOptions thresholded(std::uint64_t seed) { return {SamplingMode::random(0.9, seed), std::nullopt, std::nullopt}; }

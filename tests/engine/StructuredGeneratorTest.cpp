@@ -142,7 +142,7 @@ TEST(StructuredGenerator, LongChainsOfDefinitionsUseNoStackDepth) {
   constexpr int chain = 5000;
   std::vector<DGS> definitions;
   for (int i = 0; i < chain; ++i) {
-    definitions.push_back(object("D" + std::to_string(i), {required("n", i + 1 < chain ? ref("D" + std::to_string(i + 1)) : boolean())}));
+    definitions.push_back(object(numbered("D", i), {required("n", i + 1 < chain ? ref(numbered("D", i + 1)) : boolean())}));
   }
   const std::string answer = generate(schemaOf(ref("D0"), std::move(definitions)));
   EXPECT_EQ(std::count(answer.begin(), answer.end(), '{'), chain);

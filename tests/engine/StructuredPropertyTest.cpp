@@ -33,7 +33,7 @@ class SchemaMaker {
   GenerationSchema make() {
     definitions_ = pick(4);
     std::vector<DGS> dependencies;
-    for (current_ = 0; current_ < definitions_; ++current_) dependencies.push_back(named("D" + std::to_string(current_), 0, false));
+    for (current_ = 0; current_ < definitions_; ++current_) dependencies.push_back(named(numbered("D", current_), 0, false));
     current_ = -1;
     return GenerationSchema(node(0, false), std::move(dependencies));
   }
@@ -41,7 +41,7 @@ class SchemaMaker {
  private:
   int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
   bool chance(int percent) { return pick(100) < percent; }
-  std::string fresh() { return "T" + std::to_string(names_++); }
+  std::string fresh() { return numbered("T", names_++); }
 
   DGS named(const std::string& name, int depth, bool escapable) {
     switch (pick(3)) {
@@ -58,7 +58,7 @@ class SchemaMaker {
       case 1: {
         const int lowest = escapable || current_ < 0 ? 0 : current_ + 1;
         if (lowest >= definitions_) return scalar();
-        return ref("D" + std::to_string(lowest + pick(definitions_ - lowest)));
+        return ref(numbered("D", lowest + pick(definitions_ - lowest)));
       }
       case 2: return DGS::anyOf(fresh(), std::nullopt, std::vector<std::string>{"a", "bb", "ccc"});
       case 3: return objectNode(fresh(), depth, escapable);
@@ -77,7 +77,7 @@ class SchemaMaker {
     const int count = pick(5);
     for (int i = 0; i < count; ++i) {
       const bool isOptional = chance(40);
-      properties.push_back({"p" + std::to_string(i) + (chance(20) ? " ü\"" : ""), std::nullopt,
+      properties.push_back({numbered("p", i) + (chance(20) ? " ü\"" : ""), std::nullopt,
                             node(depth + 1, escapable || isOptional), isOptional});
     }
     return DGS::object(name, std::nullopt, std::move(properties));
@@ -146,7 +146,9 @@ TEST(StructuredProperty, GeneratedSchemasGetConformingAnswers) {
       const std::string answer = generate(schema, mode(m));
       ASSERT_EQ(Conformance::problem(answer, schema), "") << "schema " << s << " mode " << m << ": " << schema.description()
                                                           << "\nanswer: " << answer;
-      if (m != 0 && m != 1) ASSERT_EQ(generate(schema, mode(m)), answer) << "a seed repeats its answer";
+      if (m != 0 && m != 1) {
+        ASSERT_EQ(generate(schema, mode(m)), answer) << "a seed repeats its answer";
+      }
     }
     ASSERT_EQ(generate(schema, greedy()), generate(schema)) << "greedy is canonical";
   }
