@@ -112,16 +112,14 @@ class Walk {
   void object(const SchemaGraph::Node& node, std::size_t index, std::uint32_t depth, bool expand) {
     out_.append('{');
     const auto& properties = node.schema->properties();
-    std::vector<std::size_t> included;
+    std::vector<bool> take(properties.size(), false);
     std::uint64_t held = 0;  // bytes of the included properties, before their pieces exist
     for (std::size_t k = 0; k < properties.size(); ++k) {
       if (properties[k].isOptional) continue;
-      included.push_back(k);
+      take[k] = true;
       held += node.keys[k].size() + 1 + graph_.node(node.children[k]).cost;
     }
     reserved_ += held;
-    std::vector<bool> take(properties.size(), false);
-    for (const std::size_t k : included) take[k] = true;
     for (std::size_t k = 0; k < properties.size(); ++k) {
       if (!properties[k].isOptional || !expand) continue;
       const std::uint64_t cost = graph_.node(node.children[k]).cost;
