@@ -3,6 +3,7 @@
 #include "TarnwickApple/JSONValue.hpp"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include <nlohmann/json.hpp>
@@ -160,20 +161,76 @@ JSONValue JSONValue::object(JSONObject members) {
 }
 JSONValue JSONValue::null() { return JSONValue(); }
 
-JSONValue JSONValue::decode(std::string_view text) {
-  // The underlying lexer takes a NUL byte for the end of the input; in JSON text a raw NUL is
-  // never valid (inside a string it is an unescaped control character), so refuse it outright.
-  if (text.find('\0') != std::string_view::npos) throw DecodeError("the text holds a NUL byte");
+namespace {
+
+// Walks text held in pieces as one run of bytes and releases each piece once the walk has left
+// it: the reader only ever moves forward, so nothing behind it is needed again.
+class ReleasingIterator {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = const char&;
+
+  ReleasingIterator(std::vector<std::string>& pieces, std::size_t piece) : pieces_(&pieces), piece_(piece) {
+    skipEmpty();
+  }
+  reference operator*() const { return (*pieces_)[piece_][offset_]; }
+  ReleasingIterator& operator++() {
+    if (++offset_ == (*pieces_)[piece_].size()) {
+      std::string().swap((*pieces_)[piece_]);
+      ++piece_;
+      offset_ = 0;
+      skipEmpty();
+    }
+    return *this;
+  }
+  friend bool operator==(const ReleasingIterator& a, const ReleasingIterator& b) {
+    return a.piece_ == b.piece_ && a.offset_ == b.offset_;
+  }
+
+ private:
+  void skipEmpty() {
+    while (piece_ < pieces_->size() && (*pieces_)[piece_].empty()) ++piece_;
+  }
+  std::vector<std::string>* pieces_;
+  std::size_t piece_;
+  std::size_t offset_ = 0;
+};
+
+// One JSON value from the bytes between `first` and `last`.
+template <typename Iterator>
+JSONValue read(Iterator first, Iterator last) {
   JSONReader reader;
   bool ok = false;
   try {
-    ok = nlohmann::json::sax_parse(text.data(), text.data() + text.size(), &reader,
-                                   nlohmann::json::input_format_t::json, true, false);
+    ok = nlohmann::json::sax_parse(std::move(first), std::move(last), &reader, nlohmann::json::input_format_t::json,
+                                   true, false);
   } catch (const nlohmann::json::exception&) {
     ok = false;
   }
-  if (!ok || !reader.result) throw DecodeError("the text is not one readable JSON value");
+  if (!ok || !reader.result) throw JSONValue::DecodeError("the text is not one readable JSON value");
   return std::move(*reader.result);
+}
+
+// The underlying lexer takes a NUL byte for the end of the input; in JSON text a raw NUL is
+// never valid (inside a string it is an unescaped control character), so it is refused outright.
+void refuseNul(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) throw JSONValue::DecodeError("the text holds a NUL byte");
+}
+
+}  // namespace
+
+JSONValue JSONValue::decode(std::string_view text) {
+  refuseNul(text);
+  return read(text.data(), text.data() + text.size());
+}
+
+JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
+  std::vector<std::string> held = std::move(pieces);
+  for (const std::string& piece : held) refuseNul(piece);
+  return read(ReleasingIterator(held, 0), ReleasingIterator(held, held.size()));
 }
 
 JSONValue::Case JSONValue::kind() const {

@@ -43,6 +43,9 @@ class JSONValue {
   // Reads exactly one JSON value (a leading UTF-8 byte-order mark skipped, white space around it
   // allowed). Throws DecodeError for anything else.
   static JSONValue decode(std::string_view text);
+  // The same reading over text held in pieces (stdin as it was read), each piece released as
+  // soon as the reader has passed it, so a large text is not held while its tree is built.
+  static JSONValue decodeReleasing(std::vector<std::string>&& pieces);
 
   Case kind() const;
   bool isNull() const { return kind() == Case::null; }

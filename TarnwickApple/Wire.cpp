@@ -128,13 +128,13 @@ Request readRequest(JSONObject& o) {
   return request;
 }
 
-}  // namespace
-
-Request Request::decode(std::string_view data) {
+// The request in the document `readDocument` gives.
+template <typename ReadDocument>
+Request decodeDocument(ReadDocument readDocument) {
   try {
     JSONObject members;
     {
-      const JSONValue document = JSONValue::decode(data);
+      const JSONValue document = readDocument();
       members = object(document);
     }  // now the only owner of the members' values
     return readRequest(members);
@@ -142,6 +142,16 @@ Request Request::decode(std::string_view data) {
     // Whatever went wrong, the request is malformed and nothing more is said.
     throw SidecarError::malformedRequest;
   }
+}
+
+}  // namespace
+
+Request Request::decode(std::string_view data) {
+  return decodeDocument([&] { return JSONValue::decode(data); });
+}
+
+Request Request::decodeReleasing(std::vector<std::string>&& pieces) {
+  return decodeDocument([&] { return JSONValue::decodeReleasing(std::move(pieces)); });
 }
 
 Reply Reply::ok(std::string text) {

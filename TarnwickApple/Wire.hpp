@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/SidecarError.hpp"
@@ -57,6 +58,8 @@ struct Request {
   // The request in `data`, the whole of stdin. Throws SidecarError::malformedRequest for any
   // reason it cannot be read, and nothing else.
   static Request decode(std::string_view data);
+  // The same over stdin in the pieces it was read in, released while they are read.
+  static Request decodeReleasing(std::vector<std::string>&& pieces);
 
   friend bool operator==(const Request&, const Request&) = default;
 };

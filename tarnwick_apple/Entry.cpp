@@ -42,44 +42,30 @@ bool writeAll(std::string_view bytes) {
   return true;
 }
 
-// All of stdin as raw bytes, waiting until the writer closes it. A stdin that cannot be read
-// (a directory, say) reads as nothing. Bytes are gathered in chunks and joined once, so the
-// input is held at its exact size rather than in a buffer grown by doubling.
-std::string readAll() {
-  constexpr std::size_t chunkSize = 1 << 20;
-  std::vector<std::string> chunks;
-  std::size_t total = 0;
-  std::string chunk;
+// All of stdin as raw bytes, waiting until the writer closes it, in the pieces it was read in:
+// the decoder releases each piece once read, so the input is never held twice. A stdin that
+// cannot be read (a directory, say) reads as nothing.
+std::vector<std::string> readAll() {
+  constexpr std::size_t pieceSize = 1 << 20;
+  std::vector<std::string> pieces;
+  char buffer[1 << 16];
   for (;;) {
-    if (chunk.size() == chunk.capacity() || chunk.empty()) {
-      if (!chunk.empty()) chunks.push_back(std::move(chunk));
-      chunk = std::string();
-      chunk.reserve(chunkSize);
-    }
-    const std::size_t before = chunk.size();
-    chunk.resize(chunk.capacity());
-    const ssize_t got = ::read(STDIN_FILENO, chunk.data() + before, chunk.size() - before);
-    chunk.resize(before + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (got > 0) {
-      total += static_cast<std::size_t>(got);
+      const auto size = static_cast<std::size_t>(got);
+      if (pieces.empty() || pieces.back().size() + size > pieces.back().capacity()) {
+        pieces.emplace_back().reserve(pieceSize);
+      }
+      pieces.back().append(buffer, size);
     } else if (got < 0 && errno == EINTR) {
       continue;
     } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       pollfd in{STDIN_FILENO, POLLIN, 0};
       ::poll(&in, 1, -1);
     } else {
-      break;
+      return pieces;
     }
   }
-  if (chunks.empty()) return chunk;
-  std::string data;
-  data.reserve(total);
-  for (std::string& piece : chunks) {
-    data += piece;
-    std::string().swap(piece);
-  }
-  data += chunk;
-  return data;
 }
 
 int probeRun() {
@@ -94,14 +80,11 @@ int requestRun() {
     Reply reply;
     {
       std::optional<Request> request;
-      {
-        const std::string input = readAll();
-        try {
-          request = Request::decode(input);
-        } catch (...) {
-          reply = SidecarError::resolve(std::current_exception()).reply();
-        }
-      }  // the input is released once decoded
+      try {
+        request = Request::decodeReleasing(readAll());  // the input is released as it is decoded
+      } catch (...) {
+        reply = SidecarError::resolve(std::current_exception()).reply();
+      }
       if (request) reply = Sidecar::generate(*request);
     }  // the request is released once the reply is there
     line = reply.line();
