@@ -15,6 +15,8 @@ using namespace Hostile;
 
 // The largest input the suite sends: 64 MiB of prompt text.
 constexpr std::size_t largePromptBytes = std::size_t{64} << 20;
+// A deadline for the large runs that only a hung run meets, under a memory checker included.
+constexpr double largeRunLimitSeconds = 600;
 // Enough for thousands of partial reads and writes through a 64 KiB pipe.
 constexpr std::size_t nonBlockingPromptBytes = std::size_t{4} << 20;
 // How long a run that waits for more input is given before the test ends it.
@@ -50,8 +52,8 @@ TEST(HostileStreams, LargePromptReadWholeAndAnsweredWithOneLine) {
   const std::string input = request(prompt.json);
   ASSERT_GE(input.size(), largePromptBytes);
   // The reference engine's context window refuses it; an engine without one echoes it whole.
-  expectLine(Subprocess::run(sidecar(), {}, input), contextWindowLine);
-  expectLine(Subprocess::run(echoSidecar(), {}, input), prompt.replyLine);
+  expectLine(Subprocess::run(sidecar(), {}, input, largeRunLimitSeconds), contextWindowLine);
+  expectLine(Subprocess::run(echoSidecar(), {}, input, largeRunLimitSeconds), prompt.replyLine);
 }
 
 TEST(HostileStreams, NonBlockingPipesAreReadAndWrittenWhole) {

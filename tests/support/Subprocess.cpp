@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -54,6 +56,16 @@ void closeFd(int& fd) {
 void setNonBlocking(int fd, bool nonBlocking) {
   const int flags = fcntl(fd, F_GETFL);
   fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+// The command put in front of every program run, such as a memory checker: the words of
+// TARNWICK_TEST_WRAPPER (the first an absolute path), or nothing when it is unset.
+std::vector<std::string> wrapper() {
+  std::vector<std::string> words;
+  const char* text = std::getenv("TARNWICK_TEST_WRAPPER");
+  std::istringstream stream(text ? text : "");
+  for (std::string word; stream >> word;) words.push_back(word);
+  return words;
 }
 
 // Writes into the pipe until it holds all it can take.
@@ -206,7 +218,7 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
     posix_spawn_file_actions_adddup2(&setup.actions, p.writeEnd, 2);
   }
 
-  std::vector<std::string> argStore;
+  std::vector<std::string> argStore = wrapper();
   argStore.push_back(path);
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -214,7 +226,7 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
   argv.push_back(nullptr);
 
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, path.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, argStore.front().c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
   for (int& fd : childEnds) closeFd(fd);
   if (spawned != 0) {
     closeFd(fullPipeRead);

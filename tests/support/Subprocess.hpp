@@ -45,8 +45,9 @@ struct Output {
   static Output fullPipe(bool nonBlocking = false);
 };
 
-// Runs `path` with `args` (the program name is added in front). Throws std::runtime_error when
-// the program cannot be started.
+// Runs `path` with `args` (the program name is added in front), under the command in the
+// environment variable TARNWICK_TEST_WRAPPER when that is set (scripts/valgrind sets it). Throws
+// std::runtime_error when the program cannot be started.
 Result run(const std::string& path, const std::vector<std::string>& args, const std::string& stdinBytes,
            double timeoutSeconds = 60);
 Result run(const std::string& path, const std::vector<std::string>& args, const Input& input, const Output& output,
