@@ -1,11 +1,13 @@
 // Fuzz target: any bytes through the whole request path (decode, generate on the reference
-// engine, the reply line), checked to give exactly one line of JSON with the right members.
+// engine, the reply line), checked to give exactly one line of JSON with the right members, and
+// to decode the same whole or in the pieces stdin is read in.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Check.hpp"
 #include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
@@ -80,6 +82,21 @@ void checkLine(const std::string& line, const std::optional<Request>& request) {
   Fuzz::require(isNamedError(*kind->stringValue(), *message->stringValue()), "the error is one of the named values", line);
 }
 
+// The request read from the input cut into pieces, as the entry reads stdin, or nothing.
+std::optional<Request> decodedInPieces(std::string_view input) {
+  const std::size_t width = input.empty() ? 1 : 1 + static_cast<unsigned char>(input.back()) % 17;
+  std::vector<std::string> pieces;
+  for (std::size_t at = 0; at < input.size(); at += width) pieces.emplace_back(input.substr(at, width));
+  try {
+    return Request::decodeReleasing(std::move(pieces));
+  } catch (const SidecarError& error) {
+    Fuzz::require(error == SidecarError::malformedRequest, "decoding pieces fails only as a malformed request");
+  } catch (...) {
+    Fuzz::fail("decoding pieces throws only SidecarError");
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -95,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (...) {
     Fuzz::fail("decoding throws only SidecarError");
   }
+  Fuzz::require(decodedInPieces(input) == request, "the input read in pieces decodes the same");
   if (request) reply = Sidecar::generate(*request, engine);
   checkLine(reply.line(), request);
   return 0;
