@@ -214,3 +214,19 @@ TEST(ReferenceEngineStructured, PromptInstructionsAndSchemaShareTheWindow) {
 
 }  // namespace
 }  // namespace EngineTest
+
+namespace EngineTest {
+namespace {
+
+// The checker itself: a union tried integer-first must not take 159 as the start of 159.0.
+TEST(ConformanceCheck, NumbersEndWhereTheirAlternativeEnds) {
+  const auto schema = schemaOf(object("Root", {optional("score", DGS::anyOf("Score", std::nullopt, std::vector<DGS>{integer(), number()}))}));
+  EXPECT_EQ(Conformance::problem(R"({"score":159.0})", schema), "");
+  EXPECT_EQ(Conformance::problem(R"({"score":159})", schema), "");
+  const auto whole = schemaOf(object("Root", {required("n", integer())}));
+  EXPECT_NE(Conformance::problem(R"({"n":159.0})", whole), "");
+  EXPECT_NE(Conformance::problem(R"({"n":1e2})", whole), "");
+}
+
+}  // namespace
+}  // namespace EngineTest

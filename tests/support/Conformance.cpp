@@ -170,7 +170,7 @@ class Checker {
           }
         }
         TarnwickApple::JSONText::appendInteger(written, number);
-        break;
+        return expect(written, path) && numberEnds(path);
       }
       case ScalarType::number: {
         // The reader takes a whole number such as 3.0 for an integer; a number schema takes both.
@@ -186,10 +186,19 @@ class Checker {
           }
         }
         TarnwickApple::JSONText::appendDouble(written, number);
-        break;
+        return expect(written, path) && numberEnds(path);
       }
     }
     return expect(written, path);
+  }
+
+  // A number matched as a prefix must end there: 159 is not the start of 159.0 for a union that
+  // tries its integer alternative first.
+  bool numberEnds(const std::string& path) {
+    if (position_ < text_.size() && std::string_view("0123456789.eE").find(text_[position_]) != std::string_view::npos) {
+      return fail(path, "the number goes on at byte " + std::to_string(position_));
+    }
+    return true;
   }
 
   std::string_view text_;
