@@ -2,6 +2,7 @@
 // number classification and nesting limit.
 #include "TarnwickApple/JSONValue.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -327,7 +328,8 @@ void JSONObject::insert(std::string key, JSONValue value) {
 
 const JSONValue* JSONObject::find(std::string_view key) const {
   auto found = members_.find(key);
-  if (found == members_.end()) {
+  const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (found == members_.end() && !ascii) {  // ASCII text is its own NFC form
     const std::string canonical = Unicode::nfc(key);
     if (canonical != key) found = members_.find(canonical);
   }

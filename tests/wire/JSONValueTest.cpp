@@ -55,7 +55,9 @@ TEST(JSONValueDecode, NumberClassification) {
     SCOPED_TRACE(c.text);
     const JSONValue v = JSONValue::decode(c.text);
     EXPECT_EQ(v.kind(), c.kind);
-    if (c.kind == Case::integer) EXPECT_EQ(v.integerValue(), c.integer);
+    if (c.kind == Case::integer) {
+      EXPECT_EQ(v.integerValue(), c.integer);
+    }
   }
 }
 

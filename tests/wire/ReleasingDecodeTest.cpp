@@ -45,7 +45,7 @@ TEST(ReleasingDecode, PiecesAreReleasedAndRefusalsAreTheSame) {
   const JSONValue value = JSONValue::decodeReleasing(std::move(pieces));
   EXPECT_EQ(value, JSONValue::decode(document));
   EXPECT_TRUE(pieces.empty());  // taken over by the decoder, not left to the caller
-  for (const std::string bad : {std::string(), std::string("{\"a\":1} x"), std::string("[1,2"),
+  for (const std::string& bad : std::vector<std::string>{std::string(), std::string("{\"a\":1} x"), std::string("[1,2"),
                                 std::string("\"a\0b\"", 5), std::string("\"\xC3\""), std::string("\"\\ud800\"")}) {
     for (const std::size_t width : {std::size_t{1}, std::size_t{3}}) {
       EXPECT_THROW(JSONValue::decodeReleasing(cut(bad, width)), JSONValue::DecodeError) << bad;
