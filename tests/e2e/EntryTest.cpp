@@ -119,3 +119,31 @@ TEST(EntryRequest, MegabyteTextsWrittenWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EntryRequest, StructuredRepliesAreJSONTextInOneString) {
+  const std::string schema = R"(,"schema":{"type":"object","properties":{"b":{"type":"boolean"},"a":{"enum":["x","y"]}},"required":["a"]})";
+  expectLine(Subprocess::run(sidecar(), {}, request("\"p\"", schema)),
+             "{\"status\":\"ok\",\"text\":\"{\\\"a\\\":\\\"x\\\",\\\"b\\\":false}\"}\n", 0);
+  // The same seed gives the same bytes on every run.
+  const std::string seeded = request("\"p\"", R"(,"options":{"sampling":{"mode":"random","seed":7}})" + schema);
+  const auto first = Subprocess::run(sidecar(), {}, seeded);
+  EXPECT_EQ(first.exitStatus, 0);
+  EXPECT_EQ(Subprocess::run(sidecar(), {}, seeded).out, first.out);
+}
+
+TEST(EntryRequest, OddOptionValuesNeverCrash) {
+  const std::string failure =
+      "{\"status\":\"error\",\"kind\":\"DecodingFailureError\",\"message\":\"the model's response could not be decoded into the requested schema\"}\n";
+  expectLine(Subprocess::run(sidecar(), {}, request("\"p\"", R"(,"options":{"maximum_response_tokens":0},"schema":{"type":"string"})")),
+             failure, 0);
+  expectLine(Subprocess::run(sidecar(), {}, request("\"p\"", R"(,"options":{"maximum_response_tokens":-5,"temperature":-3,"sampling":{"mode":"random","top":-4}},"schema":{"type":"boolean"})")),
+             failure, 0);
+  const auto odd = Subprocess::run(sidecar(), {}, request("\"p\"", R"(,"options":{"temperature":-1e308,"sampling":{"mode":"random","probability_threshold":7,"seed":0}},"schema":{"type":"integer","minimum":-3,"maximum":3})"));
+  EXPECT_EQ(odd.err, "");
+  EXPECT_EQ(odd.exitStatus, 0);
+  EXPECT_EQ(odd.out.rfind("{\"status\":\"ok\",\"text\":\"", 0), 0u) << odd.out;
+}
+
+}  // namespace
