@@ -118,39 +118,8 @@ bool canonicallyLess(std::string_view a, std::string_view b) {
 }
 
 std::vector<std::string> graphemeClusters(std::string_view text) {
-  std::vector<std::string> clusters;
-  if (isASCII(text)) {
-    // In ASCII only CR LF is a cluster of more than one character.
-    clusters.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-        clusters.emplace_back("\r\n");
-        ++i;
-      } else {
-        clusters.emplace_back(1, text[i]);
-      }
-    }
-    return clusters;
-  }
-  UErrorCode status = U_ZERO_ERROR;
-  UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
-  std::unique_ptr<icu::BreakIterator> breaks(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status) || !breaks) {
-    utext_close(utext);
-    for (char32_t c : scalars(text)) {  // without ICU's data, one scalar is one character
-      std::string one;
-      appendUTF8(one, c);
-      clusters.push_back(std::move(one));
-    }
-    return clusters;
-  }
-  breaks->setText(utext, status);
-  int32_t start = breaks->first();
-  for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next()) {
-    clusters.emplace_back(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-  }
-  utext_close(utext);
-  return clusters;
+  const std::vector<std::string_view> views = graphemeClusterViews(text);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::vector<char32_t> scalars(std::string_view text) {
@@ -247,10 +216,6 @@ bool Regex::matchesWhole(std::string_view text) const {
   const bool matched = matcher->matches(status);
   return U_SUCCESS(status) && matched;
 }
-
-}  // namespace TarnwickApple::Unicode
-
-namespace TarnwickApple::Unicode {
 
 std::vector<std::string_view> graphemeClusterViews(std::string_view text) {
   std::vector<std::string_view> clusters;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Expectations.hpp"
 #include "support/Subprocess.hpp"
 
 namespace {
@@ -20,13 +21,6 @@ std::string request(const std::string& prompt, const std::string& extra = "") {
   return R"({"prompt":)" + prompt + R"(,"use_case":"general","guardrails":"default")" + extra + "}";
 }
 
-void expectLine(const Subprocess::Result& result, const std::string& line, int status) {
-  EXPECT_EQ(result.out, line);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.termSignal, 0);
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, status);
-}
 
 TEST(EntryProbe, AnyPositionAnyCountAndStdinIgnored) {
   const std::vector<std::vector<std::string>> argumentLists = {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/Expectations.hpp"
 #include "support/Subprocess.hpp"
 
 namespace {
@@ -23,13 +24,6 @@ const std::string unresolved = failureLine("the schema does not resolve into a g
 
 std::string checker() { return Subprocess::binaryPath("tarnwick_apple_schema"); }
 
-void expectLine(const Subprocess::Result& result, const std::string& line, int status) {
-  EXPECT_EQ(result.out, line);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.termSignal, 0);
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, status);
-}
 
 TEST(SchemaChecker, PrintsTheDescription) {
   const std::string schema =

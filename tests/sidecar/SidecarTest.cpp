@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TarnwickApple/FoundationModels/FaultEngine.hpp"
+#include "support/ErrorTables.hpp"
 #include "support/Printers.hpp"
 #include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
 
@@ -102,19 +103,7 @@ TEST(SidecarGenerate, PlainTextIsTheEcho) {
 }
 
 TEST(SidecarGenerate, EveryGenerationFailure) {
-  const std::pair<GE::Case, const SidecarError*> table[] = {
-      {GE::Case::exceededContextWindowSize, &SidecarError::exceededContextWindowSize},
-      {GE::Case::assetsUnavailable, &SidecarError::assetsUnavailable},
-      {GE::Case::guardrailViolation, &SidecarError::guardrailViolation},
-      {GE::Case::unsupportedGuide, &SidecarError::unsupportedGuide},
-      {GE::Case::unsupportedLanguageOrLocale, &SidecarError::unsupportedLanguageOrLocale},
-      {GE::Case::decodingFailure, &SidecarError::decodingFailure},
-      {GE::Case::rateLimited, &SidecarError::rateLimited},
-      {GE::Case::concurrentRequests, &SidecarError::concurrentRequests},
-      {GE::Case::refusal, &SidecarError::refusal},
-      {GE::Case::timedOut, &SidecarError::generation},
-  };
-  for (const auto& [kind, error] : table) {
+  for (const auto& [kind, error] : generationFailureTable()) {
     for (const char* schema : {"", R"(,"schema":{"type":"string"})"}) {
       Engines e;
       e.fault.generationFailure = kind;

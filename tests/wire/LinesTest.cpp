@@ -7,6 +7,7 @@
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
+#include "support/ErrorTables.hpp"
 #include "support/Printers.hpp"
 
 namespace TarnwickApple {
@@ -88,20 +89,7 @@ TEST(SidecarErrorResolve, OursUnchangedOthersMapped) {
   EXPECT_EQ(resolved(FoundationModels::GenerationSchema::SchemaError(
                 FoundationModels::GenerationSchema::SchemaError::Case::duplicateType)),
             SidecarError::invalidSchema);
-  const std::pair<GE::Case, const SidecarError*> table[] = {
-      {GE::Case::exceededContextWindowSize, &SidecarError::exceededContextWindowSize},
-      {GE::Case::assetsUnavailable, &SidecarError::assetsUnavailable},
-      {GE::Case::guardrailViolation, &SidecarError::guardrailViolation},
-      {GE::Case::unsupportedGuide, &SidecarError::unsupportedGuide},
-      {GE::Case::unsupportedLanguageOrLocale, &SidecarError::unsupportedLanguageOrLocale},
-      {GE::Case::decodingFailure, &SidecarError::decodingFailure},
-      {GE::Case::rateLimited, &SidecarError::rateLimited},
-      {GE::Case::concurrentRequests, &SidecarError::concurrentRequests},
-      {GE::Case::refusal, &SidecarError::refusal},
-      {GE::Case::unsupportedToolCall, &SidecarError::generation},
-      {GE::Case::timedOut, &SidecarError::generation},
-  };
-  for (const auto& [kind, expected] : table) EXPECT_EQ(resolved(GE(kind, {"detail"})), *expected);
+  for (const auto& [kind, expected] : generationFailureTable()) EXPECT_EQ(resolved(GE(kind, {"detail"})), *expected);
   EXPECT_EQ(resolved(std::runtime_error("x")), SidecarError::unknown);
   EXPECT_EQ(resolved(std::bad_alloc()), SidecarError::unknown);
   EXPECT_EQ(resolved(42), SidecarError::unknown);
