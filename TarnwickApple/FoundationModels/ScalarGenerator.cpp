@@ -58,6 +58,25 @@ std::string jsonString(std::string_view text) {
                         {"no string could be generated that matches the pattern guide"});
 }
 
+// Hands each numeric guide's bounds on: a minimum raises the low end, a maximum lowers the high
+// end, a range does both; text guides say nothing about numbers.
+template <typename RaiseLow, typename LowerHigh>
+void applyBounds(const std::vector<GenerationGuide>& guides, RaiseLow raiseLow, LowerHigh lowerHigh) {
+  for (const GenerationGuide& guide : guides) {
+    switch (guide.kind()) {
+      case GenerationGuide::Case::minimum: raiseLow(guide.lower()); break;
+      case GenerationGuide::Case::maximum: lowerHigh(guide.upper()); break;
+      case GenerationGuide::Case::range:
+        raiseLow(guide.lower());
+        lowerHigh(guide.upper());
+        break;
+      case GenerationGuide::Case::constant:
+      case GenerationGuide::Case::pattern:
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 ScalarGenerator::ScalarGenerator(const DynamicGenerationSchema& scalar) : type_(scalar.scalarType()) {
@@ -114,19 +133,7 @@ void ScalarGenerator::readIntegerGuides(const std::vector<GenerationGuide>& guid
     if (!high) possible_ = false;
     else integerHigh_ = std::min(integerHigh_, *high);
   };
-  for (const GenerationGuide& guide : guides) {
-    switch (guide.kind()) {
-      case GenerationGuide::Case::minimum: raiseLow(guide.lower()); break;
-      case GenerationGuide::Case::maximum: lowerHigh(guide.upper()); break;
-      case GenerationGuide::Case::range:
-        raiseLow(guide.lower());
-        lowerHigh(guide.upper());
-        break;
-      case GenerationGuide::Case::constant:
-      case GenerationGuide::Case::pattern:
-        break;  // text guides say nothing about numbers
-    }
-  }
+  applyBounds(guides, raiseLow, lowerHigh);
   if (integerLow_ > integerHigh_) possible_ = false;
   std::string text;
   JSONText::appendInteger(text, std::clamp<std::int64_t>(0, integerLow_, std::max(integerLow_, integerHigh_)));
@@ -147,19 +154,7 @@ void ScalarGenerator::readNumberGuides(const std::vector<GenerationGuide>& guide
     if (std::isnan(high)) possible_ = false;
     else numberHigh_ = std::min(numberHigh_, high);
   };
-  for (const GenerationGuide& guide : guides) {
-    switch (guide.kind()) {
-      case GenerationGuide::Case::minimum: raiseLow(guide.lower()); break;
-      case GenerationGuide::Case::maximum: lowerHigh(guide.upper()); break;
-      case GenerationGuide::Case::range:
-        raiseLow(guide.lower());
-        lowerHigh(guide.upper());
-        break;
-      case GenerationGuide::Case::constant:
-      case GenerationGuide::Case::pattern:
-        break;
-    }
-  }
+  applyBounds(guides, raiseLow, lowerHigh);
   const double largest = std::numeric_limits<double>::max();
   if (!(numberLow_ <= numberHigh_) || numberLow_ > largest || numberHigh_ < -largest) possible_ = false;
   std::string text;

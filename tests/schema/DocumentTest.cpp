@@ -11,17 +11,6 @@ namespace {
 
 using namespace SchemaTests;
 
-struct Case {
-  const char* schema;
-  std::string expected;
-};
-
-void expectAll(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.schema);
-    EXPECT_EQ(translated(c.schema), c.expected);
-  }
-}
 
 TEST(Document, OnlyAnObjectIsASchema) {
   expectAll({{"[]", notObject}, {"\"x\"", notObject}, {"1", notObject}, {"1.5", notObject}, {"true", notObject},

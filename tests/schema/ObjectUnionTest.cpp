@@ -11,17 +11,6 @@ namespace {
 
 using namespace SchemaTests;
 
-struct Case {
-  const char* schema;
-  std::string expected;
-};
-
-void expectAll(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.schema);
-    EXPECT_EQ(translated(c.schema), c.expected);
-  }
-}
 
 // A property of the description, without a description of its own.
 std::string property(const std::string& name, bool optional, const std::string& schema) {

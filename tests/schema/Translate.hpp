@@ -1,8 +1,11 @@
 // What a JSON Schema document becomes: its generation schema description, or the refusal.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
@@ -24,6 +27,19 @@ inline std::string translated(std::string_view json) {
 // The description of a root without dependencies.
 inline std::string rootOnly(std::string_view node) {
   return "{\"root\":" + std::string(node) + ",\"dependencies\":[]}";
+}
+
+// One row of a translation table: a document and its exact description or refusal.
+struct Case {
+  const char* schema;
+  std::string expected;
+};
+
+inline void expectAll(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.schema);
+    EXPECT_EQ(translated(c.schema), c.expected);
+  }
 }
 
 inline const std::string notObject = "refused: the schema is not a JSON object";
