@@ -1,0 +1,96 @@
+// The framework calls behind the boundary: availability as a pinned code, one generation from a
+// request document, and every failure as the boundary's failure name.
+#if canImport(FoundationModels)
+import FoundationModels
+#else
+import FoundationModelsStandIn
+#endif
+
+// Pinned availability codes of FrameworkBoundary.h.
+enum AvailabilityCode {
+  static let available: Int32 = 0
+  static let deviceNotEligible: Int32 = 1
+  static let appleIntelligenceNotEnabled: Int32 = 2
+  static let modelNotReady: Int32 = 3
+  static let other: Int32 = 4
+}
+
+enum Generation {
+  static func availabilityCode() -> Int32 {
+    switch SystemLanguageModel.default.availability {
+    case .available:
+      return AvailabilityCode.available
+    case .unavailable(let reason):
+      switch reason {
+      case .deviceNotEligible: return AvailabilityCode.deviceNotEligible
+      case .appleIntelligenceNotEnabled: return AvailabilityCode.appleIntelligenceNotEnabled
+      case .modelNotReady: return AvailabilityCode.modelNotReady
+      @unknown default: return AvailabilityCode.other
+      }
+    }
+  }
+
+  // What one request produced: the text, or the name of its failure.
+  enum Outcome: Sendable {
+    case text(String)
+    case failure(String)
+  }
+
+  static func run(_ request: BoundaryRequest) async -> Outcome {
+    do {
+      let model = SystemLanguageModel(useCase: useCase(request.useCase), guardrails: guardrails(request.guardrails))
+      let session = LanguageModelSession(model: model, tools: [], instructions: request.instructions)
+      let options = GenerationOptions(
+        sampling: request.options.sampling.flatMap(samplingMode), temperature: request.options.temperature,
+        maximumResponseTokens: request.options.maximumResponseTokens)
+      if let description = request.schema {
+        let schema = try SchemaBuilder.schema(description)
+        let response = try await session.respond(
+          to: request.prompt, schema: schema,
+          includeSchemaInPrompt: request.includeSchemaInPrompt ?? true, options: options)
+        return .text(response.content.jsonString)
+      }
+      return .text(try await session.respond(to: request.prompt, options: options).content)
+    } catch {
+      return .failure(failureName(error))
+    }
+  }
+
+  // The boundary's name for a failure; the framework's messages and contexts stay here.
+  static func failureName(_ error: any Error) -> String {
+    if let failure = error as? LanguageModelSession.GenerationError {
+      switch failure {
+      case .exceededContextWindowSize: return "exceededContextWindowSize"
+      case .assetsUnavailable: return "assetsUnavailable"
+      case .guardrailViolation: return "guardrailViolation"
+      case .unsupportedGuide: return "unsupportedGuide"
+      case .unsupportedLanguageOrLocale: return "unsupportedLanguageOrLocale"
+      case .decodingFailure: return "decodingFailure"
+      case .rateLimited: return "rateLimited"
+      case .concurrentRequests: return "concurrentRequests"
+      case .refusal: return "refusal"
+      @unknown default: return "other"
+      }
+    }
+    if error is GenerationSchema.SchemaError { return "schema" }
+    return "unknown"
+  }
+
+  private static func useCase(_ name: String) -> SystemLanguageModel.UseCase {
+    name == "content_tagging" ? .contentTagging : .general
+  }
+
+  private static func guardrails(_ name: String) -> SystemLanguageModel.Guardrails {
+    name == "permissive_content_transformations" ? .permissiveContentTransformations : .default
+  }
+
+  private static func samplingMode(_ sampling: BoundaryRequest.Sampling) -> GenerationOptions.SamplingMode? {
+    switch sampling.mode {
+    case "greedy": return .greedy
+    case "random_top": return sampling.top.map { .random(top: $0, seed: sampling.seed) }
+    case "random_probability_threshold":
+      return sampling.probabilityThreshold.map { .random(probabilityThreshold: $0, seed: sampling.seed) }
+    default: return nil
+    }
+  }
+}
