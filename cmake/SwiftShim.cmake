@@ -1,0 +1,75 @@
+# The framework engine's Swift shim, and on Linux the stand-in of the framework's API it runs
+# over (answers from the reference engine). Optional: configure without a Swift compiler works.
+option(TARNWICK_SWIFT "Build the Swift shim behind the framework boundary" OFF)
+
+if(TARNWICK_SWIFT AND (TARNWICK_SANITIZE OR TARNWICK_FUZZ))
+  # The sanitizer runtimes of g++ and of Swift's clang do not mix; those builds test C++ only.
+  message(FATAL_ERROR "TARNWICK_SWIFT cannot be combined with TARNWICK_SANITIZE or TARNWICK_FUZZ")
+endif()
+
+# The Swift toolchain brings its own clang; sanitizer and fuzz builds must use the system's.
+if(TARNWICK_SANITIZE OR TARNWICK_FUZZ)
+  get_filename_component(compiler_dir "${CMAKE_CXX_COMPILER}" REALPATH)
+  get_filename_component(compiler_dir "${compiler_dir}" DIRECTORY)
+  if(EXISTS "${compiler_dir}/swiftc")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} is the Swift toolchain's clang; name /usr/bin/clang++")
+  endif()
+endif()
+
+set(TARNWICK_SWIFT_BUILT OFF)
+if(TARNWICK_SWIFT)
+  include(CheckLanguage)
+  check_language(Swift)
+  if(NOT CMAKE_Swift_COMPILER)
+    message(STATUS "Swift shim: no Swift compiler found, not built")
+  else()
+    enable_language(Swift)
+    set(TARNWICK_SWIFT_BUILT ON)
+  endif()
+endif()
+
+if(TARNWICK_SWIFT_BUILT)
+  set(CMAKE_Swift_LANGUAGE_VERSION 6)
+  set(TARNWICK_FRAMEWORK_DIR ${CMAKE_SOURCE_DIR}/TarnwickApple/Engines/Framework)
+  file(GLOB TARNWICK_SHIM_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/Shim/*.swift)
+
+  if(APPLE)
+    # The real framework: the shim imports FoundationModels from the SDK.
+    add_library(TarnwickFrameworkShim SHARED ${TARNWICK_SHIM_SOURCES})
+    target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library -warnings-as-errors)
+    target_link_options(TarnwickFrameworkShim PRIVATE "LINKER:-framework,FoundationModels")
+  else()
+    file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/StandIn/*.swift)
+    set(standin_flags -swift-version 6 -parse-as-library -enable-library-evolution -warnings-as-errors)
+
+    # The module interface the shim compiles against: the declarations as the SDK has them.
+    set(TARNWICK_STANDIN_SDK_DIR ${CMAKE_BINARY_DIR}/swift/standin-sdk)
+    add_custom_command(
+      OUTPUT ${TARNWICK_STANDIN_SDK_DIR}/FoundationModelsStandIn.swiftmodule
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${TARNWICK_STANDIN_SDK_DIR}
+      COMMAND ${CMAKE_Swift_COMPILER} -emit-module ${standin_flags} -module-name FoundationModelsStandIn
+              -emit-module-path ${TARNWICK_STANDIN_SDK_DIR}/FoundationModelsStandIn.swiftmodule
+              ${TARNWICK_STANDIN_SOURCES}
+      DEPENDS ${TARNWICK_STANDIN_SOURCES}
+      COMMENT "Swift stand-in: the module interface the shim compiles against")
+    add_custom_target(tarnwick_standin_sdk DEPENDS ${TARNWICK_STANDIN_SDK_DIR}/FoundationModelsStandIn.swiftmodule)
+
+    # The library every executable loads. It also declares one more availability reason and one
+    # more failure case, as a later framework would; library evolution keeps it binary
+    # compatible, so the shim's `@unknown default` branches run in the tests.
+    add_library(FoundationModelsStandIn SHARED ${TARNWICK_STANDIN_SOURCES})
+    target_compile_options(FoundationModelsStandIn PRIVATE ${standin_flags} -D TARNWICK_STANDIN_FUTURE)
+    set_target_properties(FoundationModelsStandIn PROPERTIES
+      Swift_MODULE_DIRECTORY ${CMAKE_BINARY_DIR}/swift/standin-linked)
+
+    add_library(TarnwickFrameworkShim SHARED ${TARNWICK_SHIM_SOURCES})
+    add_dependencies(TarnwickFrameworkShim tarnwick_standin_sdk FoundationModelsStandIn)
+    target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library -warnings-as-errors
+                           -I ${TARNWICK_STANDIN_SDK_DIR})
+    # Linked by file, not by target, so the shim never sees the linked library's module.
+    target_link_options(TarnwickFrameworkShim PRIVATE
+      -L $<TARGET_FILE_DIR:FoundationModelsStandIn> -lFoundationModelsStandIn)
+    target_link_libraries(TarnwickFrameworkShim INTERFACE FoundationModelsStandIn)
+  endif()
+  set_target_properties(TarnwickFrameworkShim PROPERTIES Swift_MODULE_DIRECTORY ${CMAKE_BINARY_DIR}/swift/shim)
+endif()
