@@ -1,0 +1,26 @@
+/* How C++ hands the Linux stand-in framework its backend: three callbacks, registered before
+ * main runs. The respond callback answers one boundary request document with an answer
+ * document in malloc'd memory (NUL after the counted bytes), released by the release callback. */
+#ifndef TARNWICK_APPLE_STAND_IN_H
+#define TARNWICK_APPLE_STAND_IN_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int32_t (*tarnwick_standin_availability_fn)(void);
+typedef char *(*tarnwick_standin_respond_fn)(const char *request, size_t request_length, size_t *answer_length);
+typedef void (*tarnwick_standin_free_fn)(char *answer);
+
+/* Implemented in Swift by the stand-in. A null callback unregisters the backend. */
+void tarnwick_standin_register(tarnwick_standin_availability_fn availability,
+                               tarnwick_standin_respond_fn respond, tarnwick_standin_free_fn release);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARNWICK_APPLE_STAND_IN_H */

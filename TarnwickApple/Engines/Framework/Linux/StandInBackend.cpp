@@ -1,0 +1,28 @@
+// Makes the reference engine the Linux stand-in framework's backend, registered before main:
+// the stand-in's sessions send it boundary request documents and get its answer documents back.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "TarnwickApple/Engines/Framework/Linux/StandIn.h"
+#include "TarnwickApple/Engines/Framework/Linux/StandInAnswers.hpp"
+#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
+
+namespace TarnwickApple::Engines::StandIn {
+namespace {
+
+int32_t availability() { return referenceAvailability(); }
+
+char* respond(const char* request, size_t length, size_t* answerLength) {
+  try {
+    return copyAnswer(answerRequestDocument(std::string_view(request, length)), answerLength);
+  } catch (...) {
+    return nullptr;  // out of memory: the stand-in reports an unreadable answer
+  }
+}
+
+const bool registered = (tarnwick_standin_register(availability, respond, releaseAnswer), true);
+
+}  // namespace
+}  // namespace TarnwickApple::Engines::StandIn

@@ -1,0 +1,52 @@
+// The Linux stand-in framework's backend for test sidecars: the reference engine, unless
+// TARNWICK_FRAMEWORK_DOUBLE switches it to an availability reason ("unavailable:<reason>") or
+// to a failure the framework throws ("fail:<case>"), so every mapping of the shim runs.
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
+#include "TarnwickApple/Engines/Framework/Linux/StandIn.h"
+#include "TarnwickApple/Engines/Framework/Linux/StandInAnswers.hpp"
+#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
+
+namespace TarnwickApple::Engines::StandIn {
+namespace {
+
+std::string_view switchText() {
+  const char* text = std::getenv("TARNWICK_FRAMEWORK_DOUBLE");
+  return text == nullptr ? std::string_view() : std::string_view(text);
+}
+
+// The rest of the switch after `prefix`, or nothing when it does not start so.
+std::optional<std::string_view> after(std::string_view prefix) {
+  const std::string_view text = switchText();
+  if (text.substr(0, prefix.size()) != prefix) return std::nullopt;
+  return text.substr(prefix.size());
+}
+
+int32_t availability() {
+  const auto reason = after("unavailable:");
+  if (!reason) return referenceAvailability();
+  if (*reason == "deviceNotEligible") return TARNWICK_FM_DEVICE_NOT_ELIGIBLE;
+  if (*reason == "appleIntelligenceNotEnabled") return TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED;
+  if (*reason == "modelNotReady") return TARNWICK_FM_MODEL_NOT_READY;
+  return TARNWICK_FM_UNAVAILABLE_OTHER;  // a reason the framework adds later
+}
+
+char* respond(const char* request, size_t length, size_t* answerLength) {
+  try {
+    if (const auto failure = after("fail:")) {
+      return copyAnswer("{\"version\":1,\"failure\":\"" + std::string(*failure) + "\"}", answerLength);
+    }
+    return copyAnswer(answerRequestDocument(std::string_view(request, length)), answerLength);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+const bool registered = (tarnwick_standin_register(availability, respond, releaseAnswer), true);
+
+}  // namespace
+}  // namespace TarnwickApple::Engines::StandIn
