@@ -1,6 +1,11 @@
 # The framework engine's Swift shim, and on Linux the stand-in of the framework's API it runs
 # over (answers from the reference engine). Optional: configure without a Swift compiler works.
-option(TARNWICK_SWIFT "Build the Swift shim behind the framework boundary" OFF)
+# On by default on Apple platforms, where the framework engine is the product.
+if(APPLE)
+  option(TARNWICK_SWIFT "Build the Swift shim behind the framework boundary" ON)
+else()
+  option(TARNWICK_SWIFT "Build the Swift shim behind the framework boundary" OFF)
+endif()
 
 if(TARNWICK_SWIFT AND (TARNWICK_SANITIZE OR TARNWICK_FUZZ))
   # The sanitizer runtimes of g++ and of Swift's clang do not mix; those builds test C++ only.
@@ -34,10 +39,12 @@ if(TARNWICK_SWIFT_BUILT)
   file(GLOB TARNWICK_SHIM_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/Shim/*.swift)
 
   if(APPLE)
-    # The real framework: the shim imports FoundationModels from the SDK.
-    add_library(TarnwickFrameworkShim SHARED ${TARNWICK_SHIM_SOURCES})
+    # The real framework: the shim imports FoundationModels from the SDK. Static, so the binary
+    # depends on system libraries only (the Swift runtime is part of macOS); an executable that
+    # links it is linked by swiftc, which adds the runtime's search paths.
+    add_library(TarnwickFrameworkShim STATIC ${TARNWICK_SHIM_SOURCES})
     target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library -warnings-as-errors)
-    target_link_options(TarnwickFrameworkShim PRIVATE "LINKER:-framework,FoundationModels")
+    target_link_libraries(TarnwickFrameworkShim INTERFACE "-framework FoundationModels")
   else()
     file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/StandIn/*.swift)
     set(standin_flags -swift-version 6 -parse-as-library -enable-library-evolution -warnings-as-errors)
