@@ -80,3 +80,18 @@ if(TARNWICK_SWIFT_BUILT)
   endif()
   set_target_properties(TarnwickFrameworkShim PROPERTIES Swift_MODULE_DIRECTORY ${CMAKE_BINARY_DIR}/swift/shim)
 endif()
+
+# What the framework engine links for its three C functions: the shim, and off Apple platforms
+# the stand-in with the reference engine registered as its backend. The registration runs from
+# a static initialiser, so its archive is linked whole.
+if(TARNWICK_SWIFT_BUILT)
+  add_library(tarnwick_framework_boundary INTERFACE)
+  if(APPLE)
+    target_link_libraries(tarnwick_framework_boundary INTERFACE TarnwickFrameworkShim)
+  else()
+    add_library(tarnwick_standin_backend STATIC ${TARNWICK_FRAMEWORK_DIR}/Linux/StandInBackend.cpp)
+    target_link_libraries(tarnwick_standin_backend PUBLIC tarnwick_reference_boundary TarnwickFrameworkShim)
+    target_link_libraries(tarnwick_framework_boundary INTERFACE
+      "$<LINK_LIBRARY:WHOLE_ARCHIVE,tarnwick_standin_backend>" TarnwickFrameworkShim)
+  endif()
+endif()

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/Sidecar.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/StandardStreams.hpp"
@@ -15,7 +16,7 @@ using namespace TarnwickApple;
 namespace Streams = StandardStreams;
 
 int probeRun() {
-  const Probe probe = Sidecar::probe();
+  const Probe probe = Sidecar::probe(FoundationModels::defaultEngine());
   if (!Streams::writeAll(probe.line())) return Streams::unwritableStatus;
   return probe.available ? 0 : 1;
 }
@@ -31,7 +32,7 @@ int requestRun() {
       } catch (...) {
         reply = SidecarError::resolve(std::current_exception()).reply();
       }
-      if (request) reply = Sidecar::generate(*request);
+      if (request) reply = Sidecar::generate(*request, FoundationModels::defaultEngine());
     }  // the request is released once the reply is there
     line = reply.line();
   } catch (...) {

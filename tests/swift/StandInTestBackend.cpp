@@ -1,6 +1,8 @@
 // The Linux stand-in framework's backend for test sidecars: the reference engine, unless
 // TARNWICK_FRAMEWORK_DOUBLE switches it to an availability reason ("unavailable:<reason>") or
-// to a failure the framework throws ("fail:<case>"), so every mapping of the shim runs.
+// to a failure the framework throws ("fail:<case>"), so every mapping of the shim runs. A number
+// after "unavailable:" is the code the backend gives the stand-in.
+#include <charconv>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -32,7 +34,10 @@ int32_t availability() {
   if (*reason == "deviceNotEligible") return TARNWICK_FM_DEVICE_NOT_ELIGIBLE;
   if (*reason == "appleIntelligenceNotEnabled") return TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED;
   if (*reason == "modelNotReady") return TARNWICK_FM_MODEL_NOT_READY;
-  return TARNWICK_FM_UNAVAILABLE_OTHER;  // a reason the framework adds later
+  int32_t code = 0;
+  const auto [end, error] = std::from_chars(reason->data(), reason->data() + reason->size(), code);
+  if (error == std::errc() && end == reason->data() + reason->size()) return code;
+  return TARNWICK_FM_UNAVAILABLE_OTHER;  // "other": a reason the framework adds later
 }
 
 char* respond(const char* request, size_t length, size_t* answerLength) {

@@ -10,9 +10,10 @@
 
 #include "TarnwickApple/FoundationModels/DynamicGenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
-#include "TarnwickApple/FoundationModels/ScalarGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/ScalarGenerator.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 
 class SchemaGraph {
  public:
@@ -56,4 +57,4 @@ class SchemaGraph {
   std::vector<Node> nodes_;
 };
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

@@ -1,7 +1,8 @@
 // The failure switches of FaultEngine.
-#include "TarnwickApple/FoundationModels/FaultEngine.hpp"
+#include "support/FaultEngine.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Testing {
+using namespace FoundationModels;
 namespace {
 
 [[noreturn]] void fail(LanguageModelSession::GenerationError::Case kind) {
@@ -29,4 +30,4 @@ std::string FaultEngine::respond(const SessionSettings& session, std::string_vie
   return EngineWrapper::respond(session, prompt, schema, includeSchemaInPrompt, options);
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Testing

@@ -1,12 +1,13 @@
 // Generating strings from a rewritten pattern: a small recursive-descent reader builds a tree
 // of groups, alternatives and quantified items; generation walks it.
-#include "TarnwickApple/FoundationModels/PatternGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/PatternGenerator.hpp"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 
 struct PatternGenerator::Tree {
   struct Item {
@@ -302,4 +303,4 @@ void PatternGenerator::appendSampled(Sampler& sampler, std::string& out, AnswerB
   Writer(*tree_, &sampler, out, guard).group(tree_->top);
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

@@ -1,9 +1,9 @@
 // The reference engine's decisions: splitmix64 over the request's seed.
-#include "TarnwickApple/FoundationModels/Sampler.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Sampler.hpp"
 
 #include <random>
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
 namespace {
 
 std::uint64_t entropy() {
@@ -47,4 +47,4 @@ std::uint64_t Sampler::below(std::uint64_t bound) {
 
 double Sampler::unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

@@ -1,7 +1,7 @@
 // The reference engine's tokenizer.
-#include "TarnwickApple/FoundationModels/Tokenizer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
-namespace TarnwickApple::FoundationModels::Tokenizer {
+namespace TarnwickApple::Engines::Tokenizer {
 namespace {
 
 // Most ASCII letters or digits one token holds.
@@ -50,4 +50,4 @@ std::size_t prefixLength(std::string_view text, std::size_t tokens) {
   return i;
 }
 
-}  // namespace TarnwickApple::FoundationModels::Tokenizer
+}  // namespace TarnwickApple::Engines::Tokenizer

@@ -1,13 +1,14 @@
 // The structured answer's text and its limits: which limit an answer reaches first decides
 // whether it overflows the context window or is cut off by the response-token limit.
-#include "TarnwickApple/FoundationModels/AnswerBuffer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/AnswerBuffer.hpp"
 
 #include <algorithm>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/Tokenizer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 namespace {
 
 using GenerationError = LanguageModelSession::GenerationError;
@@ -68,4 +69,4 @@ std::string AnswerBuffer::finish() && {
   return std::move(text_);
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

@@ -1,11 +1,12 @@
 // The reference engine's availability and plain-text answers: the prompt echoed back, within the
 // context window and the response-token limit.
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/Tokenizer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 
 SystemLanguageModel::Availability ReferenceEngine::availability() { return SystemLanguageModel::Availability::available(); }
 
@@ -31,4 +32,4 @@ std::string ReferenceEngine::respond(const SessionSettings& session, std::string
   return std::string(answer);
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

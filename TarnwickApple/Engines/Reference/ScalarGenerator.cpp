@@ -1,6 +1,6 @@
 // Scalar values within their guides. Every string is confirmed against its compiled patterns
 // before it is written, whether it came from a pattern's structure or from the fallbacks.
-#include "TarnwickApple/FoundationModels/ScalarGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/ScalarGenerator.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,8 @@
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/JSONText.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 namespace {
 
 using ScalarType = DynamicGenerationSchema::ScalarType;
@@ -255,4 +256,4 @@ void ScalarGenerator::appendSampled(Sampler& sampler, AnswerBuffer& out, std::si
   out.append(drawn);
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

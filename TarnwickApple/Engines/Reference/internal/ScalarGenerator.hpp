@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/FoundationModels/AnswerBuffer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/AnswerBuffer.hpp"
 #include "TarnwickApple/FoundationModels/DynamicGenerationSchema.hpp"
-#include "TarnwickApple/FoundationModels/PatternGenerator.hpp"
-#include "TarnwickApple/FoundationModels/Sampler.hpp"
+#include "TarnwickApple/Engines/Reference/internal/PatternGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Sampler.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 
 class ScalarGenerator {
  public:
@@ -59,4 +60,4 @@ class ScalarGenerator {
   mutable std::optional<std::string> canonical_;
 };
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

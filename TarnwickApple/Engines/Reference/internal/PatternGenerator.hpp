@@ -11,10 +11,10 @@
 #include <string_view>
 #include <utility>
 
-#include "TarnwickApple/FoundationModels/AnswerBuffer.hpp"
-#include "TarnwickApple/FoundationModels/Sampler.hpp"
+#include "TarnwickApple/Engines/Reference/internal/AnswerBuffer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Sampler.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
 
 class PatternGenerator {
  public:
@@ -43,4 +43,4 @@ class PatternGenerator {
   std::shared_ptr<const Tree> tree_;
 };
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace TarnwickApple::FoundationModels::Tokenizer {
+namespace TarnwickApple::Engines::Tokenizer {
 
 // The number of tokens in `text` (well-formed UTF-8).
 std::size_t count(std::string_view text);
@@ -14,4 +14,4 @@ std::size_t count(std::string_view text);
 // The length in bytes of the longest prefix of `text` holding at most `tokens` tokens.
 std::size_t prefixLength(std::string_view text, std::size_t tokens);
 
-}  // namespace TarnwickApple::FoundationModels::Tokenizer
+}  // namespace TarnwickApple::Engines::Tokenizer

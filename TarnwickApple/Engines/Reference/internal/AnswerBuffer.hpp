@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
 
 // The tokens an answer may take.
 struct AnswerLimits {
@@ -59,4 +59,4 @@ class AnswerBuffer {
   std::string text_;
 };
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

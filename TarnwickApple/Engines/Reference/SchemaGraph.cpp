@@ -1,5 +1,5 @@
 // Laying out a generation schema for generation, and the minimum cost of finishing each node.
-#include "TarnwickApple/FoundationModels/SchemaGraph.hpp"
+#include "TarnwickApple/Engines/Reference/internal/SchemaGraph.hpp"
 
 #include <algorithm>
 #include <functional>
@@ -10,7 +10,8 @@
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/JSONText.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 namespace {
 
 using Form = DynamicGenerationSchema::Form;
@@ -217,4 +218,4 @@ std::vector<std::uint64_t> SchemaGraph::costs(bool ignoreImpossible) const {
   return cost;
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

@@ -1,11 +1,12 @@
 // The reference engine's structured answers: the context window less the instructions, the
 // prompt and (when it is included) the schema's description is what the answer may take.
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
-#include "TarnwickApple/FoundationModels/StructuredGenerator.hpp"
-#include "TarnwickApple/FoundationModels/Tokenizer.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/internal/StructuredGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 
 std::string ReferenceEngine::respond(const SessionSettings& session, std::string_view prompt,
                                      const GenerationSchema& schema, bool includeSchemaInPrompt,
@@ -26,4 +27,4 @@ std::string ReferenceEngine::respond(const SessionSettings& session, std::string
   return StructuredGenerator::generate(schema, options, limits);
 }
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

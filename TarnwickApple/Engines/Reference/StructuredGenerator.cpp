@@ -2,16 +2,20 @@
 // so nesting costs no C++ stack. Every piece still to be written holds a reservation of its
 // smallest size; a choice that makes the answer larger is taken only when the answer with all
 // its reservations still fits, so growth never makes an answer fail.
-#include "TarnwickApple/FoundationModels/StructuredGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/StructuredGenerator.hpp"
 
 #include <algorithm>
 #include <vector>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/Sampler.hpp"
-#include "TarnwickApple/FoundationModels/SchemaGraph.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Sampler.hpp"
+#include "TarnwickApple/Engines/Reference/internal/SchemaGraph.hpp"
 
-namespace TarnwickApple::FoundationModels::StructuredGenerator {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
+}  // namespace TarnwickApple::Engines
+
+namespace TarnwickApple::Engines::StructuredGenerator {
 namespace {
 
 using Form = DynamicGenerationSchema::Form;
@@ -209,4 +213,4 @@ std::string generate(const GenerationSchema& schema, const GenerationOptions& op
   return std::move(out).finish();
 }
 
-}  // namespace TarnwickApple::FoundationModels::StructuredGenerator
+}  // namespace TarnwickApple::Engines::StructuredGenerator

@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <string>
 
-#include "TarnwickApple/FoundationModels/AnswerBuffer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/AnswerBuffer.hpp"
 #include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 
-namespace TarnwickApple::FoundationModels::StructuredGenerator {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
+}  // namespace TarnwickApple::Engines
+
+namespace TarnwickApple::Engines::StructuredGenerator {
 
 // Past this many nested values an answer only finishes: optional properties left out, arrays at
 // their minimum, the alternative that ends soonest.
@@ -26,4 +30,4 @@ inline constexpr std::uint64_t extraElements = 3;
 // response-token limit or a value no guide admits.
 std::string generate(const GenerationSchema& schema, const GenerationOptions& options, const AnswerLimits& limits);
 
-}  // namespace TarnwickApple::FoundationModels::StructuredGenerator
+}  // namespace TarnwickApple::Engines::StructuredGenerator

@@ -6,7 +6,8 @@
 
 #include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
+using namespace FoundationModels;
 
 class Sampler {
  public:
@@ -31,4 +32,4 @@ class Sampler {
   std::uint64_t state_;
 };
 
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines
