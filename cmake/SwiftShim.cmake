@@ -43,7 +43,8 @@ if(TARNWICK_SWIFT_BUILT)
     # depends on system libraries only (the Swift runtime is part of macOS); an executable that
     # links it is linked by swiftc, which adds the runtime's search paths.
     add_library(TarnwickFrameworkShim STATIC ${TARNWICK_SHIM_SOURCES})
-    target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library -warnings-as-errors)
+    # No -warnings-as-errors here: a later SDK deprecates names the shim must keep for macOS 26.
+    target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library)
     target_link_libraries(TarnwickFrameworkShim INTERFACE "-framework FoundationModels")
   else()
     file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/StandIn/*.swift)
