@@ -111,7 +111,7 @@ public struct DynamicGenerationSchema: Sendable {
     case is Int.Type: name = "integer"
     case is Double.Type: name = "number"
     case is Bool.Type: name = "boolean"
-    default: name = "unsupported"  // the stand-in's backend refuses it as a schema failure
+    default: name = "unsupported"  // not a description type: the backend answers "other"
     }
     node = .scalar(type: name, guides: guides.map(\.form))
   }
