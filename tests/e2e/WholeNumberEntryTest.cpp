@@ -2,6 +2,7 @@
 // the echo, a value that is not whole or out of range is a malformed request.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "support/Subprocess.hpp"
@@ -19,6 +20,8 @@ struct EntryCase {
   const char* limit;
   const std::string* line;
 };
+
+void PrintTo(const EntryCase& c, std::ostream* os) { *os << c.name; }
 
 const EntryCase entryCases[] = {
     {"Plain", "2", &cutLine},

@@ -2,6 +2,7 @@
 // input (a byte-order mark included) and the short reason, the same for a text read in pieces.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct DecodeErrorCase {
   std::size_t offset;
   const char* reason;
 };
+
+void PrintTo(const DecodeErrorCase& c, std::ostream* os) { *os << c.name; }
 
 const std::string deep = std::string(513, '[') + std::string(513, ']');
 

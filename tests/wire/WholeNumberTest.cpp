@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "TarnwickApple/SidecarError.hpp"
@@ -17,6 +18,8 @@ struct WholeNumberCase {
   std::optional<std::int64_t> asSigned;     // nothing: a signed member refuses the literal
   std::optional<std::uint64_t> asUnsigned;  // nothing: "seed" refuses the literal
 };
+
+void PrintTo(const WholeNumberCase& c, std::ostream* os) { *os << c.literal; }
 
 constexpr std::int64_t int64Min = INT64_MIN;
 constexpr std::int64_t int64Max = INT64_MAX;
