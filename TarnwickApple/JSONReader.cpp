@@ -18,6 +18,10 @@ namespace {
 // simdjson numbers the structural characters' positions in 32 bits.
 constexpr std::size_t maximumTextSize = simdjson::SIMDJSON_MAXSIZE_BYTES;
 
+// Texts up to this size share one first-stage index per thread: setting one up costs more than
+// indexing a small text, and it holds 4 bytes per byte of capacity.
+constexpr std::size_t sharedIndexCapacity = 64 * 1024;
+
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 bool isWhiteSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
@@ -59,18 +63,32 @@ class JSONReader {
     throw JSONValue::DecodeError(base_ + offset, reason);
   }
 
-  void findStructurals() {
+  using Stage1 = std::unique_ptr<simdjson::internal::dom_parser_implementation>;
+
+  static void create(Stage1& stage1, std::size_t capacity) {
     const auto& implementation = simdjson::get_active_implementation();
-    if (implementation->create_dom_parser_implementation(text_.size(), JSONValue::maximumNesting, stage1_) !=
+    if (implementation->create_dom_parser_implementation(capacity, JSONValue::maximumNesting, stage1) !=
         simdjson::SUCCESS) {
       throw std::bad_alloc();
     }
+  }
+
+  void findStructurals() {
+    thread_local Stage1 shared;
+    simdjson::internal::dom_parser_implementation* stage1 = nullptr;
+    if (text_.size() <= sharedIndexCapacity) {
+      if (!shared) create(shared, sharedIndexCapacity);
+      stage1 = shared.get();
+    } else {
+      create(own_, text_.size());
+      stage1 = own_.get();
+    }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text_.data());
-    const simdjson::error_code error = stage1_->stage1(bytes, text_.size(), simdjson::stage1_mode::regular);
+    const simdjson::error_code error = stage1->stage1(bytes, text_.size(), simdjson::stage1_mode::regular);
     if (error == simdjson::EMPTY) fail(text_.size(), "no JSON value");
     if (error != simdjson::SUCCESS) locateTextError(error);
-    positions_ = stage1_->structural_indexes.get();
-    count_ = stage1_->n_structural_indexes;
+    positions_ = stage1->structural_indexes.get();
+    count_ = stage1->n_structural_indexes;
   }
 
   // The first stage says only that the text is wrong somewhere; find where, byte by byte.
@@ -193,6 +211,7 @@ class JSONReader {
   // C++ stack.
   JSONValue build() {
     std::vector<Frame> stack;
+    stack.reserve(16);
     std::size_t k = 0;
     bool wantKey = false;
     const auto at = [&](std::size_t index) { return index < count_ ? positions_[index] : text_.size(); };
@@ -254,7 +273,7 @@ class JSONReader {
 
   std::string_view text_;
   std::size_t base_;
-  std::unique_ptr<simdjson::internal::dom_parser_implementation> stage1_;
+  Stage1 own_;  // the first stage's index of a large text, released with the reader
   const std::uint32_t* positions_ = nullptr;
   std::size_t count_ = 0;
 };
