@@ -13,6 +13,8 @@ namespace TarnwickApple::Unicode {
 
 // True when `text` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUTF8(std::string_view text);
+// The length of the longest well-formed UTF-8 prefix of `text` (where the first ill-formed sequence starts).
+std::size_t validUTF8Prefix(std::string_view text);
 
 // `text` with every ill-formed UTF-8 sequence replaced by U+FFFD; well-formed text comes back unchanged.
 std::string scrubbed(std::string_view text);

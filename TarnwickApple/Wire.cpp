@@ -80,7 +80,7 @@ std::optional<double> optionalDouble(const JSONObject& o, std::string_view name)
 std::optional<std::int64_t> optionalInteger(const JSONObject& o, std::string_view name) {
   const JSONValue* value = member(o, name);
   if (value == nullptr) return std::nullopt;
-  const auto i = value->integerValue();
+  const auto i = value->exactIntegerValue();
   if (!i) malformed();
   return i;
 }
