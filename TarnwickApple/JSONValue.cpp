@@ -75,6 +75,37 @@ Exact classify(std::string_view raw) {
   return result;
 }
 
+// One of the reader's stable phrases for a parser message.
+std::string failureReason(std::string_view message, std::size_t position) {
+  if (message.find("UTF-8") != std::string_view::npos) return "invalid UTF-8";
+  if (message.find("missing closing quote") != std::string_view::npos) return "unterminated string";
+  if (message.find("unexpected end of input") != std::string_view::npos) {
+    return position <= 1 ? "no JSON value" : "unexpected end of input";
+  }
+  if (message.find("expected end of input") != std::string_view::npos) return "two JSON values";
+  return "unexpected character";
+}
+
+// The offset of the first array or object opened deeper than the nesting limit (strings skipped).
+std::size_t nestingOffset(std::string_view text) {
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > JSONValue::maximumNesting) return i;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return text.size();
+}
+
 }  // namespace
 
 // Builds the tree from SAX events with an explicit stack, so nesting costs no C++ stack.
@@ -92,7 +123,10 @@ class JSONReader {
     return add(JSONValue::unsignedNumber(static_cast<double>(value), value));
   }
   bool number_float(json::number_float_t value, const json::string_t& raw) {
-    if (!std::isfinite(value)) return false;
+    if (!std::isfinite(value)) {
+      refusal = "a number out of range";
+      return false;
+    }
     const Exact exact = classify(raw);
     if (exact.signedValue) return add(JSONValue::integer(*exact.signedValue));
     if (exact.unsignedValue) return add(JSONValue::unsignedNumber(value, *exact.unsignedValue));
@@ -108,9 +142,16 @@ class JSONReader {
   bool end_object() { return close(); }
   bool start_array(std::size_t) { return open(false); }
   bool end_array() { return close(); }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+  bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) {
+    failure = JSONValue::DecodeError(position > 0 ? position - 1 : 0, failureReason(error.what(), position));
+    return false;
+  }
 
   std::optional<JSONValue> result;
+  // Why the reader stopped, when the parser said so; a refused nesting or number leaves it unset.
+  std::optional<JSONValue::DecodeError> failure;
+  // What a callback refused, for a failure the parser does not report itself.
+  const char* refusal = nullptr;
 
  private:
   struct Frame {
@@ -121,7 +162,10 @@ class JSONReader {
   };
 
   bool open(bool isObject) {
-    if (stack_.size() >= JSONValue::maximumNesting) return false;
+    if (stack_.size() >= JSONValue::maximumNesting) {
+      refusal = "nesting deeper than 512";
+      return false;
+    }
     stack_.push_back(Frame{isObject, {}, {}, {}});
     return true;
   }
@@ -200,6 +244,9 @@ class ReleasingIterator {
   std::size_t offset_ = 0;
 };
 
+// Stands for an offset the reader cannot tell (a refused nesting or number); `decode` finds it.
+constexpr std::size_t unknownOffset = static_cast<std::size_t>(-1);
+
 // One JSON value from the bytes between `first` and `last`.
 template <typename Iterator>
 JSONValue read(Iterator first, Iterator last) {
@@ -211,27 +258,44 @@ JSONValue read(Iterator first, Iterator last) {
   } catch (const nlohmann::json::exception&) {
     ok = false;
   }
-  if (!ok || !reader.result) throw JSONValue::DecodeError("the text is not one readable JSON value");
-  return std::move(*reader.result);
+  if (ok && reader.result) return std::move(*reader.result);
+  if (reader.failure) throw *reader.failure;
+  throw JSONValue::DecodeError(unknownOffset, reader.refusal ? reader.refusal : "unexpected character");
 }
 
 // The underlying lexer takes a NUL byte for the end of the input; in JSON text a raw NUL is
 // never valid (inside a string it is an unescaped control character), so it is refused outright.
-void refuseNul(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) throw JSONValue::DecodeError("the text holds a NUL byte");
+void refuseNul(std::string_view text, std::size_t start) {
+  if (const std::size_t at = text.find('\0'); at != std::string_view::npos) throw JSONValue::DecodeError(start + at, "a NUL byte");
 }
 
 }  // namespace
 
 JSONValue JSONValue::decode(std::string_view text) {
-  refuseNul(text);
-  return read(text.data(), text.data() + text.size());
+  refuseNul(text, 0);
+  try {
+    return read(text.data(), text.data() + text.size());
+  } catch (const DecodeError& error) {
+    if (error.offset() != unknownOffset) throw;
+    // Only a refused nesting is placed again (by a scan); a refused number is reported at 0.
+    throw DecodeError(error.reason() == "nesting deeper than 512" ? nestingOffset(text) : 0, error.reason());
+  }
 }
 
 JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
   std::vector<std::string> held = std::move(pieces);
-  for (const std::string& piece : held) refuseNul(piece);
-  return read(ReleasingIterator(held, 0), ReleasingIterator(held, held.size()));
+  std::size_t start = 0;
+  for (const std::string& piece : held) {
+    refuseNul(piece, start);
+    start += piece.size();
+  }
+  try {
+    return read(ReleasingIterator(held, 0), ReleasingIterator(held, held.size()));
+  } catch (const DecodeError& error) {
+    // The text is released by now, so an offset the reader cannot tell stays unknown: 0.
+    if (error.offset() != unknownOffset) throw;
+    throw DecodeError(0, error.reason());
+  }
 }
 
 JSONValue::Case JSONValue::kind() const {

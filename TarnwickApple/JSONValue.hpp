@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -26,9 +26,18 @@ class JSONValue {
   // Deepest nesting of arrays and objects the reader accepts; deeper documents are unreadable.
   static constexpr std::size_t maximumNesting = 512;
 
-  // Raised by `decode` for any text that is not one readable JSON value.
-  struct DecodeError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+  // Raised by `decode` for any text that is not one readable JSON value: where reading failed
+  // (a byte offset in the whole input) and a short phrase saying why.
+  class DecodeError : public std::exception {
+   public:
+    DecodeError(std::size_t offset, std::string reason) : offset_(offset), reason_(std::move(reason)) {}
+    std::size_t offset() const { return offset_; }
+    const std::string& reason() const { return reason_; }
+    const char* what() const noexcept override { return reason_.c_str(); }
+
+   private:
+    std::size_t offset_;
+    std::string reason_;
   };
 
   JSONValue();  // null
