@@ -76,11 +76,11 @@ Exact classify(std::string_view raw) {
 }
 
 // One of the reader's stable phrases for a parser message.
-std::string failureReason(std::string_view message, std::size_t position) {
+std::string failureReason(std::string_view message, bool sawValue) {
   if (message.find("UTF-8") != std::string_view::npos) return "invalid UTF-8";
   if (message.find("missing closing quote") != std::string_view::npos) return "unterminated string";
   if (message.find("unexpected end of input") != std::string_view::npos) {
-    return position <= 1 ? "no JSON value" : "unexpected end of input";
+    return sawValue ? "unexpected end of input" : "no JSON value";
   }
   if (message.find("expected end of input") != std::string_view::npos) return "two JSON values";
   return "unexpected character";
@@ -143,7 +143,7 @@ class JSONReader {
   bool start_array(std::size_t) { return open(false); }
   bool end_array() { return close(); }
   bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) {
-    failure = JSONValue::DecodeError(position > 0 ? position - 1 : 0, failureReason(error.what(), position));
+    failure = JSONValue::DecodeError(position > 0 ? position - 1 : 0, failureReason(error.what(), sawValue_));
     return false;
   }
 
@@ -162,6 +162,7 @@ class JSONReader {
   };
 
   bool open(bool isObject) {
+    sawValue_ = true;
     if (stack_.size() >= JSONValue::maximumNesting) {
       refusal = "nesting deeper than 512";
       return false;
@@ -175,6 +176,7 @@ class JSONReader {
     return add(frame.isObject ? JSONValue::object(std::move(frame.object)) : JSONValue::array(std::move(frame.array)));
   }
   bool add(JSONValue value) {
+    sawValue_ = true;
     if (stack_.empty()) {
       result = std::move(value);
     } else if (Frame& top = stack_.back(); top.isObject) {
@@ -186,6 +188,7 @@ class JSONReader {
   }
 
   std::vector<Frame> stack_;
+  bool sawValue_ = false;  // any value begun, so an early end is no "no JSON value"
 };
 
 JSONValue::JSONValue() : storage_(std::monostate{}) {}
