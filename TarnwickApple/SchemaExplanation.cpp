@@ -183,8 +183,12 @@ void unread(const JSONObject& node, Form form) {
     if (!constrains(key, form) || reads(node, key, form)) continue;
     // "anyOf" that is no array lets "oneOf" decide; "oneOf" beside an "anyOf" array is unread.
     if (form == Form::oneOf && key == "anyOf" && !member.value.arrayValue()) continue;
+    // Extra properties are never generated, whatever the keyword allows or forbids.
+    const bool onlyListed = form == Form::object && (key == "additionalProperties" || key == "unevaluatedProperties");
     recorder->note(key, "ignored", Quoting::quoted(key) + ": " + Quoting::quoted(member.value) + " is not read " +
-                                       std::string(formWord(form)) + ", so the model is not held to it");
+                                       std::string(formWord(form)) +
+                                       (onlyListed ? "; the answer holds only the listed properties"
+                                                   : ", so the model is not held to it"));
   }
 }
 

@@ -52,7 +52,7 @@ TEST(Explanation, IgnoredKeywordsByForm) {
        {R"( contains ignored: "contains": an object is not read on an array, so the model is not held to it)",
         R"( uniqueItems ignored: "uniqueItems": true is not read on an array, so the model is not held to it)"}},
       {R"({"type":"object","properties":{"a":{"type":"string"}},"additionalProperties":false,"minProperties":1})",
-       {R"( additionalProperties ignored: "additionalProperties": false is not read on an object, so the model is not held to it)",
+       {R"( additionalProperties ignored: "additionalProperties": false is not read on an object; the answer holds only the listed properties)",
         R"( minProperties ignored: "minProperties": 1 is not read on an object, so the model is not held to it)"}},
       {R"({"allOf":[{"type":"string"}],"type":"string","not":{"const":"a"}})",
        {R"( allOf ignored: "allOf": an array is not read on a string, so the model is not held to it)",
