@@ -34,7 +34,10 @@ class Recorder {
   Recorder& operator=(const Recorder&) = delete;
 
   void push(std::string_view segment);
-  void pop() { pointer_.resize(marks_.back()), marks_.pop_back(); }
+  void pop() {
+    pointer_.resize(marks_.back());
+    marks_.pop_back();
+  }
   const std::string& pointer() const { return pointer_; }
 
   void note(std::string_view keyword, std::string_view effect, std::string detail);
