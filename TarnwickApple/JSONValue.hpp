@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <variant>

@@ -66,6 +66,14 @@ const icu::Normalizer2& nfcNormalizer() {
 
 }  // namespace
 
+std::size_t scalarLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
 bool isValidUTF8(std::string_view text) { return validUTF8Prefix(text) == text.size(); }
 
 std::size_t validUTF8Prefix(std::string_view text) {

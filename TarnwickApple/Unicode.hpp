@@ -31,6 +31,10 @@ bool canonicallyLess(std::string_view a, std::string_view b);
 // The user-perceived characters (extended grapheme clusters) of well-formed UTF-8, in order.
 std::vector<std::string> graphemeClusters(std::string_view text);
 
+// The length of the UTF-8 sequence that `lead` opens: 1 for ASCII and for a stray continuation
+// byte (which stands alone), 2, 3 or 4 otherwise. The text after it is not looked at.
+std::size_t scalarLength(unsigned char lead);
+
 // Unicode scalars of well-formed UTF-8.
 std::vector<char32_t> scalars(std::string_view text);
 std::optional<char32_t> firstScalar(std::string_view text);
