@@ -37,16 +37,16 @@ Probe probe(FM::Engine& engine) {
     result.available = availability.isAvailable();
     if (availability.unavailableReason) {
       switch (*availability.unavailableReason) {
-        case Reason::deviceNotEligible: result.reason = "DEVICE_NOT_ELIGIBLE"; break;
-        case Reason::appleIntelligenceNotEnabled: result.reason = "APPLE_INTELLIGENCE_NOT_ENABLED"; break;
-        case Reason::modelNotReady: result.reason = "MODEL_NOT_READY"; break;
-        case Reason::unrecognized: result.reason = "UNKNOWN"; break;
+        case Reason::deviceNotEligible: result.reason = std::string(ProbeReason::deviceNotEligible); break;
+        case Reason::appleIntelligenceNotEnabled: result.reason = std::string(ProbeReason::appleIntelligenceNotEnabled); break;
+        case Reason::modelNotReady: result.reason = std::string(ProbeReason::modelNotReady); break;
+        case Reason::unrecognized: result.reason = std::string(ProbeReason::unknown); break;
       }
     }
   } catch (...) {
     // An engine that cannot even say whether it is there is not usable.
     result.available = false;
-    result.reason = "UNKNOWN";
+    result.reason = std::string(ProbeReason::unknown);
   }
   return result;
 }

@@ -11,20 +11,20 @@
 namespace TarnwickApple::Sidecar {
 
 // Whether the model can be used, with a stable reason code when not. Never fails.
-Probe probe(FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+Probe probe(FoundationModels::Engine& engine);
 
 // Returns when the model is available; throws one of the four availability errors otherwise.
-void available(FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+void available(FoundationModels::Engine& engine);
 
 // The framework options for the request's options. Throws SidecarError::conflictingSampling.
 FoundationModels::GenerationOptions generationOptions(const std::optional<Options>& options);
 
 // The reply text for one request; failures reach the caller unconverted.
 std::string respond(const Request& request,
-                    FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+                    FoundationModels::Engine& engine);
 
 // One request's reply; every failure is inside it. Never throws.
 Reply generate(const Request& request,
-               FoundationModels::Engine& engine = FoundationModels::defaultEngine());
+               FoundationModels::Engine& engine);
 
 }  // namespace TarnwickApple::Sidecar

@@ -80,6 +80,7 @@ const SidecarError& fromGenerationError(FoundationModels::LanguageModelSession::
     case Case::refusal: return SidecarError::refusal;
     case Case::unsupportedToolCall:
     case Case::timedOut:
+    case Case::unrecognized:
       return SidecarError::generation;
   }
   return SidecarError::generation;

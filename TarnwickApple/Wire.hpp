@@ -80,6 +80,14 @@ struct Reply {
   friend bool operator==(const Reply&, const Reply&) = default;
 };
 
+// The probe line's reason codes for an unavailable model.
+namespace ProbeReason {
+inline constexpr std::string_view deviceNotEligible = "DEVICE_NOT_ELIGIBLE";
+inline constexpr std::string_view appleIntelligenceNotEnabled = "APPLE_INTELLIGENCE_NOT_ENABLED";
+inline constexpr std::string_view modelNotReady = "MODEL_NOT_READY";
+inline constexpr std::string_view unknown = "UNKNOWN";
+}  // namespace ProbeReason
+
 struct Probe {
   bool available = false;
   std::optional<std::string> reason;

@@ -7,12 +7,13 @@
 
 #include "TarnwickApple/FoundationModels/DynamicGenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
-#include "TarnwickApple/FoundationModels/StructuredGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/StructuredGenerator.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
 namespace {
 
 using namespace TarnwickApple::FoundationModels;
+using namespace TarnwickApple::Engines;
 using DGS = DynamicGenerationSchema;
 
 GenerationGuide pattern(const char* expression) {

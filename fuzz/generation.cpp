@@ -10,7 +10,7 @@
 #include "Check.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
 #include "support/Conformance.hpp"
@@ -19,6 +19,7 @@ namespace {
 
 using namespace TarnwickApple;
 using namespace TarnwickApple::FoundationModels;
+using namespace TarnwickApple::Engines;
 using GenerationError = LanguageModelSession::GenerationError;
 
 // FNV-1a: a stable choice of sampling per input, so a saved finding replays the same run.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Check.hpp"
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/Sidecar.hpp"
 #include "TarnwickApple/SidecarError.hpp"
@@ -100,7 +100,7 @@ std::optional<Request> decodedInPieces(std::string_view input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static FoundationModels::ReferenceEngine engine;
+  static Engines::ReferenceEngine engine;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::optional<Request> request;
   Reply reply;

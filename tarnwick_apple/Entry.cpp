@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "TarnwickApple/CommandLine.hpp"
+#include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/Sidecar.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/StandardStreams.hpp"
@@ -45,7 +46,7 @@ constexpr std::string_view usage =
     "See tarnwick_apple(1).\n";
 
 int probeRun() {
-  const Probe probe = Sidecar::probe();
+  const Probe probe = Sidecar::probe(FoundationModels::defaultEngine());
   if (!Streams::writeAll(probe.line())) return Streams::unwritableStatus;
   return probe.available ? 0 : 1;
 }
@@ -61,7 +62,7 @@ int requestRun() {
       } catch (...) {
         reply = SidecarError::resolve(std::current_exception()).reply();
       }
-      if (request) reply = Sidecar::generate(*request);
+      if (request) reply = Sidecar::generate(*request, FoundationModels::defaultEngine());
     }  // the request is released once the reply is there
     line = reply.line();
   } catch (...) {

@@ -1,5 +1,5 @@
 // The seam under the framework layer: one engine answers availability, a plain respond and a
-// structured respond. The build picks the default; tests pass their own.
+// structured respond. The build picks the default engine; tests pass their own.
 #pragma once
 
 #include <optional>
@@ -19,17 +19,26 @@ struct SessionSettings {
   std::optional<std::string> instructions;
 };
 
+// Every operation blocks its caller until it has an answer, and is called from one thread at a
+// time. Text that goes in is well-formed UTF-8. Text that comes back may be ill-formed; the
+// session above repairs it, so an engine passes on what it was given.
 class Engine {
  public:
   virtual ~Engine() = default;
 
+  // The default model's availability, read once. Should not throw; anything thrown is taken
+  // for "not usable, reason unknown" by the probe and for `unknown` by a request.
   virtual SystemLanguageModel::Availability availability() = 0;
 
-  // The plain-text answer; may throw LanguageModelSession::GenerationError.
+  // One plain-text generation with these settings and options. Returns the text.
+  // Throws LanguageModelSession::GenerationError with the case that ended the generation. Any
+  // other exception (std::bad_alloc included) is taken for a failure outside the framework.
   virtual std::string respond(const SessionSettings& session, std::string_view prompt,
                               const GenerationOptions& options) = 0;
 
-  // Compact JSON text conforming to `schema`; may throw LanguageModelSession::GenerationError.
+  // One structured generation: compact JSON text of a value that `schema` describes
+  // (`GeneratedContent.jsonString`). `schema` is assembled already; an engine that cannot build
+  // it on its side throws GenerationSchema::SchemaError. Otherwise throws as the plain respond.
   virtual std::string respond(const SessionSettings& session, std::string_view prompt,
                               const GenerationSchema& schema, bool includeSchemaInPrompt,
                               const GenerationOptions& options) = 0;
@@ -56,8 +65,8 @@ class EngineWrapper : public Engine {
   Engine& target_;
 };
 
-// The engine this build runs on (the reference engine here). Defined by the build's choice of
-// default-engine source, never by code above this layer.
+// The engine this build runs on, chosen by the build (reference or framework). Only the
+// executables call it; everything else takes an engine as an argument.
 Engine& defaultEngine();
 
 }  // namespace TarnwickApple::FoundationModels

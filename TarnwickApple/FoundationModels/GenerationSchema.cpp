@@ -237,6 +237,7 @@ const char* GenerationSchema::SchemaError::what() const noexcept {
     case Case::duplicateProperty: return "an object lists the same property twice";
     case Case::emptyTypeChoices: return "a choice or union has nothing to choose from";
     case Case::invalidArrayBounds: return "an array's element bounds are negative or inverted";
+    case Case::unrecognized: return "the platform could not assemble the schema";
   }
   return "the schema does not resolve";
 }

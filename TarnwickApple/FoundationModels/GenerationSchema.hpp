@@ -22,6 +22,7 @@ class GenerationSchema {
       duplicateProperty,     // an object lists one property name twice
       emptyTypeChoices,      // a string choice without strings, or a union without alternatives
       invalidArrayBounds,    // a negative element count, or minimum above maximum
+      unrecognized,          // refused by the platform for a reason this layer does not name
     };
     explicit SchemaError(Case kind) : kind_(kind) {}
     Case kind() const { return kind_; }

@@ -26,18 +26,20 @@ class LanguageModelSession {
  public:
   class GenerationError : public std::exception {
    public:
+    // Numbered for good: the numbers cross process and language boundaries.
     enum class Case {
-      exceededContextWindowSize,
-      assetsUnavailable,
-      guardrailViolation,
-      unsupportedGuide,
-      unsupportedLanguageOrLocale,
-      decodingFailure,
-      rateLimited,
-      concurrentRequests,
-      refusal,
-      unsupportedToolCall,   // cases the sidecar does not tell apart
-      timedOut,
+      exceededContextWindowSize = 1,
+      assetsUnavailable = 2,
+      guardrailViolation = 3,
+      unsupportedGuide = 4,
+      unsupportedLanguageOrLocale = 5,
+      decodingFailure = 6,
+      rateLimited = 7,
+      concurrentRequests = 8,
+      refusal = 9,
+      unsupportedToolCall = 10,  // cases the sidecar does not tell apart
+      timedOut = 11,
+      unrecognized = 12,         // a case this layer does not know by name
     };
     struct Context {
       std::string debugDescription;

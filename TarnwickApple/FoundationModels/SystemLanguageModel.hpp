@@ -6,7 +6,6 @@
 namespace TarnwickApple::FoundationModels {
 
 class Engine;
-Engine& defaultEngine();
 
 class SystemLanguageModel {
  public:
@@ -16,7 +15,13 @@ class SystemLanguageModel {
 
   struct Availability {
     // `unrecognized` stands for every reason this layer does not name.
-    enum class UnavailableReason { deviceNotEligible, appleIntelligenceNotEnabled, modelNotReady, unrecognized };
+    // Numbered for good: the numbers cross process and language boundaries.
+    enum class UnavailableReason {
+      deviceNotEligible = 1,
+      appleIntelligenceNotEnabled = 2,
+      modelNotReady = 3,
+      unrecognized = 4,
+    };
 
     std::optional<UnavailableReason> unavailableReason;  // nothing when available
 
@@ -27,10 +32,10 @@ class SystemLanguageModel {
   };
 
   // The default model (`SystemLanguageModel.default`): general use case, default guardrails.
-  static SystemLanguageModel defaultModel(Engine& engine = FoundationModels::defaultEngine());
+  static SystemLanguageModel defaultModel(Engine& engine);
 
   SystemLanguageModel(UseCase useCase, Guardrails guardrails,
-                      Engine& engine = FoundationModels::defaultEngine());
+                      Engine& engine);
 
   Availability availability() const;
   UseCase useCase() const { return useCase_; }

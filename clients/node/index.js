@@ -95,7 +95,7 @@ export async function generate(prompt, {
 
   const line = lineOf(await run(executable, [], encode(request), timeout));
   if (line.status === 'error') {
-    const ErrorClass = ERROR_KINDS[line.kind] ?? FoundationModelsError;
+    const ErrorClass = Object.hasOwn(ERROR_KINDS, line.kind) ? ERROR_KINDS[line.kind] : FoundationModelsError;
     throw new ErrorClass(line.kind, line.message ?? '');
   }
   if (line.status !== 'ok' || typeof line.text !== 'string') throw new ProtocolError(`unexpected reply line ${JSON.stringify(line)}`);

@@ -2,6 +2,7 @@
 // schema checker: answered before stdin is read, `--probe` winning over both, lookalikes ignored.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,16 @@ namespace {
 using TarnwickApple::CommandLine::Action;
 
 const std::string usableLine = "{\"available\":true,\"reason\":null}\n";
-const std::string sidecarVersion = std::string("tarnwick_apple ") + TARNWICK_VERSION + " (engine: reference)\n";
+// The sidecar under test is the reference build, or the framework engine's over its test double.
+std::string sidecarVersion() {
+  const char* variant = std::getenv("TARNWICK_TEST_SIDECAR");
+  const bool framework = variant != nullptr && std::string(variant) == "double";
+  return std::string("tarnwick_apple ") + TARNWICK_VERSION + (framework ? " (engine: framework)\n" : " (engine: reference)\n");
+}
 const std::string checkerVersion = std::string("tarnwick_apple_schema ") + TARNWICK_VERSION + " (engine: reference)\n";
 const std::string plainRequest = R"({"prompt":"hi","use_case":"general","guardrails":"default"})";
 
-std::string sidecar() { return Subprocess::testSidecarPath("echo"); }
+std::string sidecar() { return Subprocess::sidecarUnderTest(); }
 std::string checker() { return Subprocess::binaryPath("tarnwick_apple_schema"); }
 
 Action actionOf(std::vector<std::string> args, bool probeKnown) {
@@ -76,7 +82,7 @@ TEST(CommandLineRun, HelpAndVersionBeforeStdin) {
                 usageFirst);
     expectUsage(Subprocess::run(exe, {"x", "-h"}, "not json"), usageFirst);
     expectLine(Subprocess::run(exe, {"--version"}, Subprocess::Input::neverClosed(), Subprocess::Output::captured(), 20),
-               isChecker ? checkerVersion : sidecarVersion, 0);
+               isChecker ? checkerVersion : sidecarVersion(), 0);
   }
 }
 

@@ -15,7 +15,7 @@ const std::string malformedLine =
     "decoded into a sidecar request\"}\n";
 const std::string usableLine = "{\"available\":true,\"reason\":null}\n";
 
-std::string sidecar() { return Subprocess::binaryPath("tarnwick_apple"); }
+std::string sidecar() { return Subprocess::sidecarUnderTest(); }
 
 std::string request(const std::string& prompt, const std::string& extra = "") {
   return R"({"prompt":)" + prompt + R"(,"use_case":"general","guardrails":"default")" + extra + "}";

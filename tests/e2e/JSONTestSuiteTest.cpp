@@ -44,7 +44,7 @@ TEST(JSONTestSuite, AcceptedDocumentsAreReadAsSchemas) {
   ASSERT_GT(paths.size(), 90u);
   for (const auto& path : paths) {
     SCOPED_TRACE(path.filename().string());
-    const auto result = Subprocess::run(Subprocess::binaryPath("tarnwick_apple"), {}, asSchema(read(path)));
+    const auto result = Subprocess::run(Subprocess::sidecarUnderTest(), {}, asSchema(read(path)));
     EXPECT_TRUE(isOneLine(result.out));
     EXPECT_NE(result.out, malformedLine);
     EXPECT_EQ(result.err, "");
@@ -58,7 +58,7 @@ TEST(JSONTestSuite, RefusedDocumentsAreMalformed) {
   for (const auto& path : paths) {
     SCOPED_TRACE(path.filename().string());
     for (const std::string& input : {read(path), asSchema(read(path))}) {
-      const auto result = Subprocess::run(Subprocess::binaryPath("tarnwick_apple"), {}, input);
+      const auto result = Subprocess::run(Subprocess::sidecarUnderTest(), {}, input);
       EXPECT_EQ(result.out, malformedLine);
       EXPECT_EQ(result.err, "");
       EXPECT_EQ(result.exitStatus, 0);
@@ -72,8 +72,8 @@ TEST(JSONTestSuite, ImplementationDefinedDocumentsGiveOneStableLine) {
   for (const auto& path : paths) {
     SCOPED_TRACE(path.filename().string());
     const std::string input = asSchema(read(path));
-    const auto first = Subprocess::run(Subprocess::binaryPath("tarnwick_apple"), {}, input);
-    const auto second = Subprocess::run(Subprocess::binaryPath("tarnwick_apple"), {}, input);
+    const auto first = Subprocess::run(Subprocess::sidecarUnderTest(), {}, input);
+    const auto second = Subprocess::run(Subprocess::sidecarUnderTest(), {}, input);
     EXPECT_TRUE(isOneLine(first.out));
     EXPECT_EQ(first.out, second.out);
     EXPECT_EQ(first.err, "");

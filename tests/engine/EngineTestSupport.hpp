@@ -8,12 +8,13 @@
 #include "TarnwickApple/FoundationModels/DynamicGenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/StructuredGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/StructuredGenerator.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
 namespace EngineTest {
 
 using namespace TarnwickApple::FoundationModels;
+using namespace TarnwickApple::Engines;
 using DGS = DynamicGenerationSchema;
 using ScalarType = DGS::ScalarType;
 using GE = LanguageModelSession::GenerationError;

@@ -1,6 +1,6 @@
 // Strings from a pattern's structure: the shortest string of each construct, what the reader
 // refuses, sampled strings that the compiled pattern accepts, and runaway lengths.
-#include "TarnwickApple/FoundationModels/PatternGenerator.hpp"
+#include "TarnwickApple/Engines/Reference/internal/PatternGenerator.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,10 @@
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
 namespace {
+
+using namespace FoundationModels;
 
 std::string shortest(const char* pattern, AnswerLimits limits = {}) {
   const auto generator = PatternGenerator::parse(pattern);
@@ -75,4 +77,4 @@ TEST(PatternGenerator, RunawayLengthsStopAtTheLimit) {
 }
 
 }  // namespace
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

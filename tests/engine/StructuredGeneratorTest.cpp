@@ -7,8 +7,8 @@
 
 #include "support/Conformance.hpp"
 #include "EngineTestSupport.hpp"
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
-#include "TarnwickApple/FoundationModels/Tokenizer.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
 namespace EngineTest {
 namespace {
@@ -168,7 +168,7 @@ TEST(StructuredGenerator, GrowthNeverMakesAnAnswerFail) {
       required("u", DGS::anyOf("U", std::nullopt, std::vector<DGS>{text({GenerationGuide::constant("longer alternative")}), boolean()})),
   }));
   const std::string smallest = R"({"k":false,"xs":[],"u":false})";
-  const auto tokens = TarnwickApple::FoundationModels::Tokenizer::count(smallest);
+  const auto tokens = TarnwickApple::Engines::Tokenizer::count(smallest);
   EXPECT_EQ(checked(schema, greedy(), {tokens, std::nullopt}), smallest);
   for (std::uint64_t seed = 1; seed <= 30; ++seed) checked(schema, seeded(seed), {std::nullopt, static_cast<std::int64_t>(tokens)});
   EXPECT_EQ(failure(schema, greedy(), {tokens - 1, std::nullopt}), GE::Case::exceededContextWindowSize);
@@ -188,8 +188,8 @@ TEST(StructuredGenerator, HugeCountsFailCleanly) {
 
 TEST(ReferenceEngineStructured, PromptInstructionsAndSchemaShareTheWindow) {
   const auto schema = schemaOf(object("Answer", {required("ok", boolean())}));
-  const std::size_t schemaTokens = TarnwickApple::FoundationModels::Tokenizer::count(schema.description());
-  const std::size_t answerTokens = TarnwickApple::FoundationModels::Tokenizer::count(R"({"ok":false})");
+  const std::size_t schemaTokens = TarnwickApple::Engines::Tokenizer::count(schema.description());
+  const std::size_t answerTokens = TarnwickApple::Engines::Tokenizer::count(R"({"ok":false})");
   constexpr std::size_t window = 400;
   ReferenceEngine engine(window);
   // Prompt "x x x ..." takes one token per "x".

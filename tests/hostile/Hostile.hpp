@@ -6,11 +6,12 @@
 
 #include <string>
 
+#include "support/Expectations.hpp"
 #include "support/Subprocess.hpp"
 
 namespace Hostile {
 
-inline std::string sidecar() { return Subprocess::binaryPath("tarnwick_apple"); }
+inline std::string sidecar() { return Subprocess::sidecarUnderTest(); }
 inline std::string echoSidecar() { return Subprocess::testSidecarPath("echo"); }
 inline std::string schemaChecker() { return Subprocess::binaryPath("tarnwick_apple_schema"); }
 
@@ -50,23 +51,6 @@ inline std::string nested(std::size_t depth, const std::string& open, const std:
   return text;
 }
 
-inline void expectCleanExit(const Subprocess::Result& result, int status) {
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.termSignal, 0);
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitStatus, status);
-}
-
-// Exactly `line` on stdout (compared without printing megabytes on a mismatch).
-inline void expectLine(const Subprocess::Result& result, const std::string& line, int status = 0) {
-  if (line.size() > 4096) {
-    EXPECT_EQ(result.out.size(), line.size());
-    EXPECT_TRUE(result.out == line) << "the line differs from the expected " << line.size() << " bytes";
-  } else {
-    EXPECT_EQ(result.out, line);
-  }
-  expectCleanExit(result, status);
-}
 
 // One line, however long: a single line feed, at the end.
 inline void expectOneLine(const Subprocess::Result& result, int status = 0) {

@@ -55,7 +55,7 @@ class SidecarLines(LineCase):
 
     def test_reply_lines(self):
         reply = validator("reply")
-        echo = os.path.join(SIDECARS, "tarnwick_apple_echo")
+        reference = os.path.join(SIDECARS, "tarnwick_apple_reference")
         cycle = {"type": "object", "required": ["a"], "properties": {"a": {"$ref": "#/$defs/A"}},
                  "$defs": {"A": {"type": "object", "required": ["b"], "properties": {"b": {"$ref": "#/$defs/A"}}}}}
         inputs = [
@@ -72,7 +72,7 @@ class SidecarLines(LineCase):
         kinds = set()
         for stdin in inputs:
             with self.subTest(stdin=stdin):
-                status, out, err = run(echo, stdin=stdin)
+                status, out, err = run(reference, stdin=stdin)
                 self.assertEqual((status, err), (0, b""))
                 kinds.add(self.assertValidLine(reply, out).get("kind"))
         self.assertEqual(kinds, {None, "FoundationModelsError", "InvalidGenerationSchemaError",
@@ -94,7 +94,7 @@ class SidecarLines(LineCase):
 
     def test_probe_lines(self):
         probe = validator("probe")
-        for variant, status in [("echo", 0), ("deviceNotEligible", 1), ("appleIntelligenceNotEnabled", 1),
+        for variant, status in [("reference", 0), ("echo", 0), ("deviceNotEligible", 1), ("appleIntelligenceNotEnabled", 1),
                                 ("modelNotReady", 1), ("unrecognized", 1)]:
             with self.subTest(variant=variant):
                 code, out, _ = run(os.path.join(SIDECARS, "tarnwick_apple_" + variant), ["--probe"])
@@ -143,11 +143,11 @@ class Documents(unittest.TestCase):
             ([], False),
         ]
         request_validator = validator("request")
-        echo = os.path.join(SIDECARS, "tarnwick_apple_echo")
+        reference = os.path.join(SIDECARS, "tarnwick_apple_reference")
         for document, valid in cases:
             with self.subTest(document=document):
                 self.assertEqual(request_validator.is_valid(document), valid)
-                _, out, _ = run(echo, stdin=json.dumps(document).encode())
+                _, out, _ = run(reference, stdin=json.dumps(document).encode())
                 self.assertEqual(b"could not be decoded" not in out, valid, out)
 
     def test_lines_the_schemas_refuse(self):

@@ -98,7 +98,7 @@ TEST(SchemaChecker, TheSidecarAnswersRefusedSchemasWithTheSameLines) {
     SCOPED_TRACE(schema);
     const std::string request =
         std::string(R"({"prompt":"p","use_case":"general","guardrails":"default","schema":)") + schema + "}";
-    expectLine(Subprocess::run(Subprocess::binaryPath("tarnwick_apple"), {}, request), line, 0);
+    expectLine(Subprocess::run(Subprocess::sidecarUnderTest(), {}, request), line, 0);
   }
 }
 

@@ -1,13 +1,15 @@
 // The reference engine's plain text: echo, token limit, context window, odd option values.
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 
 #include <gtest/gtest.h>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/FoundationModels/Tokenizer.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
-namespace TarnwickApple::FoundationModels {
+namespace TarnwickApple::Engines {
 namespace {
+
+using namespace FoundationModels;
 
 using GE = LanguageModelSession::GenerationError;
 
@@ -89,4 +91,4 @@ TEST(ReferenceEngine, ContextWindow) {
 }
 
 }  // namespace
-}  // namespace TarnwickApple::FoundationModels
+}  // namespace TarnwickApple::Engines

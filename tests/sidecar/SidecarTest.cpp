@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "TarnwickApple/FoundationModels/FaultEngine.hpp"
+#include "support/FaultEngine.hpp"
 #include "support/ErrorTables.hpp"
 #include "support/Printers.hpp"
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 
 namespace TarnwickApple {
 namespace {
@@ -19,9 +19,9 @@ Request request(const std::string& extra = "") {
   return Request::decode(R"({"prompt":"hello world","use_case":"general","guardrails":"default")" + extra + "}");
 }
 
-struct Engines {
-  FM::ReferenceEngine reference;
-  FM::FaultEngine fault{reference};
+struct TestEngines {
+  Engines::ReferenceEngine reference;
+  Testing::FaultEngine fault{reference};
 };
 
 TEST(SidecarProbe, ReasonTable) {
@@ -32,11 +32,11 @@ TEST(SidecarProbe, ReasonTable) {
       {Reason::unrecognized, "UNKNOWN"},
   };
   for (const auto& [reason, code] : table) {
-    Engines e;
+    TestEngines e;
     e.fault.availabilityOverride = FM::SystemLanguageModel::Availability::unavailable(reason);
     EXPECT_EQ(Sidecar::probe(e.fault), (Probe{false, code}));
   }
-  Engines e;
+  TestEngines e;
   EXPECT_EQ(Sidecar::probe(e.fault), (Probe{true, std::nullopt}));
 }
 
@@ -48,7 +48,7 @@ TEST(SidecarGenerate, UnavailableRequestsFailWithTheirMessage) {
       {Reason::unrecognized, &SidecarError::assetsUnavailable},
   };
   for (const auto& [reason, error] : table) {
-    Engines e;
+    TestEngines e;
     e.fault.availabilityOverride = FM::SystemLanguageModel::Availability::unavailable(reason);
     // Availability comes before the sampling conflict and the schema.
     const Request r = request(R"(,"options":{"sampling":{"mode":"random","top":1,"probability_threshold":0.5}},"schema":5)");
@@ -84,19 +84,19 @@ TEST(SidecarGenerationOptions, SamplingRules) {
 }
 
 TEST(SidecarGenerate, SamplingConflictComesBeforeTheSchema) {
-  Engines e;
+  TestEngines e;
   const Request r = request(R"(,"options":{"sampling":{"mode":"random","top":1,"probability_threshold":0.5}},"schema":5)");
   EXPECT_EQ(Sidecar::generate(r, e.fault), SidecarError::conflictingSampling.reply());
 }
 
 TEST(SidecarGenerate, SchemaThatDoesNotTranslateFailsBeforeGeneration) {
-  Engines e;
+  TestEngines e;
   EXPECT_EQ(Sidecar::generate(request(R"(,"schema":"x")"), e.fault), SidecarError::schemaNotObject.reply());
   EXPECT_EQ(e.fault.respondCalls, 0);
 }
 
 TEST(SidecarGenerate, PlainTextIsTheEcho) {
-  Engines e;
+  TestEngines e;
   EXPECT_EQ(Sidecar::generate(request(), e.fault), Reply::ok("hello world"));
   EXPECT_EQ(Sidecar::generate(request(R"(,"options":{"sampling":{"mode":"random","seed":3},"temperature":9})"), e.fault),
             Reply::ok("hello world"));
@@ -105,7 +105,7 @@ TEST(SidecarGenerate, PlainTextIsTheEcho) {
 TEST(SidecarGenerate, EveryGenerationFailure) {
   for (const auto& [kind, error] : generationFailureTable()) {
     for (const char* schema : {"", R"(,"schema":{"type":"string"})"}) {
-      Engines e;
+      TestEngines e;
       e.fault.generationFailure = kind;
       EXPECT_EQ(Sidecar::generate(request(schema), e.fault), error->reply());
       EXPECT_EQ(e.fault.respondCalls, 1);
@@ -123,7 +123,7 @@ class BrokenTextEngine : public FM::EngineWrapper {
 };
 
 TEST(SidecarGenerate, IllFormedEngineTextIsRepaired) {
-  FM::ReferenceEngine reference;
+  Engines::ReferenceEngine reference;
   BrokenTextEngine engine(reference);
   EXPECT_EQ(Sidecar::generate(request(), engine), Reply::ok("a\xEF\xBF\xBD" "b\xEF\xBF\xBD"));
 }
@@ -138,7 +138,7 @@ class StrangeEngine : public FM::EngineWrapper {
 };
 
 TEST(SidecarGenerate, ForeignFailureIsUnknown) {
-  FM::ReferenceEngine reference;
+  Engines::ReferenceEngine reference;
   StrangeEngine engine(reference);
   EXPECT_EQ(Sidecar::generate(request(), engine), SidecarError::unknown.reply());
 }

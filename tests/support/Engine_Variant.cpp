@@ -1,14 +1,17 @@
-// The default engine of the test builds of the sidecar: unavailable for one chosen reason, or an
-// echo without a context window.
+// The default engine of the test builds of the sidecar: the reference engine as it ships,
+// unavailable for one chosen reason, or an echo without a context window.
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 #include "TarnwickApple/FoundationModels/Engine.hpp"
-#include "TarnwickApple/FoundationModels/FaultEngine.hpp"
-#include "TarnwickApple/FoundationModels/ReferenceEngine.hpp"
+#include "support/FaultEngine.hpp"
 
 namespace TarnwickApple::FoundationModels {
 
 Engine& defaultEngine() {
-#if defined(TARNWICK_ENGINE_VARIANT_echo)
-  static ReferenceEngine engine(0);
+#if defined(TARNWICK_ENGINE_VARIANT_reference)
+  static Engines::ReferenceEngine engine;
+  return engine;
+#elif defined(TARNWICK_ENGINE_VARIANT_echo)
+  static Engines::ReferenceEngine engine(0);
   return engine;
 #else
   using Reason = SystemLanguageModel::Availability::UnavailableReason;
@@ -21,9 +24,9 @@ Engine& defaultEngine() {
 #else
   constexpr Reason reason = Reason::unrecognized;
 #endif
-  static ReferenceEngine reference;
-  static FaultEngine engine = [] {
-    FaultEngine e(reference);
+  static Engines::ReferenceEngine reference;
+  static Testing::FaultEngine engine = [] {
+    Testing::FaultEngine e(reference);
     e.availabilityOverride = SystemLanguageModel::Availability::unavailable(reason);
     return e;
   }();

@@ -8,10 +8,20 @@
 
 #include "support/Subprocess.hpp"
 
-inline void expectLine(const Subprocess::Result& result, const std::string& line, int status) {
-  EXPECT_EQ(result.out, line);
+inline void expectCleanExit(const Subprocess::Result& result, int status) {
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.termSignal, 0);
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitStatus, status);
+}
+
+// Exactly `line` on stdout (compared without printing megabytes on a mismatch).
+inline void expectLine(const Subprocess::Result& result, const std::string& line, int status = 0) {
+  if (line.size() > 4096) {
+    EXPECT_EQ(result.out.size(), line.size());
+    EXPECT_TRUE(result.out == line) << "the line differs from the expected " << line.size() << " bytes";
+  } else {
+    EXPECT_EQ(result.out, line);
+  }
+  expectCleanExit(result, status);
 }

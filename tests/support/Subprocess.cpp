@@ -295,4 +295,9 @@ std::string testSidecarPath(const std::string& variant) {
   return std::string(TARNWICK_TEST_BINARY_DIR) + "/tarnwick_apple_" + variant;
 }
 
+std::string sidecarUnderTest() {
+  const char* variant = std::getenv("TARNWICK_TEST_SIDECAR");
+  return testSidecarPath(variant != nullptr && *variant != '\0' ? variant : "reference");
+}
+
 }  // namespace Subprocess

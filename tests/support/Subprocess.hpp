@@ -57,5 +57,8 @@ Result run(const std::string& path, const std::vector<std::string>& args, const 
 std::string binaryPath(const std::string& name);
 // The sidecar built over the test engine `variant` (e.g. "modelNotReady", "echo").
 std::string testSidecarPath(const std::string& variant);
+// The sidecar the end-to-end suites run: the variant named by TARNWICK_TEST_SIDECAR ("reference"
+// when unset, "double" for the framework engine over its test double).
+std::string sidecarUnderTest();
 
 }  // namespace Subprocess

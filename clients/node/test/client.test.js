@@ -11,7 +11,7 @@ import * as ta from '../index.js';
 
 const SIDECARS = process.env.TARNWICK_TEST_SIDECARS ?? '';
 const sidecar = (variant) => join(SIDECARS, `tarnwick_apple_${variant}`);
-const ECHO = sidecar('echo');
+const REFERENCE = sidecar('reference');
 const DOUBLE = process.env.TARNWICK_TEST_DOUBLE ?? '';
 const NEVER_ANSWERS = process.env.TARNWICK_TEST_NEVER_ANSWERS ?? '';
 const doubleMissing = (() => {
@@ -44,12 +44,12 @@ describe('plain text', () => {
       ['x', { sampling: 'greedy', useCase: 'content_tagging', guardrails: 'permissive_content_transformations' }, 'x'],
     ];
     for (const [prompt, options, expected] of cases) {
-      assert.equal(await ta.generate(prompt, { ...options, executable: ECHO }), expected);
+      assert.equal(await ta.generate(prompt, { ...options, executable: REFERENCE }), expected);
     }
   });
 
   test('executable from the environment', async () => {
-    process.env[ta.EXECUTABLE_VARIABLE] = ECHO;
+    process.env[ta.EXECUTABLE_VARIABLE] = REFERENCE;
     try {
       assert.equal(await ta.generate('from the environment'), 'from the environment');
     } finally {
@@ -67,7 +67,7 @@ describe('structured', () => {
         inner: { type: 'object', required: ['b', 'a'], properties: { b: { type: 'boolean' }, a: { type: 'number' } } },
       },
     };
-    const answer = await ta.generate('p', { schema, executable: ECHO });
+    const answer = await ta.generate('p', { schema, executable: REFERENCE });
     assert.equal(JSON.stringify(answer), '{"zeta":"","alpha":3,"inner":{"b":false,"a":0}}');
   });
 
@@ -77,20 +77,20 @@ describe('structured', () => {
       properties: { tags: { type: 'array', items: { $ref: '#/$defs/Tag' }, minItems: 2 }, mood: { enum: ['happy', 'sad'] } },
       $defs: { Tag: { type: 'object', required: ['name'], properties: { name: { const: 't' } } } },
     };
-    assert.deepEqual(await ta.generate('p', { schema, executable: ECHO }), { tags: [{ name: 't' }, { name: 't' }], mood: 'happy' });
+    assert.deepEqual(await ta.generate('p', { schema, executable: REFERENCE }), { tags: [{ name: 't' }, { name: 't' }], mood: 'happy' });
   });
 
   test('the check names the first violation of the caller\'s schema', async () => {
     // The model is not told "minLength"; the built-in check catches it.
     const schema = { type: 'object', required: ['id'], properties: { id: { type: 'string', minLength: 3 } } };
-    await assert.rejects(ta.generate('p', { schema, executable: ECHO }), (error) => {
+    await assert.rejects(ta.generate('p', { schema, executable: REFERENCE }), (error) => {
       assert.ok(error instanceof ta.SchemaViolationError);
       assert.equal(error.path, '/id');
       assert.equal(error.message, '/id: "" is too short');
       assert.deepEqual(error.value, { id: '' });
       return true;
     });
-    assert.deepEqual(await ta.generate('p', { schema, executable: ECHO, check: false }), { id: '' });
+    assert.deepEqual(await ta.generate('p', { schema, executable: REFERENCE, check: false }), { id: '' });
   });
 });
 
@@ -112,7 +112,7 @@ describe('errors', () => {
       [{ schema: cycle }, ta.ExceededContextWindowSizeError, 'the prompt and response exceeded the model\'s context window'],
     ];
     for (const [options, ErrorClass, message] of cases) {
-      await rejectsWith(ta.generate('p', { ...options, executable: ECHO }), ErrorClass, message);
+      await rejectsWith(ta.generate('p', { ...options, executable: REFERENCE }), ErrorClass, message);
     }
   });
 
@@ -163,7 +163,7 @@ describe('errors', () => {
 
 describe('probe and timeout', () => {
   test('probe', async () => {
-    assert.deepEqual(await ta.probe({ executable: ECHO }), { available: true, reason: null });
+    assert.deepEqual(await ta.probe({ executable: REFERENCE }), { available: true, reason: null });
     const cases = [
       ['deviceNotEligible', 'DEVICE_NOT_ELIGIBLE'], ['appleIntelligenceNotEnabled', 'APPLE_INTELLIGENCE_NOT_ENABLED'],
       ['modelNotReady', 'MODEL_NOT_READY'], ['unrecognized', 'UNKNOWN'],

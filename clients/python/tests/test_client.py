@@ -2,7 +2,7 @@
 order and types, every error kind as its exception, the probe, and the timeout.
 
 Environment (set by ctest): TARNWICK_TEST_SIDECARS, the directory of the test sidecars
-(tarnwick_apple_echo and one per unavailability reason); TARNWICK_TEST_DOUBLE, the sidecar over the
+(tarnwick_apple_reference and one per unavailability reason); TARNWICK_TEST_DOUBLE, the sidecar over the
 framework test double (tests needing it skip when it is absent); TARNWICK_TEST_NEVER_ANSWERS, a
 sidecar that never answers.
 """
@@ -16,7 +16,7 @@ from unittest import mock
 import tarnwick_apple as ta
 
 SIDECARS = os.environ.get("TARNWICK_TEST_SIDECARS", "")
-ECHO = os.path.join(SIDECARS, "tarnwick_apple_echo")
+REFERENCE = os.path.join(SIDECARS, "tarnwick_apple_reference")
 DOUBLE = os.environ.get("TARNWICK_TEST_DOUBLE", "")
 NEVER_ANSWERS = os.environ.get("TARNWICK_TEST_NEVER_ANSWERS", "")
 
@@ -39,10 +39,10 @@ class PlainText(unittest.TestCase):
         for arguments, expected in cases:
             with self.subTest(arguments=arguments):
                 prompt = arguments.pop("prompt")
-                self.assertEqual(ta.generate(prompt, executable=ECHO, **arguments), expected)
+                self.assertEqual(ta.generate(prompt, executable=REFERENCE, **arguments), expected)
 
     def test_executable_from_environment(self):
-        with mock.patch.dict(os.environ, {ta.EXECUTABLE_VARIABLE: ECHO}):
+        with mock.patch.dict(os.environ, {ta.EXECUTABLE_VARIABLE: REFERENCE}):
             self.assertEqual(ta.generate("from the environment"), "from the environment")
 
 
@@ -52,7 +52,7 @@ class Structured(unittest.TestCase):
                   "properties": {"zeta": {"type": "string"}, "alpha": {"type": "integer", "minimum": 3},
                                  "inner": {"type": "object", "required": ["b", "a"],
                                            "properties": {"b": {"type": "boolean"}, "a": {"type": "number"}}}}}
-        answer = ta.generate("p", schema=schema, executable=ECHO)
+        answer = ta.generate("p", schema=schema, executable=REFERENCE)
         self.assertEqual(json.dumps(answer), '{"zeta": "", "alpha": 3, "inner": {"b": false, "a": 0.0}}')
 
     def test_definitions_arrays_and_enumerations(self):
@@ -60,14 +60,14 @@ class Structured(unittest.TestCase):
                   "properties": {"tags": {"type": "array", "items": {"$ref": "#/$defs/Tag"}, "minItems": 2},
                                  "mood": {"enum": ["happy", "sad"]}},
                   "$defs": {"Tag": {"type": "object", "required": ["name"], "properties": {"name": {"const": "t"}}}}}
-        self.assertEqual(ta.generate("p", schema=schema, executable=ECHO),
+        self.assertEqual(ta.generate("p", schema=schema, executable=REFERENCE),
                          {"tags": [{"name": "t"}, {"name": "t"}], "mood": "happy"})
 
     def test_seeded_random_answers_repeat(self):
         schema = {"type": "object", "required": ["n"], "properties": {"n": {"type": "integer", "minimum": 0,
                                                                              "maximum": 1000000}}}
         run = lambda seed: ta.generate("p", schema=schema, sampling={"mode": "random", "seed": seed},
-                                       executable=ECHO)
+                                       executable=REFERENCE)
         first = run(1)
         self.assertEqual(run(1), first)
         self.assertLessEqual(0, first["n"])
@@ -87,7 +87,7 @@ class Structured(unittest.TestCase):
             def model_validate_json(cls, text):
                 return cls(**json.loads(text))
 
-        person = ta.generate("p", schema=Person, executable=ECHO)
+        person = ta.generate("p", schema=Person, executable=REFERENCE)
         self.assertIsInstance(person, Person)
         self.assertEqual(list(person.fields.items()), [("name", ""), ("age", 18)])
 
@@ -97,11 +97,11 @@ class Structured(unittest.TestCase):
         schema = {"type": "object", "required": ["id"],
                   "properties": {"id": {"type": "string", "minLength": 3}}}
         with self.assertRaises(ta.SchemaViolationError) as caught:
-            ta.generate("p", schema=schema, executable=ECHO)
+            ta.generate("p", schema=schema, executable=REFERENCE)
         self.assertEqual(caught.exception.path, "/id")
         self.assertIn("too short", caught.exception.message)
         self.assertEqual(caught.exception.value, {"id": ""})
-        self.assertEqual(ta.generate("p", schema=schema, executable=ECHO, check=False), {"id": ""})
+        self.assertEqual(ta.generate("p", schema=schema, executable=REFERENCE, check=False), {"id": ""})
 
 
 class Errors(unittest.TestCase):
@@ -116,17 +116,17 @@ class Errors(unittest.TestCase):
                  "$defs": {"A": {"type": "object", "required": ["b"], "properties": {"b": {"$ref": "#/$defs/A"}}}}}
         cases = [
             (lambda: ta.generate("p", sampling={"mode": "random", "top": 2, "probability_threshold": 0.5},
-                                 executable=ECHO),
+                                 executable=REFERENCE),
              ta.FoundationModelsError, "random sampling cannot set both top and probability_threshold"),
-            (lambda: ta.generate("p", use_case="chat", executable=ECHO),
+            (lambda: ta.generate("p", use_case="chat", executable=REFERENCE),
              ta.FoundationModelsError, "the request on stdin could not be decoded into a sidecar request"),
-            (lambda: ta.generate("p", schema="not a schema", executable=ECHO),
+            (lambda: ta.generate("p", schema="not a schema", executable=REFERENCE),
              ta.InvalidGenerationSchemaError, "the schema is not a JSON object"),
-            (lambda: ta.generate("p", schema={"type": "integer", "minimum": 2, "maximum": 1}, executable=ECHO),
+            (lambda: ta.generate("p", schema={"type": "integer", "minimum": 2, "maximum": 1}, executable=REFERENCE),
              ta.InvalidGenerationSchemaError, "the schema declares a numeric bound whose minimum exceeds its maximum"),
-            (lambda: ta.generate("p", schema={"type": "string"}, max_tokens=0, executable=ECHO),
+            (lambda: ta.generate("p", schema={"type": "string"}, max_tokens=0, executable=REFERENCE),
              ta.DecodingFailureError, "the model's response could not be decoded into the requested schema"),
-            (lambda: ta.generate("p", schema=cycle, executable=ECHO),
+            (lambda: ta.generate("p", schema=cycle, executable=REFERENCE),
              ta.ExceededContextWindowSizeError, "the prompt and response exceeded the model's context window"),
         ]
         for call, cls, message in cases:
@@ -178,7 +178,7 @@ class Errors(unittest.TestCase):
 
 class ProbeAndTimeout(unittest.TestCase):
     def test_probe(self):
-        self.assertEqual(ta.probe(executable=ECHO), ta.Probe(True, None))
+        self.assertEqual(ta.probe(executable=REFERENCE), ta.Probe(True, None))
         for variant, reason in [("deviceNotEligible", "DEVICE_NOT_ELIGIBLE"),
                                 ("appleIntelligenceNotEnabled", "APPLE_INTELLIGENCE_NOT_ENABLED"),
                                 ("modelNotReady", "MODEL_NOT_READY"), ("unrecognized", "UNKNOWN")]:

@@ -1,0 +1,45 @@
+/* The C boundary between the framework engine (C++) and the shim that calls the platform's
+ * on-device model framework. Plain C: the shim implements these three functions; the engine
+ * calls them. The documents that cross are described in docs/framework-boundary.md. */
+#ifndef TARNWICK_APPLE_FRAMEWORK_BOUNDARY_H
+#define TARNWICK_APPLE_FRAMEWORK_BOUNDARY_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The "version" member of both documents. A side that receives another version treats the
+ * document as broken. */
+#define TARNWICK_FM_BOUNDARY_VERSION 1
+
+/* Availability codes. Pinned: never renumbered. Any value not listed here means unavailable
+ * for a reason the engine does not know. */
+#define TARNWICK_FM_AVAILABLE 0
+#define TARNWICK_FM_DEVICE_NOT_ELIGIBLE 1
+#define TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED 2
+#define TARNWICK_FM_MODEL_NOT_READY 3
+#define TARNWICK_FM_UNAVAILABLE_OTHER 4
+
+/* The default model's availability, read once. Never fails; blocks only as long as the
+ * framework takes to answer. */
+int32_t tarnwick_fm_availability(void);
+
+/* One generation. `request` points to `request_length` bytes of UTF-8 JSON (the request
+ * document; not NUL-terminated). Blocks the calling thread until the generation has ended.
+ * Returns the answer document, UTF-8 JSON allocated by the callee, and stores its length in
+ * `*answer_length`; the bytes are followed by a NUL that the length does not count. Returns
+ * NULL only when no answer could be allocated. The caller releases the answer with
+ * tarnwick_fm_free and nothing else. */
+char *tarnwick_fm_respond(const char *request, size_t request_length, size_t *answer_length);
+
+/* Releases an answer returned by tarnwick_fm_respond. NULL is allowed and does nothing. */
+void tarnwick_fm_free(char *answer);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARNWICK_APPLE_FRAMEWORK_BOUNDARY_H */

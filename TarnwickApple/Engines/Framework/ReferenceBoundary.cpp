@@ -1,0 +1,137 @@
+// Reading a boundary request document, generating through an engine, and writing the answer.
+#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
+
+#include <exception>
+#include <optional>
+
+#include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
+#include "TarnwickApple/Engines/Framework/SchemaDescription.hpp"
+#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
+#include "TarnwickApple/JSONValue.hpp"
+
+namespace TarnwickApple::Engines {
+namespace {
+
+namespace FM = FoundationModels;
+
+// The request document is not one this side reads.
+struct UnreadableRequest {};
+
+const JSONValue& required(const JSONValue& object, std::string_view key) {
+  const JSONValue* value = object[key];
+  if (value == nullptr) throw UnreadableRequest{};
+  return *value;
+}
+
+const std::string& text(const JSONValue& value) {
+  const std::string* content = value.stringValue();
+  if (content == nullptr) throw UnreadableRequest{};
+  return *content;
+}
+
+FM::SamplingMode sampling(const JSONValue& value) {
+  const std::string& mode = text(required(value, "mode"));
+  if (mode == "greedy") return FM::SamplingMode::greedy();
+  std::optional<std::uint64_t> seed;
+  if (const JSONValue* given = value["seed"]) {
+    seed = given->unsignedValue();
+    if (!seed) throw UnreadableRequest{};
+  }
+  if (mode == "random_top") {
+    const auto top = required(value, "top").integerValue();
+    if (!top) throw UnreadableRequest{};
+    return FM::SamplingMode::random(*top, seed);
+  }
+  if (mode == "random_probability_threshold") {
+    const auto threshold = required(value, "probability_threshold").doubleValue();
+    if (!threshold) throw UnreadableRequest{};
+    return FM::SamplingMode::random(*threshold, seed);
+  }
+  throw UnreadableRequest{};
+}
+
+FM::GenerationOptions options(const JSONValue& value) {
+  if (value.objectValue() == nullptr) throw UnreadableRequest{};
+  FM::GenerationOptions result;
+  if (const JSONValue* mode = value["sampling"]) result.sampling = sampling(*mode);
+  if (const JSONValue* temperature = value["temperature"]) {
+    result.temperature = temperature->doubleValue();
+    if (!result.temperature) throw UnreadableRequest{};
+  }
+  if (const JSONValue* limit = value["maximum_response_tokens"]) {
+    result.maximumResponseTokens = limit->integerValue();
+    if (!result.maximumResponseTokens) throw UnreadableRequest{};
+  }
+  return result;
+}
+
+FM::SessionSettings settings(const JSONValue& request) {
+  FM::SessionSettings result;
+  const std::string& useCase = text(required(request, "use_case"));
+  if (useCase == "general") {
+    result.useCase = FM::SystemLanguageModel::UseCase::general;
+  } else if (useCase == "content_tagging") {
+    result.useCase = FM::SystemLanguageModel::UseCase::contentTagging;
+  } else {
+    throw UnreadableRequest{};
+  }
+  const std::string& guardrails = text(required(request, "guardrails"));
+  if (guardrails == "default") {
+    result.guardrails = FM::SystemLanguageModel::Guardrails::defaultGuardrails;
+  } else if (guardrails == "permissive_content_transformations") {
+    result.guardrails = FM::SystemLanguageModel::Guardrails::permissiveContentTransformations;
+  } else {
+    throw UnreadableRequest{};
+  }
+  if (const JSONValue* instructions = request["instructions"]) result.instructions = text(*instructions);
+  return result;
+}
+
+std::string answer(std::string_view document, FM::Engine& engine) {
+  const JSONValue request = JSONValue::decode(document);
+  if (required(request, "version").integerValue() != Boundary::documentVersion) throw UnreadableRequest{};
+  const FM::SessionSettings session = settings(request);
+  const std::string& prompt = text(required(request, "prompt"));
+  const FM::GenerationOptions generation = options(required(request, "options"));
+  const JSONValue* description = request["schema"];
+  if (description == nullptr) return Boundary::textAnswer(engine.respond(session, prompt, generation));
+  const auto include = required(request, "include_schema_in_prompt").boolValue();
+  if (!include) throw UnreadableRequest{};
+  const FM::GenerationSchema schema = schemaFromDescription(*description);
+  return Boundary::textAnswer(engine.respond(session, prompt, schema, *include, generation));
+}
+
+}  // namespace
+
+std::string answerRequestDocument(std::string_view request, FM::Engine& engine) {
+  try {
+    try {
+      return answer(request, engine);
+    } catch (const FM::LanguageModelSession::GenerationError& error) {
+      return Boundary::failureAnswer(Boundary::failureOf(error.kind()));
+    } catch (const FM::GenerationSchema::SchemaError&) {
+      return Boundary::failureAnswer(Boundary::Failure::schema);
+    } catch (const UnreadableRequest&) {
+      return Boundary::failureAnswer(Boundary::Failure::other);
+    } catch (const DescriptionError&) {
+      return Boundary::failureAnswer(Boundary::Failure::other);
+    } catch (const JSONValue::DecodeError&) {
+      return Boundary::failureAnswer(Boundary::Failure::other);
+    } catch (...) {
+      return Boundary::failureAnswer(Boundary::Failure::unknown);
+    }
+  } catch (...) {
+    // Not even a failure answer could be written (out of memory): the caller sees no answer.
+    return std::string();
+  }
+}
+
+std::string answerRequestDocument(std::string_view request) {
+  static ReferenceEngine engine;
+  return answerRequestDocument(request, engine);
+}
+
+std::int32_t referenceAvailability() { return TARNWICK_FM_AVAILABLE; }
+
+}  // namespace TarnwickApple::Engines

@@ -1,0 +1,63 @@
+// The documents that cross the framework boundary: the request the engine writes, the answer it
+// reads, and the failure names both sides share. Used by the framework engine and by whatever
+// answers in the platform's place (test double, stand-in).
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "TarnwickApple/FoundationModels/Engine.hpp"
+#include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
+
+namespace TarnwickApple::Engines::Boundary {
+
+// The "version" member of both documents.
+inline constexpr long long documentVersion = 1;
+
+// An answer longer than this is broken: the model's context window is a few thousand tokens, so
+// no honest answer comes near it, and reading it would only risk memory.
+inline constexpr std::size_t maximumAnswerBytes = std::size_t{256} << 20;
+
+// How a generation ended when it did not give text.
+enum class Failure {
+  exceededContextWindowSize,
+  assetsUnavailable,
+  guardrailViolation,
+  unsupportedGuide,
+  unsupportedLanguageOrLocale,
+  decodingFailure,
+  rateLimited,
+  concurrentRequests,
+  refusal,
+  other,    // any other GenerationError case, and every broken answer
+  schema,   // the platform could not assemble the schema
+  unknown,  // a failure that is neither of the framework's two
+};
+
+std::string_view failureName(Failure failure);
+std::optional<Failure> failureNamed(std::string_view name);
+Failure failureOf(FoundationModels::LanguageModelSession::GenerationError::Case kind);
+
+// Throws what the framework layer would have thrown for `failure`: GenerationError,
+// GenerationSchema::SchemaError, or a failure of no framework type.
+[[noreturn]] void throwFailure(Failure failure);
+
+// The request document for one generation; `schema` is null for plain text.
+std::string requestDocument(const FoundationModels::SessionSettings& session, std::string_view prompt,
+                            const FoundationModels::GenerationOptions& options,
+                            const FoundationModels::GenerationSchema* schema, bool includeSchemaInPrompt);
+
+// What an answer document says: text, or how it failed. Anything unreadable is Failure::other.
+struct Answer {
+  std::optional<std::string> text;
+  Failure failure = Failure::other;  // when there is no text
+};
+Answer readAnswer(std::string_view document) noexcept;
+
+// Answer documents, for the side that answers. Ill-formed UTF-8 in `text` is repaired first.
+std::string textAnswer(std::string_view text);
+std::string failureAnswer(Failure failure);
+
+}  // namespace TarnwickApple::Engines::Boundary

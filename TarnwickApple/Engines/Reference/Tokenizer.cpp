@@ -1,0 +1,53 @@
+// The reference engine's tokenizer.
+#include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
+
+namespace TarnwickApple::Engines::Tokenizer {
+namespace {
+
+// Most ASCII letters or digits one token holds.
+constexpr std::size_t maximumWordPiece = 4;
+
+bool isSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool isWordByte(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+std::size_t scalarLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;  // a stray continuation byte counts on its own
+}
+
+// The end of the token starting at `i` (i < text.size()).
+std::size_t tokenEnd(std::string_view text, std::size_t i) {
+  // token := space* (word{1,4} | other) | space+ at the end
+  while (i < text.size() && isSpace(static_cast<unsigned char>(text[i]))) ++i;
+  if (i == text.size()) return i;
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (isWordByte(c)) {
+    std::size_t n = 0;
+    while (i < text.size() && n < maximumWordPiece && isWordByte(static_cast<unsigned char>(text[i]))) {
+      ++i;
+      ++n;
+    }
+    return i;
+  }
+  const std::size_t length = scalarLength(c);
+  return i + length <= text.size() ? i + length : text.size();
+}
+
+}  // namespace
+
+std::size_t count(std::string_view text) {
+  std::size_t tokens = 0;
+  for (std::size_t i = 0; i < text.size(); i = tokenEnd(text, i)) ++tokens;
+  return tokens;
+}
+
+std::size_t prefixLength(std::string_view text, std::size_t tokens) {
+  std::size_t i = 0;
+  for (std::size_t n = 0; n < tokens && i < text.size(); ++n) i = tokenEnd(text, i);
+  return i;
+}
+
+}  // namespace TarnwickApple::Engines::Tokenizer

@@ -1,0 +1,144 @@
+// The boundary's documents: the request text the engine writes, every answer it may read, and
+// the description read back into the same schema.
+#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+
+#include <gtest/gtest.h>
+
+#include "TarnwickApple/Engines/Framework/SchemaDescription.hpp"
+#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/SidecarError.hpp"
+#include "support/SchemaDocuments.hpp"
+
+namespace TarnwickApple::Engines {
+namespace {
+
+namespace FM = FoundationModels;
+using Boundary::Failure;
+
+FM::GenerationSchema translated(const std::string& schema) {
+  return SchemaTranslator::generationSchema(JSONValue::decode(schema));
+}
+
+TEST(RequestDocument, CarriesExactlyWhatTheSessionPasses) {
+  FM::SessionSettings plain{FM::SystemLanguageModel::UseCase::contentTagging,
+                            FM::SystemLanguageModel::Guardrails::permissiveContentTransformations, "Be brief.\n"};
+  FM::GenerationOptions options;
+  options.sampling = FM::SamplingMode::random(std::int64_t{40}, 18446744073709551615ull);
+  options.temperature = 0.7;
+  options.maximumResponseTokens = -9223372036854775807 - 1;
+  EXPECT_EQ(Boundary::requestDocument(plain, "say \"hi\" é", options, nullptr, true),
+            R"({"version":1,"use_case":"content_tagging","guardrails":"permissive_content_transformations",)"
+            R"("instructions":"Be brief.\n","prompt":"say \"hi\" é","options":{"sampling":{"mode":"random_top",)"
+            R"("top":40,"seed":18446744073709551615},"temperature":0.7,"maximum_response_tokens":-9223372036854775808}})");
+
+  FM::SessionSettings general;
+  FM::GenerationOptions threshold;
+  threshold.sampling = FM::SamplingMode::random(1.0, std::nullopt);
+  EXPECT_EQ(Boundary::requestDocument(general, "", threshold, nullptr, false),
+            R"({"version":1,"use_case":"general","guardrails":"default","prompt":"","options":{"sampling":)"
+            R"({"mode":"random_probability_threshold","probability_threshold":1.0}}})");
+
+  const FM::GenerationSchema schema = translated(R"({"type":"object","properties":{"n":{"type":"number","minimum":2}}})");
+  FM::GenerationOptions greedy;
+  greedy.sampling = FM::SamplingMode::greedy();
+  EXPECT_EQ(Boundary::requestDocument(general, "p", greedy, &schema, true),
+            R"({"version":1,"use_case":"general","guardrails":"default","prompt":"p","options":{"sampling":)"
+            R"({"mode":"greedy"}},"schema":{"root":{"name":"Schema","description":null,"properties":[{"name":"n",)"
+            R"("description":null,"optional":true,"schema":{"type":"number","guides":[{"minimum":2.0}]}}]},)"
+            R"("dependencies":[]},"include_schema_in_prompt":true})");
+  EXPECT_EQ(Boundary::requestDocument(general, "p", {}, nullptr, false),
+            R"({"version":1,"use_case":"general","guardrails":"default","prompt":"p","options":{}})");
+}
+
+TEST(AnswerDocument, TextAndEveryFailureName) {
+  const auto text = Boundary::readAnswer(R"({"version":1,"text":"a\"b\u0000","extra":[1]})");
+  ASSERT_TRUE(text.text);
+  EXPECT_EQ(*text.text, std::string("a\"b\0", 4));
+  for (int i = 0; i <= static_cast<int>(Failure::unknown); ++i) {
+    const auto failure = static_cast<Failure>(i);
+    const auto read = Boundary::readAnswer(Boundary::failureAnswer(failure));
+    EXPECT_FALSE(read.text);
+    EXPECT_EQ(read.failure, failure) << Boundary::failureName(failure);
+  }
+  EXPECT_EQ(*Boundary::readAnswer(Boundary::textAnswer("a\xFF")).text, "a\xEF\xBF\xBD");
+}
+
+TEST(AnswerDocument, BrokenAnswersAreTheFailureOther) {
+  using namespace std::string_view_literals;
+  const std::string_view broken[] = {
+      "", "hello", "[1]", "null", "{}", "{\"text\":\"a\"}", "{\"version\":2,\"text\":\"a\"}",
+      "{\"version\":\"1\",\"text\":\"a\"}", "{\"version\":1}", "{\"version\":1,\"text\":\"a\",\"failure\":\"refusal\"}",
+      "{\"version\":1,\"text\":null}", "{\"version\":1,\"text\":5}", "{\"version\":1,\"failure\":[\"refusal\"]}",
+      "{\"version\":1,\"failure\":\"Refusal\"}", "{\"version\":1,\"text\":\"\xC3\x28\"}", "{\"version\":1,\"text\":\"a",
+      "{\"version\":1,\"text\":\"a\"}\0"sv, "{\"version\":1,\"text\":\"a\"} {}",
+  };
+  for (const std::string_view document : broken) {
+    const auto read = Boundary::readAnswer(document);
+    EXPECT_FALSE(read.text) << document;
+    EXPECT_EQ(read.failure, Failure::other) << document;
+  }
+}
+
+TEST(AnswerDocument, FailuresResolveToTheirReplies) {
+  const std::pair<Failure, const SidecarError*> table[] = {
+      {Failure::exceededContextWindowSize, &SidecarError::exceededContextWindowSize},
+      {Failure::assetsUnavailable, &SidecarError::assetsUnavailable},
+      {Failure::guardrailViolation, &SidecarError::guardrailViolation},
+      {Failure::unsupportedGuide, &SidecarError::unsupportedGuide},
+      {Failure::unsupportedLanguageOrLocale, &SidecarError::unsupportedLanguageOrLocale},
+      {Failure::decodingFailure, &SidecarError::decodingFailure},
+      {Failure::rateLimited, &SidecarError::rateLimited},
+      {Failure::concurrentRequests, &SidecarError::concurrentRequests},
+      {Failure::refusal, &SidecarError::refusal},
+      {Failure::other, &SidecarError::generation},
+      {Failure::schema, &SidecarError::invalidSchema},
+      {Failure::unknown, &SidecarError::unknown},
+  };
+  for (const auto& [failure, error] : table) {
+    try {
+      Boundary::throwFailure(failure);
+    } catch (...) {
+      EXPECT_EQ(SidecarError::resolve(std::current_exception()), *error) << Boundary::failureName(failure);
+    }
+  }
+}
+
+TEST(SchemaDescription, ReadsBackNodeForNode) {
+  const std::string schemas[] = {
+      R"({"type":"object","properties":{"a":{"type":"string","pattern":"^[a-z]+$","const":"ab"},)"
+      R"("n":{"type":"number","minimum":-1.5e300,"maximum":0.1},"i":{"type":"integer","exclusiveMaximum":-9223372036854775807},)"
+      R"("e":{"enum":["x","y\"z"]},"arr":{"type":"array","items":{"type":"boolean"},"minItems":1,"maxItems":4},)"
+      R"("u":{"anyOf":[{"type":"string","description":"d"},{"type":"integer","minimum":3,"maximum":3},{"type":"null"}]}},)"
+      R"("required":["a","u"],"x-order":["u","a"],"description":"root"})",
+      R"({"$defs":{"Node":{"type":"object","properties":{"next":{"$ref":"#/$defs/Node"},"v":{"type":"integer"}}}},)"
+      R"("$ref":"#/$defs/Node"})",
+      R"({"type":"array","items":{"oneOf":[{"const":"k"},{"type":"number"}]}})",
+  };
+  for (const std::string& schema : schemas) {
+    const FM::GenerationSchema original = translated(schema);
+    EXPECT_EQ(schemaFromDescription(JSONValue::decode(original.description())).description(), original.description());
+  }
+  for (std::uint64_t seed = 0; seed < 200; ++seed) {
+    const FM::GenerationSchema original = translated(TestSchemas::DocumentMaker(seed).make());
+    ASSERT_EQ(schemaFromDescription(JSONValue::decode(original.description())).description(), original.description());
+  }
+}
+
+TEST(SchemaDescription, RefusesWhatIsNoDescription) {
+  const char* const broken[] = {
+      "[]", R"({"root":{"type":"string","guides":[]}})", R"({"root":{"type":"text","guides":[]},"dependencies":[]})",
+      R"({"root":{"type":"integer","guides":[{"minimum":1.5}]},"dependencies":[]})",
+      R"({"root":{"type":"integer","guides":[{"minimum":1,"maximum":2}]},"dependencies":[]})",
+      R"({"root":{"type":"integer","guides":[{"range":[1]}]},"dependencies":[]})",
+      R"({"root":{"name":"A","description":null,"properties":[{"name":"p","description":null,"schema":{"ref":"A"}}]},"dependencies":[]})",
+      R"({"root":{"arrayOf":{"type":"boolean","guides":[]},"minimumElements":"1","maximumElements":null},"dependencies":[]})",
+      R"({"root":{"shape":"circle"},"dependencies":[]})",
+      R"({"root":{"name":5,"description":null,"choices":["a"]},"dependencies":[]})",
+  };
+  for (const char* text : broken) EXPECT_THROW(schemaFromDescription(JSONValue::decode(text)), DescriptionError) << text;
+  EXPECT_THROW(schemaFromDescription(JSONValue::decode(R"({"root":{"ref":"Missing"},"dependencies":[]})")),
+               FM::GenerationSchema::SchemaError);
+}
+
+}  // namespace
+}  // namespace TarnwickApple::Engines

@@ -1,0 +1,114 @@
+// A test double of the framework boundary's three C functions. It answers through the reference
+// engine, or as the environment variable TARNWICK_FRAMEWORK_DOUBLE says:
+//   unavailable:<deviceNotEligible|appleIntelligenceNotEnabled|modelNotReady|other|NUMBER>
+//   fail:<failure name of the answer document>
+//   broken:<null|empty|notJSON|invalidUTF8|nul|array|noVersion|wrongVersion|neither|both|
+//           textNotString|failureNotString|unknownFailure|truncated|enormous>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
+#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
+#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+
+namespace {
+
+namespace Boundary = TarnwickApple::Engines::Boundary;
+
+std::string_view setting() {
+  const char* value = std::getenv("TARNWICK_FRAMEWORK_DOUBLE");
+  return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+// The part after `prefix:`, when the setting starts so.
+bool switched(std::string_view prefix, std::string_view& rest) {
+  const std::string_view value = setting();
+  if (value.size() <= prefix.size() || value.substr(0, prefix.size()) != prefix || value[prefix.size()] != ':') {
+    return false;
+  }
+  rest = value.substr(prefix.size() + 1);
+  return true;
+}
+
+char* handOver(std::string_view bytes, std::size_t* length) {
+  char* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
+  if (copy == nullptr) return nullptr;
+  std::memcpy(copy, bytes.data(), bytes.size());
+  copy[bytes.size()] = '\0';
+  *length = bytes.size();
+  return copy;
+}
+
+char* enormous(std::size_t* length) {
+  // One byte over the engine's limit, and valid JSON otherwise.
+  const std::size_t size = Boundary::maximumAnswerBytes + 1;
+  char* bytes = static_cast<char*>(std::malloc(size + 1));
+  if (bytes == nullptr) return nullptr;
+  const std::string_view head = "{\"version\":1,\"text\":\"";
+  std::memcpy(bytes, head.data(), head.size());
+  std::memset(bytes + head.size(), 'a', size - head.size() - 2);
+  bytes[size - 2] = '"';
+  bytes[size - 1] = '}';
+  bytes[size] = '\0';
+  *length = size;
+  return bytes;
+}
+
+char* broken(std::string_view kind, std::size_t* length) {
+  using namespace std::string_view_literals;
+  if (kind == "null") return nullptr;
+  if (kind == "enormous") return enormous(length);
+  struct Case {
+    std::string_view kind;
+    std::string_view bytes;
+  };
+  static constexpr Case cases[] = {
+      {"empty", ""},
+      {"notJSON", "the model said hello"},
+      {"invalidUTF8", "{\"version\":1,\"text\":\"\xC3\x28\"}"},
+      {"nul", "{\"version\":1,\"text\":\"a\"}\0garbage"sv},
+      {"array", "[1]"},
+      {"noVersion", "{\"text\":\"a\"}"},
+      {"wrongVersion", "{\"version\":2,\"text\":\"a\"}"},
+      {"neither", "{\"version\":1}"},
+      {"both", "{\"version\":1,\"text\":\"a\",\"failure\":\"refusal\"}"},
+      {"textNotString", "{\"version\":1,\"text\":5}"},
+      {"failureNotString", "{\"version\":1,\"failure\":[\"refusal\"]}"},
+      {"unknownFailure", "{\"version\":1,\"failure\":\"meltdown\"}"},
+      {"truncated", "{\"version\":1,\"text\":\"a"},
+  };
+  for (const Case& entry : cases) {
+    if (entry.kind == kind) return handOver(entry.bytes, length);
+  }
+  return handOver("not a broken kind this double knows", length);
+}
+
+}  // namespace
+
+extern "C" int32_t tarnwick_fm_availability(void) {
+  std::string_view reason;
+  if (!switched("unavailable", reason)) return TarnwickApple::Engines::referenceAvailability();
+  if (reason == "deviceNotEligible") return TARNWICK_FM_DEVICE_NOT_ELIGIBLE;
+  if (reason == "appleIntelligenceNotEnabled") return TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED;
+  if (reason == "modelNotReady") return TARNWICK_FM_MODEL_NOT_READY;
+  if (reason == "other") return TARNWICK_FM_UNAVAILABLE_OTHER;
+  return static_cast<int32_t>(std::strtol(std::string(reason).c_str(), nullptr, 10));
+}
+
+extern "C" char* tarnwick_fm_respond(const char* request, size_t requestLength, size_t* answerLength) {
+  std::string_view rest;
+  if (switched("broken", rest)) return broken(rest, answerLength);
+  if (switched("fail", rest)) {
+    const auto failure = Boundary::failureNamed(rest);
+    return handOver(failure ? Boundary::failureAnswer(*failure) : "{\"version\":1,\"failure\":\"" + std::string(rest) + "\"}",
+                    answerLength);
+  }
+  const std::string answer = TarnwickApple::Engines::answerRequestDocument(std::string_view(request, requestLength));
+  if (answer.empty()) return nullptr;
+  return handOver(answer, answerLength);
+}
+
+extern "C" void tarnwick_fm_free(char* answer) { std::free(answer); }
