@@ -1,4 +1,5 @@
-// The sidecar executable: the argument test, stdin read whole, one line written, the exit status.
+// The sidecar executable: the arguments (--probe, --help, --version), stdin read whole, one line
+// written, the exit status.
 #include <exception>
 #include <optional>
 #include <string>
