@@ -171,6 +171,8 @@ void Recorder::assemblyFailed(SchemaErrorCase kind) {
         if (cause.kind == kind) return place(cause.pointer, cause.reason);
       }
       break;
+    case SchemaErrorCase::unrecognized:  // only the platform's side reports it
+      break;
   }
   place("", "the schema does not resolve into a generation schema");
 }

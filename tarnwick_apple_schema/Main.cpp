@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "TarnwickApple/CommandLine.hpp"
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/SchemaExplanation.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
@@ -15,16 +16,58 @@
 #include "TarnwickApple/StandardStreams.hpp"
 #include "TarnwickApple/Wire.hpp"
 
+#ifndef TARNWICK_VERSION
+#error "the build sets TARNWICK_VERSION from the project version"
+#endif
+#ifndef TARNWICK_ENGINE_NAME
+#define TARNWICK_ENGINE_NAME "reference"
+#endif
+
 namespace {
 
 using namespace TarnwickApple;
+
+constexpr std::string_view usage =
+    "Usage: tarnwick_apple_schema [--explain] [--format text] < schema.json\n"
+    "       tarnwick_apple_schema --request [--explain] [--format text] < request.json\n"
+    "       tarnwick_apple_schema --help | --version\n"
+    "\n"
+    "Reads one JSON Schema on standard input and writes one line: {\"status\":\"ok\",\"schema\":...}\n"
+    "with the generation schema the sidecar would ask the model for, or the error line the\n"
+    "sidecar would answer with.\n"
+    "\n"
+    "  --explain      add notes on what the model will not enforce, each with the JSON Pointer\n"
+    "                 of its place, and the place and reason of a refusal\n"
+    "  --request      read a whole request document instead and check it, its schema included\n"
+    "  --format text  write the notes one per line for people, pointer first\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version and the engine\n"
+    "\n"
+    "Exit status: 0 accepted; 1 refused (the line holds the sidecar's error); 2 the input is not\n"
+    "JSON; 3 standard output could not be written.\n"
+    "See tarnwick_apple_schema(1).\n";
+
+// `--help` and `--version` are answered before anything is read; nothing else is decided here.
+std::optional<int> sharedOptions(int argc, char** argv) {
+  switch (CommandLine::action(argc, argv, /*probeKnown=*/false)) {
+    case CommandLine::Action::help:
+      return CommandLine::answer(usage);
+    case CommandLine::Action::version:
+      return CommandLine::answer(
+          CommandLine::versionLine("tarnwick_apple_schema", TARNWICK_VERSION, TARNWICK_ENGINE_NAME));
+    case CommandLine::Action::probe:
+    case CommandLine::Action::run:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
 
 constexpr int acceptedStatus = 0;
 constexpr int refusedStatus = 1;
 constexpr int notJSONStatus = 2;
 
 constexpr std::string_view notJSONMessage = "the schema on stdin is not JSON";
-constexpr std::string_view usageMessage = "the schema checker takes --explain, --request and --format json|text";
+constexpr std::string_view usageMessage = "--format takes json or text";
 
 struct Settings {
   bool explain = false;  // notes, or the place and reason of a refusal
@@ -32,7 +75,7 @@ struct Settings {
   bool text = false;     // lines for people instead of one JSON line
 };
 
-// The options, or nothing when one is not known.
+// The options, or nothing when --format is not followed by json or text.
 std::optional<Settings> settings(const std::vector<std::string_view>& arguments) {
   Settings result;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -41,12 +84,11 @@ std::optional<Settings> settings(const std::vector<std::string_view>& arguments)
       result.explain = true;
     } else if (argument == "--request") {
       result.request = true;
-    } else if (argument == "--format" && i + 1 < arguments.size() &&
-               (arguments[i + 1] == "json" || arguments[i + 1] == "text")) {
+    } else if (argument == "--format") {
+      if (i + 1 == arguments.size() || (arguments[i + 1] != "json" && arguments[i + 1] != "text")) return std::nullopt;
       result.text = arguments[++i] == "text";
-    } else {
-      return std::nullopt;
     }
+    // Any other argument is ignored, as the sidecar ignores every argument but its own.
   }
   // A request is always explained, and so is anything shown to people.
   result.explain = result.explain || result.request || result.text;
@@ -167,6 +209,7 @@ Outcome check(const Settings& settings) {
 int main(int argc, char** argv) {
   // A closed stdout must end the run with a status, not a signal; nothing reaches stderr.
   StandardStreams::prepareProcess();
+  if (const std::optional<int> status = sharedOptions(argc, argv)) return *status;
   const std::optional<Settings> chosen = settings(std::vector<std::string_view>(argv + 1, argv + argc));
   const Outcome outcome = chosen ? check(*chosen)
                                  : Outcome{CheckLine::refused(Reply::failure(ErrorKind::foundationModels, usageMessage)),

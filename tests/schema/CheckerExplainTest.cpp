@@ -75,14 +75,18 @@ TEST(CheckerExplain, NotJSONSaysWhere) {
   EXPECT_EQ(unexpected.exitStatus, 2);
 }
 
-TEST(CheckerExplain, UnknownOptionsAreRefused) {
+TEST(CheckerExplain, UnknownArgumentsAreIgnoredAndFormatNeedsItsValue) {
   const std::string usage =
-      R"({"status":"error","kind":"FoundationModelsError","message":"the schema checker takes --explain, --request and --format json|text"})"
+      R"({"status":"error","kind":"FoundationModelsError","message":"--format takes json or text"})"
       "\n";
-  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-           {"--explain", "-x"}, {"--format"}, {"--format", "yaml"}, {"explain"}}) {
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"--explain", "--format"}, {"--format", "yaml"}, {"--format", "--explain"}}) {
     expectLine(Subprocess::run(checker(), arguments, R"({"type":"string"})"), usage, 2);
   }
+  const std::string plain = Subprocess::run(checker(), {}, R"({"type":"string"})").out;
+  const std::string explained = Subprocess::run(checker(), {"--explain"}, R"({"type":"string"})").out;
+  expectLine(Subprocess::run(checker(), {"-x", "explain", ""}, R"({"type":"string"})"), plain, 0);
+  expectLine(Subprocess::run(checker(), {"-x", "--explain", "--Explain"}, R"({"type":"string"})"), explained, 0);
 }
 
 TEST(CheckerRequest, MembersThatDoNotDecode) {
