@@ -1,156 +1,26 @@
-// The JSON value tree and its reader: nlohmann/json's SAX events into our own tree, with our own
-// number classification and nesting limit.
+// The JSON value tree: construction, accessors, equality and the object's member map.
 #include "TarnwickApple/JSONValue.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <limits>
-
-#include <nlohmann/json.hpp>
 
 #include "TarnwickApple/Unicode.hpp"
 
 namespace TarnwickApple {
-namespace {
 
-// What the exact decimal value of a JSON number literal is, as far as classification needs.
-struct Exact {
-  bool whole = false;
-  std::optional<std::int64_t> signedValue;
-  std::optional<std::uint64_t> unsignedValue;
-};
-
-// Exact classification of a number literal -?int(.frac)?([eE][+-]?exp)?, without going
-// through a double: "9223372036854775807.0" is the integer 2^63-1, "1.5e1" is 15.
-Exact classify(std::string_view raw) {
-  Exact result;
-  std::size_t i = 0;
-  const bool negative = i < raw.size() && raw[i] == '-';
-  if (negative) ++i;
-  std::string digits;
-  std::int64_t exponent = 0;
-  for (; i < raw.size() && raw[i] >= '0' && raw[i] <= '9'; ++i) digits += raw[i];
-  if (i < raw.size() && raw[i] == '.') {
-    for (++i; i < raw.size() && raw[i] >= '0' && raw[i] <= '9'; ++i) {
-      digits += raw[i];
-      --exponent;
-    }
-  }
-  if (i < raw.size() && (raw[i] == 'e' || raw[i] == 'E')) {
-    ++i;
-    bool negativeExponent = false;
-    if (i < raw.size() && (raw[i] == '+' || raw[i] == '-')) negativeExponent = raw[i++] == '-';
-    // Saturate: any exponent this large already decides the outcome.
-    constexpr std::int64_t saturation = 1'000'000'000'000LL;
-    std::int64_t written = 0;
-    for (; i < raw.size() && raw[i] >= '0' && raw[i] <= '9'; ++i) {
-      written = std::min(saturation, written * 10 + (raw[i] - '0'));
-    }
-    exponent += negativeExponent ? -written : written;
-  }
-  const std::size_t first = digits.find_first_not_of('0');
-  if (first == std::string::npos) {  // zero, however written
-    result.whole = true;
-    result.signedValue = 0;
-    result.unsignedValue = 0;
-    return result;
-  }
-  std::size_t last = digits.find_last_not_of('0');
-  exponent += static_cast<std::int64_t>(digits.size() - 1 - last);
-  const std::string_view significant(digits.data() + first, last - first + 1);
-  if (exponent < 0) return result;  // a fractional part remains
-  result.whole = true;
-  if (static_cast<std::int64_t>(significant.size()) + exponent > 20) return result;  // beyond 64 bits
-  unsigned __int128 value = 0;
-  for (char c : significant) value = value * 10 + static_cast<unsigned>(c - '0');
-  for (std::int64_t k = 0; k < exponent; ++k) value *= 10;
-  constexpr unsigned __int128 signedLimit = static_cast<unsigned __int128>(1) << 63;
-  if (negative) {
-    if (value <= signedLimit) result.signedValue = static_cast<std::int64_t>(-static_cast<__int128>(value));
-  } else {
-    if (value <= std::numeric_limits<std::uint64_t>::max()) result.unsignedValue = static_cast<std::uint64_t>(value);
-    if (value < signedLimit) result.signedValue = static_cast<std::int64_t>(value);
-  }
-  return result;
-}
-
-}  // namespace
-
-// Builds the tree from SAX events with an explicit stack, so nesting costs no C++ stack.
-class JSONReader {
- public:
-  using json = nlohmann::json;
-
-  bool null() { return add(JSONValue()); }
-  bool boolean(bool value) { return add(JSONValue::boolean(value)); }
-  bool number_integer(json::number_integer_t value) { return add(JSONValue::integer(value)); }
-  bool number_unsigned(json::number_unsigned_t value) {
-    if (value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-      return add(JSONValue::integer(static_cast<std::int64_t>(value)));
-    }
-    return add(JSONValue::unsignedNumber(static_cast<double>(value), value));
-  }
-  bool number_float(json::number_float_t value, const json::string_t& raw) {
-    if (!std::isfinite(value)) return false;
-    const Exact exact = classify(raw);
-    if (exact.signedValue) return add(JSONValue::integer(*exact.signedValue));
-    if (exact.unsignedValue) return add(JSONValue::unsignedNumber(value, *exact.unsignedValue));
-    return add(JSONValue::number(value));
-  }
-  bool string(json::string_t& value) { return add(JSONValue::string(std::move(value))); }
-  bool binary(json::binary_t&) { return false; }
-  bool start_object(std::size_t) { return open(true); }
-  bool key(json::string_t& key) {
-    stack_.back().key = std::move(key);
-    return true;
-  }
-  bool end_object() { return close(); }
-  bool start_array(std::size_t) { return open(false); }
-  bool end_array() { return close(); }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
-
-  std::optional<JSONValue> result;
-
- private:
-  struct Frame {
-    bool isObject;
-    JSONArray array;
-    JSONObject object;
-    std::string key;
-  };
-
-  bool open(bool isObject) {
-    if (stack_.size() >= JSONValue::maximumNesting) return false;
-    stack_.push_back(Frame{isObject, {}, {}, {}});
-    return true;
-  }
-  bool close() {
-    Frame frame = std::move(stack_.back());
-    stack_.pop_back();
-    return add(frame.isObject ? JSONValue::object(std::move(frame.object)) : JSONValue::array(std::move(frame.array)));
-  }
-  bool add(JSONValue value) {
-    if (stack_.empty()) {
-      result = std::move(value);
-    } else if (Frame& top = stack_.back(); top.isObject) {
-      top.object.insert(std::move(top.key), std::move(value));
-    } else {
-      top.array.push_back(std::move(value));
-    }
-    return true;
-  }
-
-  std::vector<Frame> stack_;
-};
+JSONValue::DecodeError::DecodeError(std::size_t offset, std::string reason)
+    : std::runtime_error(reason), offset_(offset), reason_(std::move(reason)) {}
 
 JSONValue::JSONValue() : storage_(std::monostate{}) {}
 JSONValue::JSONValue(Storage storage) : storage_(std::move(storage)) {}
 
 JSONValue JSONValue::boolean(bool value) { return JSONValue(Storage(value)); }
 JSONValue JSONValue::integer(std::int64_t value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::number(double value) { return JSONValue(Storage(Number{value, std::nullopt})); }
-JSONValue JSONValue::unsignedNumber(double value, std::uint64_t exact) { return JSONValue(Storage(Number{value, exact})); }
+JSONValue JSONValue::number(double value) { return JSONValue(Storage(Number{value, false, std::nullopt})); }
+JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> exactUnsigned) {
+  return JSONValue(Storage(Number{value, true, exactUnsigned}));
+}
 JSONValue JSONValue::string(std::string value) {
   return JSONValue(Storage(std::make_shared<std::string>(std::move(value))));
 }
@@ -161,78 +31,6 @@ JSONValue JSONValue::object(JSONObject members) {
   return JSONValue(Storage(std::make_shared<const JSONObject>(std::move(members))));
 }
 JSONValue JSONValue::null() { return JSONValue(); }
-
-namespace {
-
-// Walks text held in pieces as one run of bytes and releases each piece once the walk has left
-// it: the reader only ever moves forward, so nothing behind it is needed again.
-class ReleasingIterator {
- public:
-  using iterator_category = std::input_iterator_tag;
-  using value_type = char;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const char*;
-  using reference = const char&;
-
-  ReleasingIterator(std::vector<std::string>& pieces, std::size_t piece) : pieces_(&pieces), piece_(piece) {
-    skipEmpty();
-  }
-  reference operator*() const { return (*pieces_)[piece_][offset_]; }
-  ReleasingIterator& operator++() {
-    if (++offset_ == (*pieces_)[piece_].size()) {
-      std::string().swap((*pieces_)[piece_]);
-      ++piece_;
-      offset_ = 0;
-      skipEmpty();
-    }
-    return *this;
-  }
-  friend bool operator==(const ReleasingIterator& a, const ReleasingIterator& b) {
-    return a.piece_ == b.piece_ && a.offset_ == b.offset_;
-  }
-
- private:
-  void skipEmpty() {
-    while (piece_ < pieces_->size() && (*pieces_)[piece_].empty()) ++piece_;
-  }
-  std::vector<std::string>* pieces_;
-  std::size_t piece_;
-  std::size_t offset_ = 0;
-};
-
-// One JSON value from the bytes between `first` and `last`.
-template <typename Iterator>
-JSONValue read(Iterator first, Iterator last) {
-  JSONReader reader;
-  bool ok = false;
-  try {
-    ok = nlohmann::json::sax_parse(std::move(first), std::move(last), &reader, nlohmann::json::input_format_t::json,
-                                   true, false);
-  } catch (const nlohmann::json::exception&) {
-    ok = false;
-  }
-  if (!ok || !reader.result) throw JSONValue::DecodeError("the text is not one readable JSON value");
-  return std::move(*reader.result);
-}
-
-// The underlying lexer takes a NUL byte for the end of the input; in JSON text a raw NUL is
-// never valid (inside a string it is an unescaped control character), so it is refused outright.
-void refuseNul(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) throw JSONValue::DecodeError("the text holds a NUL byte");
-}
-
-}  // namespace
-
-JSONValue JSONValue::decode(std::string_view text) {
-  refuseNul(text);
-  return read(text.data(), text.data() + text.size());
-}
-
-JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
-  std::vector<std::string> held = std::move(pieces);
-  for (const std::string& piece : held) refuseNul(piece);
-  return read(ReleasingIterator(held, 0), ReleasingIterator(held, held.size()));
-}
 
 JSONValue::Case JSONValue::kind() const {
   switch (storage_.index()) {
@@ -288,12 +86,25 @@ std::optional<double> JSONValue::doubleValue() const {
   return std::nullopt;
 }
 
+std::optional<std::int64_t> JSONValue::exactIntegerValue() const {
+  if (const auto* n = std::get_if<Number>(&storage_)) {
+    // The reader makes every literal whose exact value is a whole signed 64-bit integer an integer.
+    if (n->fromText) return std::nullopt;
+  }
+  return integerValue();
+}
+
 std::optional<std::uint64_t> JSONValue::unsignedValue() const {
   if (const auto* i = std::get_if<std::int64_t>(&storage_)) {
     if (*i >= 0) return static_cast<std::uint64_t>(*i);
     return std::nullopt;
   }
-  if (const auto* n = std::get_if<Number>(&storage_)) return n->exactUnsigned;
+  if (const auto* n = std::get_if<Number>(&storage_)) {
+    if (n->fromText) return n->exactUnsigned;
+    const double d = n->value;
+    if (std::trunc(d) != d || !(d >= 0.0) || !(d < 18446744073709551616.0)) return std::nullopt;
+    return static_cast<std::uint64_t>(d);
+  }
   return std::nullopt;
 }
 

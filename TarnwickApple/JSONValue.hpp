@@ -1,12 +1,12 @@
 // An immutable JSON value tree, read from JSON text with our own number classification and
-// nesting limit.
+// nesting limit (the reader is JSONReader.cpp).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -26,9 +26,17 @@ class JSONValue {
   // Deepest nesting of arrays and objects the reader accepts; deeper documents are unreadable.
   static constexpr std::size_t maximumNesting = 512;
 
-  // Raised by `decode` for any text that is not one readable JSON value.
-  struct DecodeError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+  // Raised by `decode` for any text that is not one readable JSON value: where reading failed
+  // (a byte offset from the start of the whole text) and why, in a short phrase for people.
+  class DecodeError : public std::runtime_error {
+   public:
+    DecodeError(std::size_t offset, std::string reason);
+    std::size_t offset() const { return offset_; }
+    const std::string& reason() const { return reason_; }
+
+   private:
+    std::size_t offset_;
+    std::string reason_;
   };
 
   JSONValue();  // null
@@ -62,9 +70,12 @@ class JSONValue {
   const JSONArray* arrayValue() const;
   const JSONObject* objectValue() const;
 
-  // The exact unsigned reading of a whole number from 0 to 2^64-1, however it was written:
-  // an integer at or above 0, or a number read from text whose exact value is such a whole number.
-  std::optional<std::uint64_t> unsignedValue() const;
+  // The exact readings of a whole number, however it was written: the value of an integer, or
+  // of a number whose exact value (the literal's when read from text, the double's when built
+  // directly) is whole and in range. `integerValue` reads a number through its double instead,
+  // so -9223372036854775808.5 read from text has an integer reading there and none here.
+  std::optional<std::int64_t> exactIntegerValue() const;
+  std::optional<std::uint64_t> unsignedValue() const;  // 0 to 2^64-1
 
   // Hands over the string payload of a value about to be dropped: moved out when no other copy
   // shares it (no copy of a large text), copied otherwise. Nothing for other cases.
@@ -75,6 +86,7 @@ class JSONValue {
  private:
   struct Number {
     double value;
+    bool fromText;                               // read from a literal, not built from a double
     std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
   };
   // The string is held non-const only so that releaseString can move it out of a sole owner.
@@ -82,7 +94,8 @@ class JSONValue {
                                std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
                                std::monostate>;
   explicit JSONValue(Storage storage);
-  static JSONValue unsignedNumber(double value, std::uint64_t exact);
+  // A number read from a literal whose exact value is not a whole signed 64-bit integer.
+  static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);
   friend class JSONReader;
 
   Storage storage_;

@@ -5,9 +5,11 @@
 #include <unordered_set>
 #include <utility>
 
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/internal/SchemaTranslation.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/internal/Explain.hpp"
+#include "TarnwickApple/internal/Quoting.hpp"
 
 namespace TarnwickApple::SchemaTranslator {
 
@@ -40,14 +42,22 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
   result.reserve(properties.size());
   std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
   if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
-    const std::vector<std::string> names = strings(*order->arrayValue());
+    const std::vector<std::string> names = strings(*order->arrayValue(), "x-order");
     if (!names.empty()) {
       std::unordered_map<std::string_view, const JSONObject::Member*> byKey;
       byKey.reserve(properties.size());
       for (const auto& [nfcKey, member] : properties) byKey.emplace(nfcKey, &member);
       for (const std::string& name : names) {
         const auto found = byKey.find(Unicode::nfc(name));
-        if (found == byKey.end()) continue;
+        if (found == byKey.end()) {
+          Explain::note("x-order", "listed-but-absent",
+                        [&] { return Quoting::quoted(name) + " is listed but is no property, so it is never generated"; });
+          continue;
+        }
+        if (Explain::Recorder* recorder = Explain::active(); recorder && listed.contains(found->first)) {
+          recorder->cause({FoundationModels::GenerationSchema::SchemaError::Case::duplicateProperty, recorder->pointer(),
+                           "\"x-order\" lists " + Quoting::quoted(name) + " twice"});
+        }
         result.push_back(found->second);
         listed.insert(found->first);
       }
@@ -138,9 +148,24 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   const JSONObject& properties = propertyTable(node);
   std::unordered_set<std::string> required;
   if (const JSONValue* list = node.find("required"); list && list->arrayValue()) {
-    for (const std::string& requiredName : strings(*list->arrayValue())) required.insert(Unicode::nfc(requiredName));
+    for (const std::string& requiredName : strings(*list->arrayValue(), "required")) {
+      if (Explain::active() && !properties.find(requiredName)) {
+        Explain::note("required", "listed-but-absent", [&] {
+          return Quoting::quoted(requiredName) + " is required but is no property, so the answer never holds it";
+        });
+      }
+      required.insert(Unicode::nfc(requiredName));
+    }
   }
   const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node);
+  if (Explain::active() && members.size() > 1 && !node.find("x-order")) {
+    Explain::note("properties", "order", [&] {
+      std::string detail = "the model receives the properties in name order (";
+      for (std::size_t i = 0; i < members.size(); ++i) detail += (i == 0 ? "" : ", ") + members[i]->key;
+      return detail + "), not as written; list them in \"x-order\" to choose";
+    });
+  }
+  if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
 
   std::vector<DynamicGenerationSchema::Property> result;
   result.reserve(members.size());
@@ -149,6 +174,7 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     const std::string* descriptionText = stringMember(propertySchema, "description");
     const std::string* title = stringMember(propertySchema, "title");
     const std::string nestedName = namer.unique(title ? *title : name + typeName(member->key));
+    Explain::Step step("properties", member->key);
     DynamicGenerationSchema translated = schema(propertySchema, nestedName, namer, depth + 1);
     const bool isOptional = !required.contains(Unicode::nfc(member->key));
     result.push_back(DynamicGenerationSchema::Property{
@@ -161,20 +187,34 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   return DynamicGenerationSchema::object(name, description, std::move(result));
 }
 
-DynamicGenerationSchema unionOf(const JSONArray& alternatives, const std::string& name,
+DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view keyword, const std::string& name,
                                 const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
   std::vector<const JSONValue*> remaining;
   remaining.reserve(alternatives.size());
   for (const JSONValue& alternative : alternatives) {
     if (!isNullAlternative(alternative)) remaining.push_back(&alternative);
   }
-  if (remaining.empty()) throw SidecarError::unsupportedConstruct;
+  if (remaining.empty()) {
+    Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+      return Quoting::quoted(keyword) + (alternatives.empty() ? " is empty" : " holds no alternative but null");
+    });
+  }
+  if (remaining.size() != alternatives.size()) {
+    Explain::note(keyword, "null-dropped", [] { return std::string("the null alternative is not generated: the answer is never null"); });
+  }
+  // Where an alternative sits in the document, for the place of what is said about it.
+  const auto index = [&](const JSONValue* alternative) { return std::to_string(alternative - alternatives.data()); };
   // One alternative left stands for the union, under its name, with its own description.
-  if (remaining.size() == 1) return schema(*remaining.front(), name, namer, depth + 1);
+  if (remaining.size() == 1) {
+    Explain::Step step(keyword, index(remaining.front()));
+    return schema(*remaining.front(), name, namer, depth + 1);
+  }
   if (auto choices = constantStrings(remaining)) {
+    if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
     return DynamicGenerationSchema::anyOf(name, description, std::move(*choices));
   }
 
+  if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
   std::vector<DynamicGenerationSchema> translated;
   translated.reserve(remaining.size());
   std::size_t number = 0;
@@ -183,6 +223,7 @@ DynamicGenerationSchema unionOf(const JSONArray& alternatives, const std::string
     const std::string* title = stringMember(*alternative, "title");
     const std::string alternativeName =
         namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
+    Explain::Step step(keyword, index(alternative));
     translated.push_back(schema(*alternative, alternativeName, namer, depth + 1));
   }
   return DynamicGenerationSchema::anyOf(name, description, std::move(translated));

@@ -1,5 +1,5 @@
 // Rewriting JSON Schema patterns into the model's dialect, one grapheme cluster at a time.
-#include "TarnwickApple/RegexPattern.hpp"
+#include "TarnwickApple/internal/RegexRewriting.hpp"
 
 #include <algorithm>
 #include <array>
@@ -22,14 +22,7 @@ constexpr std::array<char, asciiLimit> asciiTable = [] {
 // The ASCII characters the rewriting gives a meaning to: the metacharacters and the range dash.
 constexpr std::string_view syntaxCharacters = R"(\.*+?()[]{}|^$-)";
 
-std::size_t scalarLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  return 4;
-}
-
-bool isSingleScalar(Character c) { return !c.empty() && scalarLength(static_cast<unsigned char>(c[0])) == c.size(); }
+bool isSingleScalar(Character c) { return !c.empty() && Unicode::scalarLength(static_cast<unsigned char>(c[0])) == c.size(); }
 
 // A character of several scalars holding a syntax character (a bracket or backslash with a
 // combining mark, a prepended mark before "("). Read whole it is no syntax, but the regex engine
@@ -136,14 +129,72 @@ std::string_view token(Coverage coverage) {
   return ".";
 }
 
+// What a refused escape is, for people.
+std::string escapeConstruct(Character next) {
+  const char c = asciiOf(next);
+  if (c >= '1' && c <= '9') return "a back-reference \\" + std::string(next);
+  switch (c) {
+    case 's': return "\\s (white space)";
+    case 'S': case 'D': case 'W': return "a negated class escape \\" + std::string(next);
+    case 'b': case 'B': return "a word boundary \\" + std::string(next);
+    case 'p': case 'P': return "a Unicode property class \\" + std::string(next);
+    case 'n': case 'r': case 't': case 'f': case 'v': return "a control escape \\" + std::string(next);
+    case 'u': case 'x': return "a code escape \\" + std::string(next);
+    default: return "the escape \\" + std::string(next);
+  }
+}
+
+// What a class that cannot be read is, for people.
+std::string classConstruct(const std::vector<Character>& chars, std::size_t from) {
+  if (from + 1 < chars.size() && is(chars[from + 1], '^')) return "a negated class [^...]";
+  if (from + 1 < chars.size() && is(chars[from + 1], ']')) return "an empty class []";
+  for (std::size_t i = from + 1; i < chars.size() && !is(chars[i], ']'); ++i) {
+    if (is(chars[i], '[')) return "a class inside a class";
+    if (is(chars[i], '\\') && i + 1 < chars.size()) {
+      const Character next = chars[i + 1];
+      if (!classEscapes().contains(next) && !metacharacters().contains(next) && !bareEscapes().contains(next)) {
+        return escapeConstruct(next) + " in a class";
+      }
+      ++i;
+    }
+  }
+  return "a class with no closing \"]\" or a range it cannot spell out";
+}
+
+// What a refused "(?" group is, for people.
+std::string groupConstruct(const std::vector<Character>& chars, std::size_t from) {
+  const auto at = [&](std::size_t k, char c) { return from + k < chars.size() && is(chars[from + k], c); };
+  if (at(2, '=') || at(2, '!')) return "a lookahead (?" + std::string(chars[from + 2]);
+  if (at(2, '<') && (at(3, '=') || at(3, '!'))) return "a lookbehind (?<" + std::string(chars[from + 3]);
+  if (at(2, '<') || at(2, 'P') || at(2, '\'')) return "a named group";
+  return "an inline flag or other \"(?\" group";
+}
+
+// True when the token accepts more than the class: "." always, "\d" and "\w" unless the class
+// held nothing but that escape; a class of one character rewritten as itself never.
+bool widens(const std::vector<ClassMember>& members, const std::string& token) {
+  if (token == ".") return true;
+  if (token != R"(\d)" && token != R"(\w)") return false;
+  return !std::all_of(members.begin(), members.end(), [&](const ClassMember& member) {
+    return member.kind == ClassMember::Case::escape && is(member.character, token[1]);
+  });
+}
+
 }  // namespace
 
 std::vector<Character> characters(std::string_view pattern) { return Unicode::graphemeClusterViews(pattern); }
 
-std::optional<std::string> desugared(std::string_view pattern) {
-  if (!Unicode::isValidUTF8(pattern)) return std::nullopt;
+std::optional<std::string> desugared(std::string_view pattern) { return rewrite(pattern).pattern; }
+
+Rewriting rewrite(std::string_view pattern) {
+  Rewriting result;
+  const auto refused = [&](std::string construct) {
+    result.refusal = std::move(construct);
+    return std::move(result);
+  };
+  if (!Unicode::isValidUTF8(pattern)) return refused("text that is not valid UTF-8");
   const std::vector<Character> chars = characters(pattern);
-  if (std::any_of(chars.begin(), chars.end(), isDisguisedSyntax)) return std::nullopt;
+  if (std::any_of(chars.begin(), chars.end(), isDisguisedSyntax)) return refused("a syntax character joined by a mark");
   const std::size_t count = chars.size();
   std::string out;
   out.reserve(pattern.size() + 16);
@@ -151,7 +202,7 @@ std::optional<std::string> desugared(std::string_view pattern) {
     switch (asciiOf(chars[i])) {
       case '\\': {
         // \d \w \. \( ... stay; \- \/ lose the backslash; every other escape is unsupported.
-        if (i + 1 == count) return std::nullopt;
+        if (i + 1 == count) return refused("a trailing backslash");
         const Character next = chars[i + 1];
         if (classEscapes().contains(next) || metacharacters().contains(next)) {
           out += '\\';
@@ -159,7 +210,7 @@ std::optional<std::string> desugared(std::string_view pattern) {
         } else if (bareEscapes().contains(next)) {
           out += next;
         } else {
-          return std::nullopt;
+          return refused(escapeConstruct(next));
         }
         i += 2;
         break;
@@ -167,9 +218,10 @@ std::optional<std::string> desugared(std::string_view pattern) {
       case '[': {
         // [...] becomes one token, or the pattern is unsupported.
         const auto read = characterClass(chars, i);
-        if (!read) return std::nullopt;
+        if (!read) return refused(classConstruct(chars, i));
         const auto replacement = widening(read->first);
-        if (!replacement) return std::nullopt;
+        if (!replacement) return refused("a line break in a class");
+        result.widened = result.widened || widens(read->first, *replacement);
         out += *replacement;
         i = read->second;
         break;
@@ -177,7 +229,7 @@ std::optional<std::string> desugared(std::string_view pattern) {
       case '(': {
         // ( and (?: become (?:; any other (? construct is unsupported.
         if (i + 1 < count && is(chars[i + 1], '?')) {
-          if (i + 2 == count || !is(chars[i + 2], ':')) return std::nullopt;
+          if (i + 2 == count || !is(chars[i + 2], ':')) return refused(groupConstruct(chars, i));
           i += 3;
         } else {
           i += 1;
@@ -188,20 +240,20 @@ std::optional<std::string> desugared(std::string_view pattern) {
       case '{': {
         // {m}, {m,} and {m,n} pass unchanged.
         const auto end = quantifier(chars, i);
-        if (!end) return std::nullopt;
+        if (!end) return refused("a \"{\" that opens no quantifier {m}, {m,} or {m,n}");
         for (; i < *end; ++i) out += chars[i];
         break;
       }
       case ']':
-        return std::nullopt;
+        return refused("a \"]\" outside a class");
       case '^':
         // ^ only as the very first character, where it is dropped.
-        if (i != 0) return std::nullopt;
+        if (i != 0) return refused("\"^\" other than at the start");
         i += 1;
         break;
       case '$':
         // $ only as the very last character, where it is dropped.
-        if (i + 1 != count) return std::nullopt;
+        if (i + 1 != count) return refused("\"$\" other than at the end");
         i += 1;
         break;
       default:
@@ -210,8 +262,9 @@ std::optional<std::string> desugared(std::string_view pattern) {
         break;
     }
   }
-  if (out.empty()) return std::nullopt;
-  return out;
+  if (out.empty()) return refused("nothing once the anchors are dropped");
+  result.pattern = std::move(out);
+  return result;
 }
 
 std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(

@@ -66,13 +66,24 @@ const icu::Normalizer2& nfcNormalizer() {
 
 }  // namespace
 
-bool isValidUTF8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
+std::size_t scalarLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+bool isValidUTF8(std::string_view text) { return validUTF8Prefix(text) == text.size(); }
+
+std::size_t validUTF8Prefix(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
     const std::size_t length = sequenceLength(text, i);
-    if (length == 0) return false;
+    if (length == 0) return i;
     i += length;
   }
-  return true;
+  return i;
 }
 
 std::string scrubbed(std::string_view text) {

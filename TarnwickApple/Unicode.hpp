@@ -13,6 +13,8 @@ namespace TarnwickApple::Unicode {
 
 // True when `text` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUTF8(std::string_view text);
+// The length of the longest well-formed UTF-8 prefix of `text` (where the first ill-formed sequence starts).
+std::size_t validUTF8Prefix(std::string_view text);
 
 // `text` with every ill-formed UTF-8 sequence replaced by U+FFFD; well-formed text comes back unchanged.
 std::string scrubbed(std::string_view text);
@@ -28,6 +30,10 @@ bool canonicallyLess(std::string_view a, std::string_view b);
 
 // The user-perceived characters (extended grapheme clusters) of well-formed UTF-8, in order.
 std::vector<std::string> graphemeClusters(std::string_view text);
+
+// The length of the UTF-8 sequence that `lead` opens: 1 for ASCII and for a stray continuation
+// byte (which stands alone), 2, 3 or 4 otherwise. The text after it is not looked at.
+std::size_t scalarLength(unsigned char lead);
 
 // Unicode scalars of well-formed UTF-8.
 std::vector<char32_t> scalars(std::string_view text);

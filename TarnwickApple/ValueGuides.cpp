@@ -1,8 +1,11 @@
 // The generation guides of scalar schemas: a string's constant and pattern, a number's bounds.
+#include <cmath>
 #include <limits>
 
-#include "TarnwickApple/RegexPattern.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/internal/Explain.hpp"
+#include "TarnwickApple/internal/Quoting.hpp"
+#include "TarnwickApple/internal/RegexRewriting.hpp"
+#include "TarnwickApple/internal/SchemaTranslation.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
@@ -10,16 +13,31 @@ namespace TarnwickApple::SchemaTranslator {
 namespace {
 
 using FoundationModels::GenerationGuide;
+using Quoting::quoted;
 
-std::int64_t integerBound(const JSONValue& value) {
+// A bound as read: its value, the keyword it came from and the value as written.
+template <typename T>
+struct Bound {
+  T value;
+  std::string_view key;
+  const JSONValue* written;
+};
+
+std::int64_t integerBound(const JSONValue& value, std::string_view key) {
   const auto reading = value.integerValue();
-  if (!reading) throw SidecarError::unsupportedConstruct;
+  if (!reading) {
+    Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+      const auto d = value.doubleValue();
+      const char* why = !d ? " is not a number" : std::trunc(*d) != *d ? " is not a whole number" : " is out of the 64-bit range";
+      return quoted(key) + " " + quoted(value) + why;
+    });
+  }
   return *reading;
 }
 
-double numberBound(const JSONValue& value) {
+double numberBound(const JSONValue& value, std::string_view key) {
   const auto reading = value.doubleValue();
-  if (!reading) throw SidecarError::unsupportedConstruct;
+  if (!reading) Explain::refuse(SidecarError::unsupportedConstruct, [&] { return quoted(key) + " " + quoted(value) + " is not a number"; });
   return *reading;
 }
 
@@ -27,23 +45,64 @@ double numberBound(const JSONValue& value) {
 // inclusive by `adjusted`, else none. The exclusive key is not read when the inclusive one is
 // present.
 template <typename T, typename Read, typename Adjust>
-std::optional<T> bound(const JSONObject& node, std::string_view inclusiveKey, std::string_view exclusiveKey,
-                       Read read, Adjust adjusted) {
-  if (const JSONValue* inclusive = node.find(inclusiveKey)) return read(*inclusive);
-  if (const JSONValue* exclusive = node.find(exclusiveKey)) return adjusted(read(*exclusive));
+std::optional<Bound<T>> bound(const JSONObject& node, std::string_view inclusiveKey, std::string_view exclusiveKey,
+                              Read read, Adjust adjusted) {
+  if (const JSONValue* inclusive = node.find(inclusiveKey)) return Bound<T>{read(*inclusive, inclusiveKey), inclusiveKey, inclusive};
+  if (const JSONValue* exclusive = node.find(exclusiveKey)) {
+    return Bound<T>{adjusted(read(*exclusive, exclusiveKey)), exclusiveKey, exclusive};
+  }
   return std::nullopt;
 }
 
 // One guide from the settled bounds: range, minimum, maximum or none.
 template <typename T>
-std::vector<GenerationGuide> boundGuides(const std::optional<T>& lower, const std::optional<T>& upper) {
+std::vector<GenerationGuide> boundGuides(const std::optional<Bound<T>>& lower, const std::optional<Bound<T>>& upper) {
   if (lower && upper) {
-    if (!(*lower <= *upper)) throw SidecarError::invertedBounds;
-    return {GenerationGuide::range(*lower, *upper)};
+    if (!(lower->value <= upper->value)) {
+      Explain::refuse(SidecarError::invertedBounds, [&] {
+        const std::string both = quoted(lower->key) + " " + quoted(*lower->written) + " and " + quoted(upper->key) + " " +
+                                 quoted(*upper->written);
+        const auto written = [](const Bound<T>& b) { return b.written->doubleValue().value_or(0); };
+        return written(*lower) > written(*upper)
+                   ? quoted(lower->key) + " " + quoted(*lower->written) + " exceeds " + quoted(upper->key) + " " + quoted(*upper->written)
+                   : both + " leave no value between them";
+      });
+    }
+    return {GenerationGuide::range(lower->value, upper->value)};
   }
-  if (lower) return {GenerationGuide::minimum(*lower)};
-  if (upper) return {GenerationGuide::maximum(*upper)};
+  if (lower) return {GenerationGuide::minimum(lower->value)};
+  if (upper) return {GenerationGuide::maximum(upper->value)};
   return {};
+}
+
+// The pattern guide, or nothing (a pattern outside the dialect, or one ICU refuses once
+// rewritten, just gets no guide); a listening recorder hears what became of the pattern.
+std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
+  const std::string* text = pattern.stringValue();
+  if (!text) {
+    Explain::note("pattern", "pattern-dropped", [&] { return "the pattern is " + std::string(Quoting::kindName(pattern)) + ", not a string; no pattern is enforced"; });
+    return std::nullopt;
+  }
+  const RegexPattern::Rewriting rewritten = RegexPattern::rewrite(*text);
+  if (!rewritten.pattern) {
+    Explain::note("pattern", "pattern-dropped", [&] {
+      return Quoting::verbatim(*text) + " uses " + rewritten.refusal + ", which the model's dialect lacks; no pattern is enforced";
+    });
+    return std::nullopt;
+  }
+  auto expression = Unicode::Regex::compile(*rewritten.pattern);
+  if (!expression) {
+    Explain::note("pattern", "pattern-dropped", [&] {
+      return Quoting::verbatim(*text) + " rewritten as " + Quoting::verbatim(*rewritten.pattern) + " does not compile; no pattern is enforced";
+    });
+    return std::nullopt;
+  }
+  if (rewritten.widened) {
+    Explain::note("pattern", "pattern-widened", [&] {
+      return Quoting::verbatim(*text) + " is enforced as " + Quoting::verbatim(*rewritten.pattern) + ", which accepts more";
+    });
+  }
+  return GenerationGuide::pattern(std::move(*expression));
 }
 
 }  // namespace
@@ -54,14 +113,7 @@ std::vector<GenerationGuide> stringGuides(const JSONObject& node) {
     if (const std::string* text = constant->stringValue()) guides.push_back(GenerationGuide::constant(*text));
   }
   if (const JSONValue* pattern = node.find("pattern")) {
-    // A pattern outside the dialect, or one ICU refuses once rewritten, just gets no guide.
-    if (const std::string* text = pattern->stringValue()) {
-      if (const auto rewritten = RegexPattern::desugared(*text)) {
-        if (auto expression = Unicode::Regex::compile(*rewritten)) {
-          guides.push_back(GenerationGuide::pattern(std::move(*expression)));
-        }
-      }
-    }
+    if (auto guide = patternGuide(*pattern)) guides.push_back(std::move(*guide));
   }
   return guides;
 }
@@ -69,11 +121,15 @@ std::vector<GenerationGuide> stringGuides(const JSONObject& node) {
 std::vector<GenerationGuide> integerGuides(const JSONObject& node) {
   // x > m is x >= m + 1 and x < m is x <= m - 1, unless that leaves the 64-bit range.
   const auto lower = bound<std::int64_t>(node, "minimum", "exclusiveMinimum", integerBound, [](std::int64_t m) {
-    if (m == std::numeric_limits<std::int64_t>::max()) throw SidecarError::unsupportedConstruct;
+    if (m == std::numeric_limits<std::int64_t>::max()) {
+      Explain::refuse(SidecarError::unsupportedConstruct, [&] { return "\"exclusiveMinimum\" " + std::to_string(m) + " leaves no integer above it"; });
+    }
     return m + 1;
   });
   const auto upper = bound<std::int64_t>(node, "maximum", "exclusiveMaximum", integerBound, [](std::int64_t m) {
-    if (m == std::numeric_limits<std::int64_t>::min()) throw SidecarError::unsupportedConstruct;
+    if (m == std::numeric_limits<std::int64_t>::min()) {
+      Explain::refuse(SidecarError::unsupportedConstruct, [&] { return "\"exclusiveMaximum\" " + std::to_string(m) + " leaves no integer below it"; });
+    }
     return m - 1;
   });
   return boundGuides(lower, upper);
@@ -84,6 +140,12 @@ std::vector<GenerationGuide> numberGuides(const JSONObject& node) {
   const auto same = [](double m) { return m; };
   const auto lower = bound<double>(node, "minimum", "exclusiveMinimum", numberBound, same);
   const auto upper = bound<double>(node, "maximum", "exclusiveMaximum", numberBound, same);
+  for (const auto& settled : {lower, upper}) {
+    if (!settled || !settled->key.starts_with("exclusive")) continue;
+    Explain::note(settled->key, "bound-relaxed", [&] {
+      return "enforced as the inclusive bound " + quoted(*settled->written) + ", so that value itself may be generated";
+    });
+  }
   return boundGuides(lower, upper);
 }
 

@@ -1,7 +1,11 @@
 // Reading the request document and writing the reply and probe lines.
 #include "TarnwickApple/Wire.hpp"
 
+#include <cmath>
+#include <initializer_list>
+
 #include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/internal/Quoting.hpp"
 
 namespace TarnwickApple {
 
@@ -37,7 +41,19 @@ std::optional<Guardrails> guardrails(std::string_view wire) {
 
 namespace {
 
-[[noreturn]] void malformed() { throw SidecarError::malformedRequest; }
+using Quoting::quoted;
+
+// One walk reads the document for both decodings: every failure is a Problem naming the member,
+// which `decode` turns into its single error and `decodeExplaining` passes on.
+[[noreturn]] void problem(std::string_view at, std::string reason) {
+  throw Request::Problem(std::string(at), std::move(reason));
+}
+
+std::string at(std::string_view parent, std::string_view name) {
+  std::string pointer(parent);
+  Quoting::appendPointerSegment(pointer, name);
+  return pointer;
+}
 
 // The member's value, or nullptr when it is missing or null (both mean absent).
 const JSONValue* member(const JSONObject& object, std::string_view name) {
@@ -45,99 +61,148 @@ const JSONValue* member(const JSONObject& object, std::string_view name) {
   return value == nullptr || value->isNull() ? nullptr : value;
 }
 
-const JSONValue& required(const JSONObject& object, std::string_view name) {
+const JSONValue& required(const JSONObject& object, std::string_view parent, std::string_view name) {
   const JSONValue* value = member(object, name);
-  if (value == nullptr) malformed();
+  if (value == nullptr) problem(at(parent, name), "missing");
   return *value;
 }
 
-std::string text(const JSONValue& value) {
+const std::string& text(const JSONValue& value, std::string_view pointer) {
   const std::string* s = value.stringValue();
-  if (s == nullptr) malformed();
+  if (s == nullptr) problem(pointer, quoted(value) + " is not a string");
   return *s;
 }
 
-const JSONObject& object(const JSONValue& value) {
+const JSONObject& object(const JSONValue& value, std::string_view pointer) {
   const JSONObject* o = value.objectValue();
-  if (o == nullptr) malformed();
+  if (o == nullptr) problem(pointer, quoted(value) + " is not an object");
   return *o;
 }
 
-std::optional<std::string> optionalText(const JSONObject& o, std::string_view name) {
-  const JSONValue* value = member(o, name);
-  if (value == nullptr) return std::nullopt;
-  return text(*value);
+std::string_view wireString(Sampling::Mode mode) {
+  switch (mode) {
+    case Sampling::Mode::greedy: return "greedy";
+    case Sampling::Mode::random: return "random";
+  }
+  return "greedy";
 }
 
-std::optional<double> optionalDouble(const JSONObject& o, std::string_view name) {
+// "a" is not one of "b", "c".
+template <typename Enumeration>
+std::string notOneOf(const std::string& given, std::initializer_list<Enumeration> values) {
+  std::string reason = quoted(given) + " is not one of ";
+  bool first = true;
+  for (Enumeration value : values) {
+    if (!first) reason += ", ";
+    reason += quoted(wireString(value));
+    first = false;
+  }
+  return reason;
+}
+
+// Why a member has no whole-number reading within `range`.
+std::string wholeNumberReason(const JSONValue& value, std::string_view range) {
+  const auto d = value.doubleValue();
+  if (!d) return quoted(value) + " is not a number";
+  if (std::trunc(*d) != *d) return quoted(value) + " is not a whole number";
+  return quoted(value) + " is out of range (" + std::string(range) + ")";
+}
+
+std::optional<std::string> optionalText(const JSONObject& o, std::string_view parent, std::string_view name) {
+  const JSONValue* value = member(o, name);
+  if (value == nullptr) return std::nullopt;
+  return text(*value, at(parent, name));
+}
+
+std::optional<double> optionalDouble(const JSONObject& o, std::string_view parent, std::string_view name) {
   const JSONValue* value = member(o, name);
   if (value == nullptr) return std::nullopt;
   const auto d = value->doubleValue();
-  if (!d) malformed();
+  if (!d) problem(at(parent, name), quoted(*value) + " is not a number");
   return d;
 }
 
-std::optional<std::int64_t> optionalInteger(const JSONObject& o, std::string_view name) {
+// The whole-number readings ("maximum_response_tokens", "top", "seed").
+std::optional<std::int64_t> optionalInteger(const JSONObject& o, std::string_view parent, std::string_view name) {
   const JSONValue* value = member(o, name);
   if (value == nullptr) return std::nullopt;
-  const auto i = value->integerValue();
-  if (!i) malformed();
+  const auto i = value->exactIntegerValue();
+  if (!i) problem(at(parent, name), wholeNumberReason(*value, "from -2^63 to 2^63-1"));
   return i;
 }
 
-std::optional<std::uint64_t> optionalUnsigned(const JSONObject& o, std::string_view name) {
+std::optional<std::uint64_t> optionalUnsigned(const JSONObject& o, std::string_view parent, std::string_view name) {
   const JSONValue* value = member(o, name);
   if (value == nullptr) return std::nullopt;
   const auto u = value->unsignedValue();
-  if (!u) malformed();
+  if (!u) problem(at(parent, name), wholeNumberReason(*value, "from 0 to 2^64-1"));
   return u;
 }
 
-Sampling readSampling(const JSONObject& o) {
-  const std::string mode = text(required(o, "mode"));
+Sampling readSampling(const JSONObject& o, std::string_view pointer) {
+  const std::string& mode = text(required(o, pointer, "mode"), at(pointer, "mode"));
   if (mode == "greedy") return Sampling::greedy();  // nothing else is looked at
-  if (mode != "random") malformed();
-  auto top = optionalInteger(o, "top");
-  auto threshold = optionalDouble(o, "probability_threshold");
-  auto seed = optionalUnsigned(o, "seed");
+  if (mode != "random") problem(at(pointer, "mode"), notOneOf(mode, {Sampling::Mode::greedy, Sampling::Mode::random}));
+  auto top = optionalInteger(o, pointer, "top");
+  auto threshold = optionalDouble(o, pointer, "probability_threshold");
+  auto seed = optionalUnsigned(o, pointer, "seed");
   return Sampling::random(top, threshold, seed);
 }
 
-Options readOptions(const JSONObject& o) {
+Options readOptions(const JSONObject& o, std::string_view pointer) {
   Options options;
-  options.temperature = optionalDouble(o, "temperature");
-  options.maximumResponseTokens = optionalInteger(o, "maximum_response_tokens");
-  if (const JSONValue* sampling = member(o, "sampling")) options.sampling = readSampling(object(*sampling));
+  options.temperature = optionalDouble(o, pointer, "temperature");
+  options.maximumResponseTokens = optionalInteger(o, pointer, "maximum_response_tokens");
+  if (const JSONValue* sampling = member(o, "sampling")) {
+    const std::string samplingPointer = at(pointer, "sampling");
+    options.sampling = readSampling(object(*sampling, samplingPointer), samplingPointer);
+  }
   return options;
 }
 
 Request readRequest(JSONObject& o) {
   Request request;
-  (void)text(required(o, "prompt"));
+  (void)text(required(o, "", "prompt"), "/prompt");
   // The prompt may be megabytes: take it over rather than copy it.
   request.prompt = *JSONValue::releaseString(std::move(*o.extract("prompt")));
-  request.instructions = optionalText(o, "instructions");
-  const auto use = useCase(text(required(o, "use_case")));
-  if (!use) malformed();
-  request.useCase = *use;
-  const auto rails = guardrails(text(required(o, "guardrails")));
-  if (!rails) malformed();
-  request.guardrails = *rails;
-  if (const JSONValue* options = member(o, "options")) request.options = readOptions(object(*options));
+  request.instructions = optionalText(o, "", "instructions");
+  const std::string& use = text(required(o, "", "use_case"), "/use_case");
+  const auto useValue = useCase(use);
+  if (!useValue) problem("/use_case", notOneOf(use, {UseCase::general, UseCase::contentTagging}));
+  request.useCase = *useValue;
+  const std::string& rails = text(required(o, "", "guardrails"), "/guardrails");
+  const auto railsValue = guardrails(rails);
+  if (!railsValue) {
+    problem("/guardrails", notOneOf(rails, {Guardrails::defaultGuardrails, Guardrails::permissiveContentTransformations}));
+  }
+  request.guardrails = *railsValue;
+  if (const JSONValue* options = member(o, "options")) request.options = readOptions(object(*options, "/options"), "/options");
   if (const JSONValue* schema = member(o, "schema")) request.schema = *schema;
   return request;
 }
 
-// The request in the document `readDocument` gives.
+// The request in the document `readDocument` gives; a Problem for a document that is none.
+template <typename ReadDocument>
+Request readDocumentExplaining(ReadDocument readDocument) {
+  JSONObject members;
+  {
+    JSONValue document;
+    try {
+      document = readDocument();
+    } catch (const JSONValue::DecodeError& error) {
+      throw Request::Problem(std::nullopt, "not JSON at byte " + std::to_string(error.offset()) + ": " + error.reason());
+    }
+    const JSONObject* top = document.objectValue();
+    if (top == nullptr) problem("", "the request is " + std::string(Quoting::kindName(document)) + ", not an object");
+    members = *top;
+  }  // now the only owner of the members' values
+  return readRequest(members);
+}
+
 template <typename ReadDocument>
 Request decodeDocument(ReadDocument readDocument) {
   try {
-    JSONObject members;
-    {
-      const JSONValue document = readDocument();
-      members = object(document);
-    }  // now the only owner of the members' values
-    return readRequest(members);
+    return readDocumentExplaining(readDocument);
   } catch (...) {
     // Whatever went wrong, the request is malformed and nothing more is said.
     throw SidecarError::malformedRequest;
@@ -152,6 +217,10 @@ Request Request::decode(std::string_view data) {
 
 Request Request::decodeReleasing(std::vector<std::string>&& pieces) {
   return decodeDocument([&] { return JSONValue::decodeReleasing(std::move(pieces)); });
+}
+
+Request Request::decodeExplaining(std::string_view data) {
+  return readDocumentExplaining([&] { return JSONValue::decode(data); });
 }
 
 Reply Reply::ok(std::string text) {
@@ -196,6 +265,81 @@ std::string Probe::line() const {
     out += "null";
   }
   out += "}\n";
+  return out;
+}
+
+}  // namespace TarnwickApple
+
+namespace TarnwickApple {
+
+CheckLine CheckLine::accepted(std::string description) {
+  CheckLine line;
+  line.description = std::move(description);
+  return line;
+}
+
+CheckLine CheckLine::refused(Reply failure) {
+  CheckLine line;
+  line.failure = std::move(failure);
+  return line;
+}
+
+std::string CheckLine::line() const {
+  std::string out;
+  if (description) {
+    out.reserve(description->size() + 32);
+    out += "{\"status\":\"ok\",\"schema\":";
+    out += *description;
+  } else {
+    out = failure.line();
+    out.resize(out.size() - 2);  // reopened after the plain members: "}\n"
+  }
+  if (notes) {
+    out += ",\"notes\":[";
+    for (std::size_t i = 0; i < notes->size(); ++i) {
+      const SchemaNote& note = (*notes)[i];
+      out += i == 0 ? "{\"pointer\":" : ",{\"pointer\":";
+      JSONText::appendString(out, note.pointer);
+      out += ",\"keyword\":";
+      JSONText::appendString(out, note.keyword);
+      out += ",\"effect\":";
+      JSONText::appendString(out, note.effect);
+      out += ",\"detail\":";
+      JSONText::appendString(out, note.detail);
+      out += '}';
+    }
+    out += ']';
+  }
+  if (pointer) {
+    out += ",\"pointer\":";
+    JSONText::appendString(out, *pointer);
+  }
+  if (reason) {
+    out += ",\"reason\":";
+    JSONText::appendString(out, *reason);
+  }
+  out += "}\n";
+  return out;
+}
+
+std::string CheckLine::text() const {
+  // The root's pointer is empty; people see it as "(root)".
+  const auto place = [](const std::string& pointer) { return pointer.empty() ? std::string("(root)") : pointer; };
+  std::string out;
+  if (notes) {
+    for (const SchemaNote& note : *notes) {
+      out += place(note.pointer) + "  " + note.keyword + "  " + note.effect + ": " + note.detail + "\n";
+    }
+  }
+  if (description) {
+    const std::size_t count = notes ? notes->size() : 0;
+    out += "ok: accepted with " + std::to_string(count) + (count == 1 ? " note\n" : " notes\n");
+    return out;
+  }
+  out += "refused";
+  if (pointer) out += " at " + place(*pointer);
+  out += ": " + (reason ? *reason : failure.message) + " (" + std::string(rawText(failure.errorKind)) + ": " +
+         failure.message + ")\n";
   return out;
 }
 

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "TarnwickApple/JSONValue.hpp"
@@ -55,9 +57,26 @@ struct Request {
   std::optional<Options> options;
   std::optional<JSONValue> schema;
 
+  // Why a document is no request: the member it is about (a JSON Pointer; none for text that
+  // is not JSON) and a short reason.
+  class Problem : public std::exception {
+   public:
+    Problem(std::optional<std::string> pointer, std::string reason)
+        : pointer_(std::move(pointer)), reason_(std::move(reason)) {}
+    const std::optional<std::string>& pointer() const { return pointer_; }
+    const std::string& reason() const { return reason_; }
+    const char* what() const noexcept override { return reason_.c_str(); }
+
+   private:
+    std::optional<std::string> pointer_;
+    std::string reason_;
+  };
+
   // The request in `data`, the whole of stdin. Throws SidecarError::malformedRequest for any
   // reason it cannot be read, and nothing else.
   static Request decode(std::string_view data);
+  // The same reading, throwing a Problem that says where and why instead.
+  static Request decodeExplaining(std::string_view data);
   // The same over stdin in the pieces it was read in, released while they are read.
   static Request decodeReleasing(std::vector<std::string>&& pieces);
 
@@ -95,6 +114,35 @@ struct Probe {
   std::string line() const;
 
   friend bool operator==(const Probe&, const Probe&) = default;
+};
+
+// Something the translation of a schema leaves unenforced or changes: the schema object it is
+// about (an RFC 6901 pointer), the keyword, the effect ("ignored", "pattern-widened", ...) and a
+// sentence for people.
+struct SchemaNote {
+  std::string pointer;
+  std::string keyword;
+  std::string effect;
+  std::string detail;
+  friend bool operator==(const SchemaNote&, const SchemaNote&) = default;
+};
+
+// The schema checker's line: "ok" with the generation schema's description, or the failure line
+// the sidecar would write. An explanation adds "notes" to the one, "pointer" and "reason" to the
+// other; the members of the plain line are written first and unchanged.
+struct CheckLine {
+  std::optional<std::string> description;  // accepted: the generation schema's description
+  Reply failure;                           // not accepted
+  std::optional<std::vector<SchemaNote>> notes;
+  std::optional<std::string> pointer;
+  std::optional<std::string> reason;
+
+  static CheckLine accepted(std::string description);
+  static CheckLine refused(Reply failure);
+
+  std::string line() const;
+  // For people at a terminal: one line per note, pointer first, then the outcome.
+  std::string text() const;
 };
 
 }  // namespace TarnwickApple

@@ -1,5 +1,6 @@
 // Fuzz target: schema translation, assembly and description on any JSON document. Translation
-// either answers or refuses with one of its own errors; the description is one line of JSON.
+// either answers or refuses with one of its own errors; the description is one line of JSON; the
+// explained translation gives the same schema or the same error, with a reason for a refusal.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "Check.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/SchemaExplanation.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 
@@ -45,7 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::optional<std::string> description = describe(*document);
-  if (!description) return 0;
+  const SchemaTranslator::Explained explained = SchemaTranslator::explained(*document);
+  if (!description) {
+    Fuzz::require(!explained.schema && explained.error && !explained.reason.empty(),
+                  "an explained refusal has the same outcome and a reason");
+    return 0;
+  }
+  Fuzz::require(explained.schema && explained.schema->description() == *description,
+                "explaining does not change the translation", *description);
   Fuzz::require(description->find('\n') == std::string::npos, "the description is one line", *description);
   std::optional<JSONValue> parsed;
   try {

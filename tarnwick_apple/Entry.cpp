@@ -1,19 +1,50 @@
-// The sidecar executable: the argument test, stdin read whole, one line written, the exit status.
-#include <cstring>
+// The sidecar executable: the arguments (--probe, --help, --version), stdin read whole, one line
+// written, the exit status.
 #include <exception>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "TarnwickApple/CommandLine.hpp"
 #include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/Sidecar.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/StandardStreams.hpp"
 #include "TarnwickApple/Wire.hpp"
 
+#ifndef TARNWICK_VERSION
+#error "the build sets TARNWICK_VERSION from the project version"
+#endif
+#ifndef TARNWICK_ENGINE_NAME
+#define TARNWICK_ENGINE_NAME "reference"
+#endif
+
 namespace {
 
 using namespace TarnwickApple;
 namespace Streams = StandardStreams;
+
+constexpr std::string_view usage =
+    "Usage: tarnwick_apple < request.json\n"
+    "       tarnwick_apple --probe\n"
+    "       tarnwick_apple --help | --version\n"
+    "\n"
+    "Reads one JSON request on standard input to its end and writes one JSON reply line\n"
+    "({\"status\":\"ok\",\"text\":...} or {\"status\":\"error\",\"kind\":...,\"message\":...}).\n"
+    "\n"
+    "  --probe     write one line saying whether the on-device model is usable; stdin is not read\n"
+    "  -h, --help  show this text\n"
+    "  --version   show the version and the engine\n"
+    "Other arguments are ignored.\n"
+    "\n"
+    "Exit status: 0 a reply line was written, whether it reports success or an error, or the\n"
+    "probe found the model usable; 1 the probe found it unusable; 3 standard output could not\n"
+    "be written.\n"
+    "\n"
+    "Request members: prompt, use_case (general|content_tagging), guardrails\n"
+    "(default|permissive_content_transformations), and optionally instructions, schema and\n"
+    "options {temperature, maximum_response_tokens, sampling {mode, top, probability_threshold, seed}}.\n"
+    "See tarnwick_apple(1).\n";
 
 int probeRun() {
   const Probe probe = Sidecar::probe(FoundationModels::defaultEngine());
@@ -46,8 +77,15 @@ int requestRun() {
 int main(int argc, char** argv) {
   // A closed stdout must end the run with a status, not a signal; nothing reaches stderr.
   Streams::prepareProcess();
-  for (int i = 0; i < argc; ++i) {
-    if (argv[i] != nullptr && std::strcmp(argv[i], "--probe") == 0) return probeRun();
+  switch (CommandLine::action(argc, argv, /*probeKnown=*/true)) {
+    case CommandLine::Action::probe:
+      return probeRun();
+    case CommandLine::Action::help:
+      return CommandLine::answer(usage);
+    case CommandLine::Action::version:
+      return CommandLine::answer(CommandLine::versionLine("tarnwick_apple", TARNWICK_VERSION, TARNWICK_ENGINE_NAME));
+    case CommandLine::Action::run:
+      return requestRun();
   }
   return requestRun();
 }

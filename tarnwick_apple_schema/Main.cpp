@@ -1,61 +1,219 @@
 // The schema checker: reads one JSON Schema on stdin and prints what it becomes as a generation
-// schema, or the failure line the sidecar would answer with.
+// schema, or the failure line the sidecar would answer with. Asked to explain, it also says what
+// the model will not enforce, or where and why the schema is refused; asked to check a request,
+// it reads a whole request document as the sidecar does.
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "TarnwickApple/CommandLine.hpp"
 #include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/SchemaExplanation.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/StandardStreams.hpp"
 #include "TarnwickApple/Wire.hpp"
 
+#ifndef TARNWICK_VERSION
+#error "the build sets TARNWICK_VERSION from the project version"
+#endif
+#ifndef TARNWICK_ENGINE_NAME
+#define TARNWICK_ENGINE_NAME "reference"
+#endif
+
 namespace {
 
 using namespace TarnwickApple;
+
+constexpr std::string_view usage =
+    "Usage: tarnwick_apple_schema [--explain] [--format text] < schema.json\n"
+    "       tarnwick_apple_schema --request [--explain] [--format text] < request.json\n"
+    "       tarnwick_apple_schema --help | --version\n"
+    "\n"
+    "Reads one JSON Schema on standard input and writes one line: {\"status\":\"ok\",\"schema\":...}\n"
+    "with the generation schema the sidecar would ask the model for, or the error line the\n"
+    "sidecar would answer with.\n"
+    "\n"
+    "  --explain      add notes on what the model will not enforce, each with the JSON Pointer\n"
+    "                 of its place, and the place and reason of a refusal\n"
+    "  --request      read a whole request document instead and check it, its schema included\n"
+    "  --format text  write the notes one per line for people, pointer first\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version and the engine\n"
+    "\n"
+    "Exit status: 0 accepted; 1 refused (the line holds the sidecar's error); 2 the input is not\n"
+    "JSON; 3 standard output could not be written.\n"
+    "See tarnwick_apple_schema(1).\n";
+
+// `--help` and `--version` are answered before anything is read; nothing else is decided here.
+std::optional<int> sharedOptions(int argc, char** argv) {
+  switch (CommandLine::action(argc, argv, /*probeKnown=*/false)) {
+    case CommandLine::Action::help:
+      return CommandLine::answer(usage);
+    case CommandLine::Action::version:
+      return CommandLine::answer(
+          CommandLine::versionLine("tarnwick_apple_schema", TARNWICK_VERSION, TARNWICK_ENGINE_NAME));
+    case CommandLine::Action::probe:
+    case CommandLine::Action::run:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
 
 constexpr int acceptedStatus = 0;
 constexpr int refusedStatus = 1;
 constexpr int notJSONStatus = 2;
 
-const std::string_view notJSONLine =
-    "{\"status\":\"error\",\"kind\":\"FoundationModelsError\",\"message\":\"the schema on stdin is not JSON\"}\n";
+constexpr std::string_view notJSONMessage = "the schema on stdin is not JSON";
+constexpr std::string_view usageMessage = "--format takes json or text";
+
+struct Settings {
+  bool explain = false;  // notes, or the place and reason of a refusal
+  bool request = false;  // stdin is a whole request document
+  bool text = false;     // lines for people instead of one JSON line
+};
+
+// The options, or nothing when --format is not followed by json or text.
+std::optional<Settings> settings(const std::vector<std::string_view>& arguments) {
+  Settings result;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--explain") {
+      result.explain = true;
+    } else if (argument == "--request") {
+      result.request = true;
+    } else if (argument == "--format") {
+      if (i + 1 == arguments.size() || (arguments[i + 1] != "json" && arguments[i + 1] != "text")) return std::nullopt;
+      result.text = arguments[++i] == "text";
+    }
+    // Any other argument is ignored, as the sidecar ignores every argument but its own.
+  }
+  // A request is always explained, and so is anything shown to people.
+  result.explain = result.explain || result.request || result.text;
+  return result;
+}
 
 struct Outcome {
-  std::string line;
+  CheckLine line;
   int status;
 };
 
-Outcome refused(std::exception_ptr failure) {
-  return {SidecarError::resolve(std::move(failure)).reply().line(), refusedStatus};
+Outcome refused(const SidecarError& error) { return {CheckLine::refused(error.reply()), refusedStatus}; }
+
+Outcome notJSON(std::optional<std::string> reason) {
+  CheckLine line = CheckLine::refused(Reply::failure(ErrorKind::foundationModels, notJSONMessage));
+  line.reason = std::move(reason);
+  return {std::move(line), notJSONStatus};
 }
 
-Outcome check() {
+// Today's plain check: the document read in pieces, translated without a recorder.
+Outcome plainCheck(std::vector<std::string>&& input) {
   std::optional<JSONValue> document;
   try {
-    document = JSONValue::decodeReleasing(StandardStreams::readAll());
+    document = JSONValue::decodeReleasing(std::move(input));
   } catch (const JSONValue::DecodeError&) {
-    return {std::string(notJSONLine), notJSONStatus};
+    return notJSON(std::nullopt);
   } catch (...) {
-    return refused(std::current_exception());
+    return refused(SidecarError::resolve(std::current_exception()));
   }
   try {
-    const FoundationModels::GenerationSchema schema = SchemaTranslator::generationSchema(*document);
-    std::string line = "{\"status\":\"ok\",\"schema\":";
-    schema.appendDescription(line);
-    line += "}\n";
-    return {std::move(line), acceptedStatus};
+    return {CheckLine::accepted(SchemaTranslator::generationSchema(*document).description()), acceptedStatus};
   } catch (...) {
-    return refused(std::current_exception());
+    return refused(SidecarError::resolve(std::current_exception()));
   }
+}
+
+bool looksLikeRequest(const JSONValue& document) {
+  const JSONObject* members = document.objectValue();
+  return members && members->find("prompt") && (members->find("use_case") || members->find("guardrails"));
+}
+
+bool looksLikeSchema(const JSONValue& document) {
+  const JSONObject* members = document.objectValue();
+  if (!members || members->find("prompt")) return false;
+  for (std::string_view key : {"$schema", "type", "properties", "$defs", "definitions", "$ref", "anyOf", "oneOf",
+                               "enum", "items", "const"}) {
+    if (members->find(key)) return true;
+  }
+  return false;
+}
+
+Outcome explainedSchema(const JSONValue& schema, bool isWholeDocument) {
+  SchemaTranslator::Explained explained = SchemaTranslator::explained(schema);
+  if (explained.schema) {
+    CheckLine line = CheckLine::accepted(explained.schema->description());
+    line.notes = std::move(explained.notes);
+    return {std::move(line), acceptedStatus};
+  }
+  Outcome outcome = refused(*explained.error);
+  outcome.line.pointer = std::move(explained.pointer);
+  outcome.line.reason = std::move(explained.reason);
+  if (isWholeDocument && looksLikeRequest(schema)) {
+    outcome.line.pointer = "";
+    outcome.line.reason = "this is a request document, not a schema: check it with --request";
+  }
+  return outcome;
+}
+
+std::string joined(std::vector<std::string>&& pieces) {
+  std::string text;
+  for (std::string& piece : pieces) text += piece;
+  return text;
+}
+
+Outcome explainedCheck(std::vector<std::string>&& input) {
+  const std::string text = joined(std::move(input));
+  try {
+    return explainedSchema(JSONValue::decode(text), true);
+  } catch (const JSONValue::DecodeError& error) {
+    return notJSON("not JSON at byte " + std::to_string(error.offset()) + ": " + error.reason());
+  } catch (...) {
+    return refused(SidecarError::resolve(std::current_exception()));
+  }
+}
+
+Outcome requestCheck(std::vector<std::string>&& input) {
+  const std::string text = joined(std::move(input));
+  try {
+    const Request request = Request::decodeExplaining(text);
+    if (request.schema) return explainedSchema(*request.schema, false);
+    CheckLine line = CheckLine::accepted("null");
+    line.notes.emplace();
+    return {std::move(line), acceptedStatus};
+  } catch (const Request::Problem& problem) {
+    CheckLine line = CheckLine::refused(SidecarError::malformedRequest.reply());
+    line.pointer = problem.pointer();
+    line.reason = problem.reason();
+    if (!problem.pointer()) return {std::move(line), notJSONStatus};
+    if (problem.pointer() == "/prompt" && looksLikeSchema(JSONValue::decode(text))) {
+      line.pointer = "";
+      line.reason = "this is a JSON Schema, not a request: check it without --request";
+    }
+    return {std::move(line), refusedStatus};
+  } catch (...) {
+    return refused(SidecarError::resolve(std::current_exception()));
+  }
+}
+
+Outcome check(const Settings& settings) {
+  std::vector<std::string> input = StandardStreams::readAll();
+  if (settings.request) return requestCheck(std::move(input));
+  if (settings.explain) return explainedCheck(std::move(input));
+  return plainCheck(std::move(input));
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   // A closed stdout must end the run with a status, not a signal; nothing reaches stderr.
   StandardStreams::prepareProcess();
-  const Outcome outcome = check();
-  return StandardStreams::writeAll(outcome.line) ? outcome.status : StandardStreams::unwritableStatus;
+  if (const std::optional<int> status = sharedOptions(argc, argv)) return *status;
+  const std::optional<Settings> chosen = settings(std::vector<std::string_view>(argv + 1, argv + argc));
+  const Outcome outcome = chosen ? check(*chosen)
+                                 : Outcome{CheckLine::refused(Reply::failure(ErrorKind::foundationModels, usageMessage)),
+                                           notJSONStatus};
+  const std::string bytes = chosen && chosen->text ? outcome.line.text() : outcome.line.line();
+  return StandardStreams::writeAll(bytes) ? outcome.status : StandardStreams::unwritableStatus;
 }

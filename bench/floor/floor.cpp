@@ -1,3 +1,3 @@
-// The floor for whole-process timings: a C++ program that does nothing, built and linked like the
-// sidecar, so the ratio shows what the sidecar's own work costs over starting a process at all.
+// The floor for whole-process timings: a program that does nothing and loads nothing but the C
+// library, so the ratio shows everything the sidecar costs over starting a process at all.
 int main() { return 0; }

@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/internal/SchemaTranslation.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 
 namespace TarnwickApple::SchemaTranslator {

@@ -1,6 +1,6 @@
 // Pattern rewriting, construct by construct: escapes, groups, anchors, quantifiers, classes,
 // ranges, widening, and how grapheme clusters are read.
-#include "TarnwickApple/RegexPattern.hpp"
+#include "TarnwickApple/internal/RegexRewriting.hpp"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +143,48 @@ TEST(Clusters, LoneClusterOfSeveralScalarsIsWidened) {
 }
 
 TEST(Clusters, InvalidUtf8IsRefused) { EXPECT_FALSE(desugared("a\xff")); }
+
+}  // namespace
+}  // namespace TarnwickApple::RegexPattern
+
+namespace TarnwickApple::RegexPattern {
+namespace {
+
+// What the rewriting tells about a pattern: the construct that stopped it, or whether a class
+// became a token that accepts more.
+TEST(Rewrite, SaysWhyAndWhetherItWidened) {
+  const std::pair<const char*, const char*> refusals[] = {
+      {"a(?=b)", "a lookahead (?="}, {"(?!b)", "a lookahead (?!"}, {"(?<=a)b", "a lookbehind (?<="},
+      {"(?<n>a)", "a named group"}, {"(?i)a", "an inline flag or other \"(?\" group"},
+      {R"((a)\1)", R"(a back-reference \1)"}, {R"(\s)", R"(\s (white space))"}, {R"(\W)", R"(a negated class escape \W)"},
+      {R"(\bx)", R"(a word boundary \b)"}, {R"(\p{L})", R"(a Unicode property class \p)"}, {R"(\n)", R"(a control escape \n)"},
+      {R"(\u0041)", R"(a code escape \u)"}, {R"(\q)", R"(the escape \q)"}, {"a\\", "a trailing backslash"},
+      {"[^a]", "a negated class [^...]"}, {"[]", "an empty class []"}, {"[a[b]]", "a class inside a class"},
+      {R"([\s])", R"(\s (white space) in a class)"}, {"[z-a]", "a class with no closing \"]\" or a range it cannot spell out"},
+      {"[a\nb]", "a line break in a class"}, {"a{,2}", "a \"{\" that opens no quantifier {m}, {m,} or {m,n}"},
+      {"a]", "a \"]\" outside a class"}, {"a^", "\"^\" other than at the start"}, {"$a", "\"$\" other than at the end"},
+      {"^$", "nothing once the anchors are dropped"}, {"\xff", "text that is not valid UTF-8"},
+      {"\\\xCC\x81", "a syntax character joined by a mark"},
+  };
+  for (const auto& [pattern, construct] : refusals) {
+    SCOPED_TRACE(pattern);
+    const Rewriting result = rewrite(pattern);
+    EXPECT_EQ(result.pattern, std::nullopt);
+    EXPECT_EQ(result.refusal, construct);
+    EXPECT_EQ(desugared(pattern), std::nullopt);
+  }
+  const std::pair<const char*, bool> rewritten[] = {
+      {"^abc$", false}, {"[a]", false}, {"[.]x", false}, {R"([\d]+)", false}, {R"([\w\w])", false},
+      {"[0-9]", true}, {"[a-z]", true}, {R"([\d_])", true}, {"[a!]", true}, {R"(x[\w-])", true},
+  };
+  for (const auto& [pattern, widened] : rewritten) {
+    SCOPED_TRACE(pattern);
+    const Rewriting result = rewrite(pattern);
+    EXPECT_EQ(result.pattern, desugared(pattern));
+    EXPECT_TRUE(result.pattern);
+    EXPECT_EQ(result.widened, widened);
+  }
+}
 
 }  // namespace
 }  // namespace TarnwickApple::RegexPattern

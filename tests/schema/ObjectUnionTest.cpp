@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Translate.hpp"
+#include "TarnwickApple/internal/SchemaTranslation.hpp"
 
 namespace {
 

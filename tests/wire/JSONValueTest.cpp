@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
 
 namespace TarnwickApple {
 namespace {
@@ -79,6 +81,38 @@ TEST(JSONValueDecode, RefusesWhatIsNotOneValue) {
     EXPECT_THROW(JSONValue::decode(text), JSONValue::DecodeError);
   }
   EXPECT_THROW(JSONValue::decode(std::string_view("[1]\0", 4)), JSONValue::DecodeError);
+}
+
+TEST(JSONValueDecode, FailuresSayWhere) {
+  const std::pair<std::string, std::pair<std::size_t, std::string>> table[] = {
+      // Where a reader notices that nothing came differs between readers: not checked.
+      {"", {std::string::npos, "no JSON value"}},
+      {"  \n", {std::string::npos, "no JSON value"}},
+      {"[1] [2]", {4, "two JSON values"}},
+      {std::string("[1,\0]", 5), {3, "a NUL byte"}},
+      {std::string(600, '[') , {512, "nesting deeper than 512"}},
+      {"{\"a\":\"\xff\"}", {6, "invalid UTF-8"}},
+  };
+  for (const auto& [text, expected] : table) {
+    SCOPED_TRACE(text.substr(0, 20));
+    try {
+      JSONValue::decode(text);
+      ADD_FAILURE() << "decoded";
+    } catch (const JSONValue::DecodeError& error) {
+      if (expected.first != std::string::npos) {
+        EXPECT_EQ(error.offset(), expected.first);
+      }
+      EXPECT_EQ(error.reason(), expected.second);
+      EXPECT_EQ(std::string(error.what()), expected.second);
+    }
+  }
+  // Pieces are placed in the whole input.
+  try {
+    JSONValue::decodeReleasing({"[1,", std::string("2,\0]", 4)});
+    ADD_FAILURE() << "decoded";
+  } catch (const JSONValue::DecodeError& error) {
+    EXPECT_EQ(error.offset(), 5u);
+  }
 }
 
 TEST(JSONValueDecode, AcceptsByteOrderMarkAndWhiteSpace) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
@@ -12,6 +14,27 @@
 
 namespace TarnwickApple {
 namespace {
+
+// The checker's line: the plain members first and unchanged, then what an explanation adds.
+TEST(CheckLine, PlainAndExplained) {
+  CheckLine accepted = CheckLine::accepted(R"({"root":{"type":"boolean","guides":[]},"dependencies":[]})");
+  const std::string plain = R"({"status":"ok","schema":{"root":{"type":"boolean","guides":[]},"dependencies":[]}})";
+  EXPECT_EQ(accepted.line(), plain + "\n");
+  accepted.notes = std::vector<SchemaNote>{{"/a~1b", "format", "ignored", "\"x\"\n"}, {"", "type", "null-dropped", "d"}};
+  EXPECT_EQ(accepted.line(), plain.substr(0, plain.size() - 1) +
+                                 R"(,"notes":[{"pointer":"/a~1b","keyword":"format","effect":"ignored","detail":"\"x\"\n"},)"
+                                 R"({"pointer":"","keyword":"type","effect":"null-dropped","detail":"d"}]})" "\n");
+  EXPECT_EQ(accepted.text(), "/a~1b  format  ignored: \"x\"\n\n(root)  type  null-dropped: d\nok: accepted with 2 notes\n");
+
+  CheckLine refused = CheckLine::refused(SidecarError::invalidSchema.reply());
+  EXPECT_EQ(refused.line(), SidecarError::invalidSchema.reply().line());
+  refused.pointer = "/p";
+  refused.reason = "why";
+  const std::string failure = SidecarError::invalidSchema.reply().line();
+  EXPECT_EQ(refused.line(), failure.substr(0, failure.size() - 2) + R"(,"pointer":"/p","reason":"why"})" "\n");
+  EXPECT_EQ(refused.text(),
+            "refused at /p: why (InvalidGenerationSchemaError: the schema does not resolve into a generation schema)\n");
+}
 
 TEST(ReplyLine, Examples) {
   EXPECT_EQ(Reply::ok("").line(), "{\"status\":\"ok\",\"text\":\"\"}\n");

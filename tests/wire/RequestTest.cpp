@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace TarnwickApple {
 namespace {
@@ -115,6 +118,35 @@ TEST(RequestDecode, Malformed) {
       "{" + minimal + "} {}",
   };
   for (const std::string& text : cases) expectMalformed(text);
+}
+
+// The explaining reading names the member and the reason; the plain one still says only
+// "malformed" for the same documents.
+TEST(RequestDecodeExplaining, NamesTheMember) {
+  const std::pair<std::string, std::pair<std::optional<std::string>, std::string>> table[] = {
+      {"{" + minimal + R"(,"use_case":"chat"})", {"/use_case", R"("chat" is not one of "general", "content_tagging")"}},
+      {R"({"use_case":"general","guardrails":"default"})", {"/prompt", "missing"}},
+      {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","probability_threshold":"x"}}})",
+       {"/options/sampling/probability_threshold", R"("x" is not a number)"}},
+      {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","top":2.5}}})", {"/options/sampling/top", "2.5 is not a whole number"}},
+      {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","seed":18446744073709551616}}})",
+       {"/options/sampling/seed", "18446744073709551616.0 is out of range (from 0 to 2^64-1)"}},
+      {"{" + minimal + R"(,"options":{"sampling":[]}})", {"/options/sampling", "an array is not an object"}},
+      {R"("text")", {"", "the request is a string, not an object"}},
+      {"{" + minimal + "} 1", {std::nullopt, "not JSON at byte " + std::to_string(minimal.size() + 3) + ": two JSON values"}},
+  };
+  for (const auto& [text, expected] : table) {
+    SCOPED_TRACE(text);
+    try {
+      Request::decodeExplaining(text);
+      ADD_FAILURE() << "decoded";
+    } catch (const Request::Problem& problem) {
+      EXPECT_EQ(problem.pointer(), expected.first);
+      EXPECT_EQ(problem.reason(), expected.second);
+    }
+    expectMalformed(text);
+  }
+  EXPECT_EQ(Request::decodeExplaining("{" + minimal + "}"), decode(minimal));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "TarnwickApple/Unicode.hpp"
+
 namespace TarnwickApple::Engines {
 using namespace FoundationModels;
 
@@ -47,13 +49,6 @@ std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return std::min(
 std::uint64_t saturatingMultiply(std::uint64_t a, std::uint64_t b) {
   if (a == 0 || b == 0) return 0;
   return a > lengthCeiling / b ? lengthCeiling : std::min(a * b, lengthCeiling);
-}
-
-std::size_t scalarLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  return 2;
 }
 
 class Reader {
@@ -148,7 +143,7 @@ class Reader {
       case '*': case '+': case '?': case '{': case '[': case ']': case '^': case '$': case ')': case '|':
         return std::nullopt;
       default: {
-        const std::size_t length = std::min(scalarLength(static_cast<unsigned char>(c)), text_.size() - position_);
+        const std::size_t length = std::min(Unicode::scalarLength(static_cast<unsigned char>(c)), text_.size() - position_);
         item.literal = std::string(text_.substr(position_, length));
         position_ += length;
         return item;

@@ -1,6 +1,8 @@
 // The reference engine's tokenizer.
 #include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
+#include "TarnwickApple/Unicode.hpp"
+
 namespace TarnwickApple::Engines::Tokenizer {
 namespace {
 
@@ -9,14 +11,6 @@ constexpr std::size_t maximumWordPiece = 4;
 
 bool isSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 bool isWordByte(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-std::size_t scalarLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  if (lead >= 0xC0) return 2;
-  return 1;  // a stray continuation byte counts on its own
-}
 
 // The end of the token starting at `i` (i < text.size()).
 std::size_t tokenEnd(std::string_view text, std::size_t i) {
@@ -32,7 +26,7 @@ std::size_t tokenEnd(std::string_view text, std::size_t i) {
     }
     return i;
   }
-  const std::size_t length = scalarLength(c);
+  const std::size_t length = Unicode::scalarLength(c);
   return i + length <= text.size() ? i + length : text.size();
 }
 

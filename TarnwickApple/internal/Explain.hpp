@@ -1,0 +1,116 @@
+// The translator's diagnostic side channel. While a Recorder is installed (only the checker's
+// explanation installs one), the translator tells it where it is, what it leaves unread or
+// changes, and why it refuses; without one every call here is a test of one pointer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
+#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/Wire.hpp"
+
+namespace TarnwickApple::Explain {
+
+// The forms a node is translated as, for telling which of its keywords went unread.
+enum class Form { reference, choices, anyOf, oneOf, object, array, string, integer, number, boolean };
+
+// A cause the framework's assembly may fail on, found while translating.
+struct AssemblyCause {
+  FoundationModels::GenerationSchema::SchemaError::Case kind;
+  std::string pointer;
+  std::string reason;
+};
+
+class Recorder {
+ public:
+  explicit Recorder(const JSONValue& document);
+  ~Recorder();
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+
+  void push(std::string_view segment);
+  void pop() {
+    pointer_.resize(marks_.back());
+    marks_.pop_back();
+  }
+  const std::string& pointer() const { return pointer_; }
+
+  void note(std::string_view keyword, std::string_view effect, std::string detail);
+  void refuse(std::string reason);
+  void cause(AssemblyCause cause) { causes_.push_back(std::move(cause)); }
+  void named(const std::string& name) { named_.emplace_back(name, pointer_); }
+  void reference(const std::string& target, const std::string& name) { references_.push_back({target, name, pointer_}); }
+  // The definition being translated (nullptr outside definitions) and, once translated, its form
+  // in words ("a string", "an array", ...).
+  void definition(const std::string* key) { definition_ = key; }
+  void definitionForm(const std::string& key, std::string form) { definitionForms_.emplace_back(key, std::move(form)); }
+  // The assembly failed as `kind`: the refusal becomes the first recorded cause of that kind.
+  void assemblyFailed(FoundationModels::GenerationSchema::SchemaError::Case kind);
+
+  std::vector<SchemaNote> notes;
+  std::string refusalPointer;
+  std::string refusalReason;
+
+ private:
+  struct Reference {
+    std::string target, name, pointer;
+  };
+  const JSONValue& document_;
+  std::string pointer_;
+  std::vector<std::size_t> marks_;
+  std::vector<AssemblyCause> causes_;
+  std::vector<std::pair<std::string, std::string>> named_;  // name, pointer
+  std::vector<Reference> references_;
+  const std::string* definition_ = nullptr;
+  std::vector<std::pair<std::string, std::string>> definitionForms_;
+};
+
+// The installed recorder, or nullptr.
+Recorder* active();
+
+// One step down the document while a recorder listens: a member name or an array index.
+class Step {
+ public:
+  explicit Step(std::string_view segment) : recorder_(active()) {
+    if (recorder_) recorder_->push(segment);
+  }
+  Step(std::string_view segment, std::string_view next) : Step(segment) {
+    if (recorder_) recorder_->push(next);
+    twice_ = true;
+  }
+  ~Step() {
+    if (!recorder_) return;
+    recorder_->pop();
+    if (twice_) recorder_->pop();
+  }
+  Step(const Step&) = delete;
+  Step& operator=(const Step&) = delete;
+
+ private:
+  Recorder* recorder_;
+  bool twice_ = false;
+};
+
+// A note on the current node; `detail` is called only while a recorder listens.
+template <typename Detail>
+void note(std::string_view keyword, std::string_view effect, Detail detail) {
+  if (Recorder* recorder = active()) recorder->note(keyword, effect, detail());
+}
+
+// Throws `error`, telling a listening recorder the reason `reason()` and the current place.
+template <typename Reason>
+[[noreturn]] void refuse(const SidecarError& error, Reason reason) {
+  if (Recorder* recorder = active()) recorder->refuse(reason());
+  throw error;
+}
+
+// Notes every value-constraining keyword of `node` that its form does not read.
+void unread(const JSONObject& node, Form form);
+
+
+}  // namespace TarnwickApple::Explain
