@@ -12,15 +12,6 @@ if(TARNWICK_SWIFT AND (TARNWICK_SANITIZE OR TARNWICK_FUZZ))
   message(FATAL_ERROR "TARNWICK_SWIFT cannot be combined with TARNWICK_SANITIZE or TARNWICK_FUZZ")
 endif()
 
-# The Swift toolchain brings its own clang; sanitizer and fuzz builds must use the system's.
-if(TARNWICK_SANITIZE OR TARNWICK_FUZZ)
-  get_filename_component(compiler_dir "${CMAKE_CXX_COMPILER}" REALPATH)
-  get_filename_component(compiler_dir "${compiler_dir}" DIRECTORY)
-  if(EXISTS "${compiler_dir}/swiftc")
-    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} is the Swift toolchain's clang; name /usr/bin/clang++")
-  endif()
-endif()
-
 set(TARNWICK_SWIFT_BUILT OFF)
 if(TARNWICK_SWIFT)
   include(CheckLanguage)
