@@ -28,10 +28,11 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: ${depends:-(none)}"
 for exe in "$work"/root/usr/bin/*; do
   for needed in $(readelf -dW "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    path=$(ldconfig -p | awk -v lib="$needed" '$1 == lib { print $NF; exit }')
+    # Read every line (no early exit): a writer cut off by SIGPIPE fails the pipeline.
+    path=$(ldconfig -p | awk -v lib="$needed" '$1 == lib && !found { print $NF; found = 1 }')
     [[ -n $path ]] || { echo "$needed: not in the loader's cache"; exit 1; }
-    owner=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -n1 | cut -d: -f1) \
-      || owner=$(dpkg -S "$path" | head -n1 | cut -d: -f1)
+    owner=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | sed -n '1s/:.*//p') \
+      || owner=$(dpkg -S "$path" | sed -n '1s/:.*//p')
     if ! tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }' | grep -qxF "$owner"; then
       echo "$(basename "$exe") needs $needed from $owner, which Depends does not name"
       exit 1
