@@ -100,6 +100,10 @@ void appendOptions(std::string& out, const FM::GenerationOptions& options) {
   out += '}';
 }
 
+Answer failed(Failure failure) { return Answer{std::nullopt, failure}; }
+
+}  // namespace
+
 std::string_view useCaseName(FM::SystemLanguageModel::UseCase useCase) {
   switch (useCase) {
     case FM::SystemLanguageModel::UseCase::general: return "general";
@@ -117,9 +121,20 @@ std::string_view guardrailsName(FM::SystemLanguageModel::Guardrails guardrails) 
   return "default";
 }
 
-Answer failed(Failure failure) { return Answer{std::nullopt, failure}; }
+std::optional<FM::SystemLanguageModel::UseCase> useCaseNamed(std::string_view name) {
+  for (const auto useCase : {FM::SystemLanguageModel::UseCase::general, FM::SystemLanguageModel::UseCase::contentTagging}) {
+    if (useCaseName(useCase) == name) return useCase;
+  }
+  return std::nullopt;
+}
 
-}  // namespace
+std::optional<FM::SystemLanguageModel::Guardrails> guardrailsNamed(std::string_view name) {
+  for (const auto guardrails : {FM::SystemLanguageModel::Guardrails::defaultGuardrails,
+                                FM::SystemLanguageModel::Guardrails::permissiveContentTransformations}) {
+    if (guardrailsName(guardrails) == name) return guardrails;
+  }
+  return std::nullopt;
+}
 
 std::string_view failureName(Failure failure) {
   for (const NamedFailure& entry : failureNames) {

@@ -68,22 +68,11 @@ FM::GenerationOptions options(const JSONValue& value) {
 
 FM::SessionSettings settings(const JSONValue& request) {
   FM::SessionSettings result;
-  const std::string& useCase = text(required(request, "use_case"));
-  if (useCase == "general") {
-    result.useCase = FM::SystemLanguageModel::UseCase::general;
-  } else if (useCase == "content_tagging") {
-    result.useCase = FM::SystemLanguageModel::UseCase::contentTagging;
-  } else {
-    throw UnreadableRequest{};
-  }
-  const std::string& guardrails = text(required(request, "guardrails"));
-  if (guardrails == "default") {
-    result.guardrails = FM::SystemLanguageModel::Guardrails::defaultGuardrails;
-  } else if (guardrails == "permissive_content_transformations") {
-    result.guardrails = FM::SystemLanguageModel::Guardrails::permissiveContentTransformations;
-  } else {
-    throw UnreadableRequest{};
-  }
+  const auto useCase = Boundary::useCaseNamed(text(required(request, "use_case")));
+  const auto guardrails = Boundary::guardrailsNamed(text(required(request, "guardrails")));
+  if (!useCase || !guardrails) throw UnreadableRequest{};
+  result.useCase = *useCase;
+  result.guardrails = *guardrails;
   if (const JSONValue* instructions = request["instructions"]) result.instructions = text(*instructions);
   return result;
 }

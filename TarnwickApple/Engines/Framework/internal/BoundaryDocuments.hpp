@@ -40,6 +40,12 @@ std::string_view failureName(Failure failure);
 std::optional<Failure> failureNamed(std::string_view name);
 Failure failureOf(FoundationModels::LanguageModelSession::GenerationError::Case kind);
 
+// The session settings' names in the request document, both ways.
+std::string_view useCaseName(FoundationModels::SystemLanguageModel::UseCase useCase);
+std::string_view guardrailsName(FoundationModels::SystemLanguageModel::Guardrails guardrails);
+std::optional<FoundationModels::SystemLanguageModel::UseCase> useCaseNamed(std::string_view name);
+std::optional<FoundationModels::SystemLanguageModel::Guardrails> guardrailsNamed(std::string_view name);
+
 // Throws what the framework layer would have thrown for `failure`: GenerationError,
 // GenerationSchema::SchemaError, or a failure of no framework type.
 [[noreturn]] void throwFailure(Failure failure);
