@@ -127,6 +127,8 @@ TEST(FrameworkSidecarStream, EveryFailureAfterPartialLines) {
   };
   for (const auto& [setting, line] : table) {
     SCOPED_TRACE(setting);
+    // Broken answers are made by the boundary's test double only.
+    if (frameworkSidecar() != "double" && std::string_view(setting).starts_with("broken:")) continue;
     expectLine(run(setting, {}, streamed), partials + line);
   }
 }

@@ -40,6 +40,7 @@ void ofJSON(std::string_view json, const FoundationModels::SnapshotSink& sink) {
     snapshot.assign(json.substr(0, end));
     if (closeString) snapshot += '"';
     for (auto it = open.rbegin(); it != open.rend(); ++it) snapshot += *it == '{' ? '}' : ']';
+    if (snapshot.size() == json.size()) return;  // the whole answer: the final line's
     send(sink, snapshot);
     pacer.sent(end);
   };
