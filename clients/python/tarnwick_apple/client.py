@@ -6,7 +6,7 @@ import json
 import os
 import shutil
 import subprocess
-from typing import Any, Mapping, NamedTuple, Optional, Union
+from typing import Any, Mapping, NamedTuple, Optional, Sequence, Union
 
 from .errors import ERROR_KINDS, FoundationModelsError, ProtocolError, SchemaViolationError, SidecarTimeoutError
 from .ordering import with_written_order
@@ -101,15 +101,28 @@ def can_check() -> bool:
 def generate(prompt: str, *, schema: Any = None, instructions: Optional[str] = None, use_case: str = "general",
              guardrails: str = "default", temperature: Optional[float] = None, max_tokens: Optional[int] = None,
              sampling: Union[None, str, Mapping[str, Any]] = None, timeout: Optional[float] = None,
-             executable: Optional[str] = None, check: bool = True) -> Any:
+             executable: Optional[str] = None, check: bool = True,
+             history: Optional[Sequence[Mapping[str, str]]] = None) -> Any:
     """One generation: the text, or with `schema` the parsed answer (an instance of a model class).
 
     `sampling` is "greedy", "random", or a mapping such as {"mode": "random", "seed": 7, "top": 40}.
     With `check`, a schema answer is validated against the caller's own schema (when jsonschema is
-    installed) and a SchemaViolationError names the first violation. Raises the SidecarError
+    installed) and a SchemaViolationError names the first violation. `history` holds the earlier
+    turns, oldest first, each {"role": "user" or "assistant", "text": ...}. Raises the SidecarError
     subclass of the reply's kind, SidecarTimeoutError, or ProtocolError.
     """
+    request, json_schema, model = _request(prompt, schema, instructions, use_case, guardrails, temperature,
+                                           max_tokens, sampling, history)
+    stdin = json.dumps(request, ensure_ascii=False, allow_nan=False).encode("utf-8")
+    status, out = _run(executable, [], stdin, timeout)
+    return _answer(_line(status, out), out, json_schema, model, check)
+
+
+def _request(prompt, schema, instructions, use_case, guardrails, temperature, max_tokens, sampling, history) -> tuple:
+    """The request document, the JSON Schema sent, and the model class to parse into, if any."""
     request: dict = {"prompt": prompt, "use_case": use_case, "guardrails": guardrails}
+    if history:
+        request["history"] = [{"role": turn["role"], "text": turn["text"]} for turn in history]
     if instructions is not None:
         request["instructions"] = instructions
     options: dict = {}
@@ -124,10 +137,11 @@ def generate(prompt: str, *, schema: Any = None, instructions: Optional[str] = N
     json_schema, model = _schema_of(schema)
     if json_schema is not None:
         request["schema"] = with_written_order(json_schema)
+    return request, json_schema, model
 
-    stdin = json.dumps(request, ensure_ascii=False, allow_nan=False).encode("utf-8")
-    status, out = _run(executable, [], stdin, timeout)
-    line = _line(status, out)
+
+def _answer(line: dict, out: bytes, json_schema: Any, model: Any, check: bool) -> Any:
+    """The text or parsed answer of a final line; raises the error it reports."""
     if line.get("status") == "error":
         kind, message = line.get("kind"), line.get("message", "")
         raise ERROR_KINDS.get(kind, FoundationModelsError)(kind, message)
