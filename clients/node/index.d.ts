@@ -24,6 +24,8 @@ export interface GenerateOptions {
   executable?: string;
   /** Check a schema answer against `schema` with the built-in check (default true). */
   check?: boolean;
+  /** Earlier turns of the conversation, oldest first. */
+  history?: Turn[];
 }
 
 export interface Probe {
@@ -34,6 +36,18 @@ export interface Probe {
 export const EXECUTABLE_VARIABLE: 'TARNWICK_APPLE';
 export function generate(prompt: string, options?: GenerateOptions & { schema?: undefined }): Promise<string>;
 export function generate<T = unknown>(prompt: string, options: GenerateOptions & { schema: object }): Promise<T>;
+export interface Turn {
+  role: 'user' | 'assistant';
+  text: string;
+}
+// Partial texts (each the whole answer so far) for `for await`; `result` holds the answer once
+// the loop has ended, and the loop throws what `generate` throws.
+export class Stream<T = string> implements AsyncIterable<string> {
+  result: T | undefined;
+  [Symbol.asyncIterator](): AsyncIterator<string>;
+}
+export function stream(prompt: string, options?: GenerateOptions & { schema?: undefined }): Stream<string>;
+export function stream<T = unknown>(prompt: string, options: GenerateOptions & { schema: object }): Stream<T>;
 export function probe(options?: { timeout?: number; executable?: string }): Promise<Probe>;
 export function withWrittenOrder<T>(schema: T): T;
 export function firstViolation(value: unknown, schema: unknown): { path: string; message: string } | null;

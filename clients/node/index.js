@@ -1,6 +1,7 @@
 // Node.js client of the tarnwick_apple sidecar: each call runs it once, writes one request to its
 // stdin and reads one reply line. No dependencies.
 import { spawn } from 'node:child_process';
+import { createInterface } from 'node:readline';
 
 import { firstViolation } from './check.js';
 import { ERROR_KINDS, FoundationModelsError, ProtocolError, SchemaViolationError, SidecarTimeoutError } from './errors.js';
@@ -79,21 +80,22 @@ export async function probe({ timeout, executable } = {}) {
   return { available: line.available, reason: line.reason ?? null };
 }
 
-// One generation: the text, or with `schema` the parsed answer. See index.d.ts.
-export async function generate(prompt, {
-  schema, instructions, useCase = 'general', guardrails = 'default', temperature, maxTokens, sampling,
-  timeout, executable, check = true,
-} = {}) {
+// The request document for `generate` and `stream`.
+function requestOf(prompt, { schema, instructions, useCase = 'general', guardrails = 'default', temperature, maxTokens, sampling, history }) {
   const request = { prompt, use_case: useCase, guardrails };
   if (instructions != null) request.instructions = instructions;
+  if (history != null && history.length > 0) request.history = history.map(({ role, text }) => ({ role, text }));
   const options = {};
   if (temperature != null) options.temperature = temperature;
   if (maxTokens != null) options.maximum_response_tokens = maxTokens;
   if (sampling != null) options.sampling = typeof sampling === 'string' ? { mode: sampling } : { ...sampling };
   if (Object.keys(options).length > 0) request.options = options;
   if (schema !== undefined) request.schema = withWrittenOrder(schema);
+  return request;
+}
 
-  const line = lineOf(await run(executable, [], encode(request), timeout));
+// The text or parsed answer of a final line; throws the error it reports.
+function answerOf(line, schema, check) {
   if (line.status === 'error') {
     const ErrorClass = Object.hasOwn(ERROR_KINDS, line.kind) ? ERROR_KINDS[line.kind] : FoundationModelsError;
     throw new ErrorClass(line.kind, line.message ?? '');
@@ -106,4 +108,77 @@ export async function generate(prompt, {
     if (violation) throw new SchemaViolationError(violation.path, violation.message, answer);
   }
   return answer;
+}
+
+// One generation: the text, or with `schema` the parsed answer. See index.d.ts.
+export async function generate(prompt, options = {}) {
+  const { schema, timeout, executable, check = true } = options;
+  const line = lineOf(await run(executable, [], encode(requestOf(prompt, options)), timeout));
+  return answerOf(line, schema, check);
+}
+
+// A streamed generation: iterate (for await) over the partial texts, each the whole answer so
+// far; once the iteration ends, `result` holds the answer. Leaving the loop early stops the sidecar.
+export class Stream {
+  constructor(prompt, options) {
+    this.result = undefined;
+    this._prompt = prompt;
+    this._options = options;
+  }
+
+  async *[Symbol.asyncIterator]() {
+    const { schema, timeout, executable, check = true } = this._options;
+    const request = { ...requestOf(this._prompt, this._options), stream: true };
+    const file = executable || process.env[EXECUTABLE_VARIABLE] || 'tarnwick_apple';
+    const child = spawn(file, [], { stdio: ['pipe', 'pipe', 'ignore'] });
+    const ended = new Promise((resolve, reject) => {
+      child.on('error', reject);
+      child.on('close', (status, signal) => resolve({ status, signal }));
+    });
+    let timedOut = false;
+    const timer = timeout == null ? null : setTimeout(() => {
+      timedOut = true;
+      child.kill('SIGKILL');
+    }, timeout * 1000);
+    child.stdin.on('error', () => {});
+    child.stdin.end(encode(request));
+    const lines = createInterface({ input: child.stdout, crlfDelay: Infinity });
+    let final = null;
+    try {
+      for await (const text of lines) {
+        if (final !== null) throw new ProtocolError(`the sidecar wrote after its final line: ${JSON.stringify(text.slice(0, 200))}`);
+        let line;
+        try {
+          line = JSON.parse(text);
+        } catch (error) {
+          throw new ProtocolError(`the sidecar's line is not JSON: ${error.message}`);
+        }
+        if (line === null || typeof line !== 'object' || Array.isArray(line)) throw new ProtocolError('the sidecar\'s line is not a JSON object');
+        if (line.status !== 'partial') {
+          final = line;
+          continue;
+        }
+        if (typeof line.text !== 'string') throw new ProtocolError(`unexpected partial line ${JSON.stringify(line)}`);
+        yield line.text;
+      }
+      const { status, signal } = await ended;
+      if (timedOut) throw new SidecarTimeoutError(timeout);
+      if (final === null) {
+        if (signal) throw new ProtocolError(`the sidecar was ended by signal ${signal}`);
+        if (status === UNWRITABLE_STATUS) throw new ProtocolError('the sidecar could not write its reply (exit status 3)');
+        throw new ProtocolError(`the sidecar ended without a final line (exit status ${status})`);
+      }
+      this.result = answerOf(final, schema, check);
+    } finally {
+      clearTimeout(timer);
+      if (child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
+      lines.close();
+      await ended.catch(() => {});
+    }
+  }
+}
+
+// As `generate`, streamed. See Stream.
+export function stream(prompt, options = {}) {
+  return new Stream(prompt, options);
 }
