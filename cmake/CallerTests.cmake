@@ -85,5 +85,8 @@ else()
   message(WARNING "node not found: the Node.js client is not tested (apt-get install nodejs)")
 endif()
 
+tarnwick_caller_test(install.run_example DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-run-example.sh ${CMAKE_SOURCE_DIR})
+
 tarnwick_caller_test(install.client_versions DIRECTORY ${CMAKE_SOURCE_DIR}
   COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-versions.sh ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR})
