@@ -2,6 +2,7 @@
 # share/man/man1/, the licence, the protocol schemas and the example requests in
 # share/doc/tarnwick-apple/ (the Debian package's name, so the package and an install agree).
 include(GNUInstallDirs)
+# GNUInstallDirs names the directory after the project (tarnwick_apple); one set by hand stays.
 if(NOT CMAKE_INSTALL_DOCDIR OR CMAKE_INSTALL_DOCDIR STREQUAL "${CMAKE_INSTALL_DATAROOTDIR}/doc/${PROJECT_NAME}")
   set(CMAKE_INSTALL_DOCDIR "${CMAKE_INSTALL_DATAROOTDIR}/doc/tarnwick-apple")
 endif()
