@@ -72,7 +72,7 @@ foreach(suite test_client.PlainText test_client.Structured test_client.Errors te
 endforeach()
 
 if(TARNWICK_NODE)
-  foreach(suite client check)
+  foreach(suite client check arguments types)
     tarnwick_caller_test(node_client.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/clients/node
       COMMAND ${TARNWICK_NODE} --test test/${suite}.test.js)
   endforeach()

@@ -35,7 +35,7 @@ function integer(name, value, low, high) {
     throw new TypeError(`${name} must be an integer (a number or a BigInt), not ${kindOf(value)}`);
   }
   if (typeof value === 'number' && !Number.isSafeInteger(value)) {
-    throw new RangeError(`${name} ${value} is beyond 2^53 and not exact; pass it as a BigInt`);
+    throw new RangeError(`${name} ${value} is beyond 2^53, where a number is not exact; pass a BigInt`);
   }
   if (BigInt(value) < low || BigInt(value) > high) throw new RangeError(`${name} must be from ${low} to ${high}, not ${value}`);
   return value;
