@@ -25,13 +25,19 @@ function besideSidecar(sidecar) {
 export function notesOf(schema, sidecar) {
   const checker = process.env[CHECKER_VARIABLE] || besideSidecar(sidecar) || CHECKER;
   return new Promise((resolve) => {
-    const child = spawn(checker, ['--explain'], { stdio: ['pipe', 'pipe', 'ignore'], timeout: CHECKER_MILLISECONDS });
+    const child = spawn(checker, ['--explain'], { stdio: ['pipe', 'pipe', 'ignore'] });
     const chunks = [];
-    child.on('error', () => resolve(null));
+    // Not spawn's own timeout, whose timer outlives a checker that never started.
+    const timer = setTimeout(() => child.kill('SIGKILL'), CHECKER_MILLISECONDS);
+    child.on('error', () => {
+      clearTimeout(timer);
+      resolve(null);
+    });
     child.stdin.on('error', () => {});
     child.stdout.on('data', (chunk) => chunks.push(chunk));
     child.stdin.end(JSON.stringify(schema));
     child.on('close', () => {
+      clearTimeout(timer);
       try {
         const line = JSON.parse(Buffer.concat(chunks).toString('utf8'));
         resolve(line.status === 'ok' && Array.isArray(line.notes) ? line.notes : null);

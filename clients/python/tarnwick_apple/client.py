@@ -82,16 +82,21 @@ def _run(sidecar: str, args: List[str], stdin: bytes, timeout: Optional[float]) 
         try:
             out, _ = child.communicate(stdin, timeout=timeout)
         except subprocess.TimeoutExpired:
-            try:
-                os.killpg(child.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            child.wait()
+            _end_group(child)
             raise SidecarTimeoutError(timeout if timeout is not None else 0.0) from None
         except BaseException:
-            child.kill()  # an interrupt: leave no sidecar behind
+            _end_group(child)  # an interrupt: leave no sidecar behind
             raise
     return child.returncode, out
+
+
+def _end_group(child: "subprocess.Popen[bytes]") -> None:
+    """Kills the sidecar's process group (the sidecar and whatever it started) and reaps the sidecar."""
+    try:
+        os.killpg(child.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass  # the group has already gone
+    child.wait()
 
 
 def _line(status: int, out: bytes) -> Dict[str, Any]:
