@@ -1,5 +1,5 @@
 # A macOS 26 arm64 toolchain as seen from Linux, for reading the commands the Mac build would run:
-# Debian's clang targeting Darwin and the Swift toolchain's swiftc, with the compiler checks skipped
+# Debian's clang targeting Darwin and a stand-in of Xcode's swiftc, with the compiler checks skipped
 # (nothing here can link a Mach-O executable). Never used to build.
 set(CMAKE_SYSTEM_NAME Darwin)
 set(CMAKE_SYSTEM_VERSION 25.0)  # Darwin 25 is macOS 26
@@ -11,8 +11,12 @@ set(CMAKE_CXX_COMPILER_WORKS TRUE)
 set(CMAKE_ASM_COMPILER /usr/bin/clang)
 set(CMAKE_ASM_COMPILER_TARGET arm64-apple-macos26.0)
 
-find_program(TARNWICK_DARWIN_SWIFTC swiftc REQUIRED)
-set(CMAKE_Swift_COMPILER ${TARNWICK_DARWIN_SWIFTC})
+# Xcode 26's swiftc, taken as identified: the stand-in at its path never runs, so the check needs
+# no Swift toolchain on this machine.
+set(CMAKE_Swift_COMPILER $ENV{TARNWICK_DARWIN_XCODE}/usr/bin/swiftc)
+set(CMAKE_Swift_COMPILER_ID Apple)
+set(CMAKE_Swift_COMPILER_VERSION 6.2)
+set(CMAKE_Swift_COMPILER_ID_RUN TRUE)
 set(CMAKE_Swift_COMPILER_WORKS TRUE)
 
 # The stand-in SDK and Homebrew prefixes the check creates; nothing from this machine's own

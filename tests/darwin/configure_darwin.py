@@ -70,6 +70,11 @@ def homebrew(root):
           "endif()\n")
 
 
+def xcode(root):
+    """Xcode's compiler, by its path only: it is named in commands and never run."""
+    write(os.path.join(root, "usr", "bin", "swiftc"), "#!/bin/sh\nexit 1\n", 0o755)
+
+
 def sdk(root):
     """The headers the configure checks include; the frameworks are only named on link lines."""
     write(os.path.join(root, "usr", "include", "pthread.h"))
@@ -81,7 +86,9 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     prefix = os.path.join(work, "homebrew")
     sdk_root = os.path.join(work, "MacOSX26.0.sdk")
+    xcode_root = os.path.join(work, "Xcode.app", "Contents", "Developer", "Toolchains", "XcodeDefault.xctoolchain")
     homebrew(prefix)
+    xcode(xcode_root)
     sdk(sdk_root)
 
     with open(os.path.join(source, "CMakePresets.json")) as presets:
@@ -94,7 +101,8 @@ def main():
     command = ["cmake", "-S", source, "-B", build, "-G", preset["generator"],
                f"-DCMAKE_TOOLCHAIN_FILE={os.path.join(source, 'tests', 'darwin', 'Darwin.toolchain.cmake')}"]
     command += [f"-D{name}={value}" for name, value in variables.items()]
-    env = dict(os.environ, TARNWICK_DARWIN_SDK=sdk_root, TARNWICK_DARWIN_HOMEBREW=prefix)
+    env = dict(os.environ, TARNWICK_DARWIN_SDK=sdk_root, TARNWICK_DARWIN_HOMEBREW=prefix,
+               TARNWICK_DARWIN_XCODE=xcode_root)
     # The compiler cache of the surrounding build has no business here.
     env.pop("CMAKE_CXX_COMPILER_LAUNCHER", None)
     env.pop("CMAKE_C_COMPILER_LAUNCHER", None)
@@ -108,7 +116,7 @@ def main():
         print(commands.stderr)
         return 1
     write(os.path.join(work, "commands.txt"), commands.stdout)
-    write(os.path.join(work, "prefixes.json"), json.dumps({"homebrew": prefix, "sdk": sdk_root}))
+    write(os.path.join(work, "prefixes.json"), json.dumps({"homebrew": prefix, "sdk": sdk_root, "xcode": xcode_root}))
     print(f"{len(commands.stdout.splitlines())} commands in {os.path.join(work, 'commands.txt')}")
     return 0
 
