@@ -1,6 +1,7 @@
 # Checks of the Mac build that run on Linux: the `macos` preset configured for a Darwin target
-# against stand-in Homebrew and Xcode prefixes, its commands read without building anything, and
-# the ICU data extraction it runs tried on a real Mach-O object. Included from the test build.
+# against stand-in Homebrew and Xcode prefixes, its commands read without building anything; the
+# ICU data extraction it runs, tried on a real Mach-O object; scripts/macos-smoke. Included after
+# CallerTests.cmake, whose test function and environment it uses.
 if(APPLE OR NOT CMAKE_HOST_SYSTEM_NAME STREQUAL "Linux")
   return()
 endif()
@@ -22,3 +23,9 @@ if(TARGET tarnwick_icu_data)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/darwin/check-icu-macho.sh ${CMAKE_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}/icu-data/reduced/${_tarnwick_icu_name}.dat)
 endif()
+
+# The Mac smoke script, run against the framework engine's test sidecar.
+foreach(suite Runs Readers)
+  tarnwick_caller_test(macos_smoke.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/tests/darwin
+    COMMAND ${TARNWICK_PYTHON} -m unittest -v test_macos_smoke.${suite})
+endforeach()
