@@ -29,3 +29,7 @@ foreach(suite Runs Readers)
   tarnwick_caller_test(macos_smoke.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/tests/darwin
     COMMAND ${TARNWICK_PYTHON} -m unittest -v test_macos_smoke.${suite})
 endforeach()
+
+# The Homebrew formula (Debian's ruby parses it) and the Mac workflow, against the README.
+tarnwick_caller_test(homebrew.Formula DIRECTORY ${CMAKE_SOURCE_DIR}/tests/darwin
+  COMMAND ${TARNWICK_PYTHON} -m unittest -v test_homebrew_formula.Formula)
