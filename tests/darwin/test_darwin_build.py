@@ -70,6 +70,14 @@ def swift_target_faults(commands):
             if not any(s[i] == "-target" and s[i + 1] == TARGET for i in range(len(s) - 1))]
 
 
+def swift_define_faults(commands):
+    """swiftc refuses a -D with a value ("conditional compilation flags do not have values")."""
+    def valued(step):
+        return any(arg.startswith("-D") and "=" in (arg[2:] or (step[i + 1] if i + 1 < len(step) else ""))
+                   for i, arg in enumerate(step))
+    return [" ".join(s)[:160] for s in swift_steps(commands) if valued(s)]
+
+
 def cxx_target_faults(commands):
     need = ("-mmacosx-version-min=26.0", "-arch", "-isysroot")
     return [" ".join(s)[:160] for s in cxx_compiles(commands) if not all(flag in s for flag in need)]
@@ -129,6 +137,9 @@ class Commands(unittest.TestCase):
         self.assertTrue(swift_steps(self.commands), "no swiftc step at all")
         self.assertEqual(swift_target_faults(self.commands), [])
 
+    def test_no_swift_step_has_a_valued_definition(self):
+        self.assertEqual(swift_define_faults(self.commands), [])
+
     def test_every_cxx_compile_targets_macos_26_arm64(self):
         self.assertTrue(cxx_compiles(self.commands), "no C++ compile at all")
         self.assertEqual(cxx_target_faults(self.commands), [])
@@ -168,6 +179,9 @@ class ChecksFindFaults(unittest.TestCase):
 
     def test_targets(self):
         self.assertNotEqual(swift_target_faults(["/x/swiftc -emit-library -static -o libs.a s.swift"]), [])
+        self.assertNotEqual(swift_define_faults(['/x/swiftc -emit-executable -o x -DTARNWICK_ENGINE_NAME=\\"framework\\" a.o']), [])
+        self.assertNotEqual(swift_define_faults(["/x/swiftc -emit-executable -o x -D NAME=1 a.o"]), [])
+        self.assertEqual(swift_define_faults(["/x/swiftc -emit-library -static -o s.a -D TARNWICK_STANDIN_FUTURE s.swift"]), [])
         self.assertNotEqual(cxx_target_faults(["/usr/bin/clang++ -arch arm64 -isysroot /s -c a.cpp -o a.o"]), [])
 
     def test_links(self):
