@@ -78,6 +78,15 @@ def swift_define_faults(commands):
     return [" ".join(s)[:160] for s in swift_steps(commands) if valued(s)]
 
 
+# Options of clang's driver that swiftc, which links the executables, does not take.
+CLANG_ONLY = re.compile(r"-Wl,.*|-pie|-static-pie|-pthread|-fstack-.*|-fsanitize.*|-fPI[CE]|-fcf-protection"
+                        r"|-mmacosx-version-min=.*|-isysroot|-std=.*|-D_FORTIFY_SOURCE.*")
+
+
+def swift_foreign_flag_faults(commands):
+    return [f"{arg}: " + " ".join(s)[:120] for s in swift_steps(commands) for arg in s if CLANG_ONLY.fullmatch(arg)]
+
+
 def cxx_target_faults(commands):
     need = ("-mmacosx-version-min=26.0", "-arch", "-isysroot")
     return [" ".join(s)[:160] for s in cxx_compiles(commands) if not all(flag in s for flag in need)]
@@ -140,6 +149,9 @@ class Commands(unittest.TestCase):
     def test_no_swift_step_has_a_valued_definition(self):
         self.assertEqual(swift_define_faults(self.commands), [])
 
+    def test_no_swift_step_has_a_clang_only_option(self):
+        self.assertEqual(swift_foreign_flag_faults(self.commands), [])
+
     def test_every_cxx_compile_targets_macos_26_arm64(self):
         self.assertTrue(cxx_compiles(self.commands), "no C++ compile at all")
         self.assertEqual(cxx_target_faults(self.commands), [])
@@ -177,11 +189,14 @@ class ChecksFindFaults(unittest.TestCase):
             with self.subTest(line=line):
                 self.assertNotEqual(gnu_only_faults([line]), [])
 
-    def test_targets(self):
+    def test_swift_and_cxx_steps(self):
         self.assertNotEqual(swift_target_faults(["/x/swiftc -emit-library -static -o libs.a s.swift"]), [])
         self.assertNotEqual(swift_define_faults(['/x/swiftc -emit-executable -o x -DTARNWICK_ENGINE_NAME=\\"framework\\" a.o']), [])
         self.assertNotEqual(swift_define_faults(["/x/swiftc -emit-executable -o x -D NAME=1 a.o"]), [])
         self.assertEqual(swift_define_faults(["/x/swiftc -emit-library -static -o s.a -D TARNWICK_STANDIN_FUTURE s.swift"]), [])
+        for arg in ("-Wl,-dead_strip", "-fstack-protector-strong", "-pie", "-D_FORTIFY_SOURCE=2"):
+            self.assertNotEqual(swift_foreign_flag_faults([f"/x/swiftc -emit-executable -o x {arg} a.o"]), [])
+        self.assertEqual(swift_foreign_flag_faults(["/x/swiftc -o x -framework FoundationModels -Xlinker -dead_strip"]), [])
         self.assertNotEqual(cxx_target_faults(["/usr/bin/clang++ -arch arm64 -isysroot /s -c a.cpp -o a.o"]), [])
 
     def test_links(self):
