@@ -21,7 +21,7 @@ set_tests_properties(darwin_build.Commands PROPERTIES FIXTURES_REQUIRED darwin_c
 if(TARGET tarnwick_icu_data)
   add_test(NAME darwin_build.icu_data_from_mach_o
     COMMAND ${CMAKE_SOURCE_DIR}/tests/darwin/check-icu-macho.sh ${CMAKE_SOURCE_DIR}
-            ${CMAKE_BINARY_DIR}/icu-data/reduced/${_tarnwick_icu_name}.dat)
+            ${CMAKE_BINARY_DIR}/icu-data/reduced/${_tarnwick_icu_name}.dat ${TARNWICK_GENCCODE})
 endif()
 
 # The Mac smoke script, run against the framework engine's test sidecar.

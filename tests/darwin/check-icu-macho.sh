@@ -2,15 +2,15 @@
 # ICU's data read back out of a Mach-O data library as Homebrew's icu4c builds one (genccode's
 # Darwin assembly, assembled for arm64 macOS), by the same ExtractICUData.cmake the Mac build
 # runs: the bytes must be the package's own.
-# Usage: check-icu-macho.sh SOURCE_DIR ICU_DAT_FILE
+# Usage: check-icu-macho.sh SOURCE_DIR ICU_DAT_FILE GENCCODE
 set -euo pipefail
-source_dir=$1 dat=$2
+source_dir=$1 dat=$2 genccode=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 name=$(basename "$dat" .dat)   # icudtNNl
 cp "$dat" "$work/$name.dat"
 cd "$work"
-genccode -a gcc-darwin -e "${name%l}" -d . "$name.dat" >/dev/null
+"$genccode" -a gcc-darwin -e "${name%l}" -d . "$name.dat" >/dev/null
 /usr/bin/clang --target=arm64-apple-macos26.0 -c "${name}_dat.S" -o "${name}_dat.o"
 ar qc libicudata.a "${name}_dat.o"
 mkdir objects && (cd objects && ar x ../libicudata.a)
