@@ -18,6 +18,7 @@ from a deterministic reference engine. tarnwick_apple_schema checks a JSON\n\
 Schema offline and tells what the model would be held to.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarnwick/tarnwick_apple")  # as the Homebrew formula
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
