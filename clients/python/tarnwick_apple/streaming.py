@@ -5,10 +5,12 @@ from __future__ import annotations
 import json
 import subprocess
 import threading
-from typing import Any, Iterator, Mapping, Optional, Sequence, Union
+from typing import IO, Any, Dict, Iterator, Mapping, Optional, Sequence, Union
 
-from .client import _UNWRITABLE_STATUS, _answer, _executable, _request
-from .errors import ProtocolError, SidecarTimeoutError
+from . import enforcement
+from .arguments import check_call, request_of
+from .client import _UNWRITABLE_STATUS, _executable, _schema_of, _violation, final_text, with_history
+from .errors import ProtocolError, SchemaViolationError, SidecarTimeoutError
 
 
 class Stream:
@@ -16,21 +18,26 @@ class Stream:
     text (or, with a schema, the parsed answer). Raises what `generate` raises, when the final line
     comes. `close()` (or leaving a `with` block) stops the sidecar early."""
 
-    def __init__(self, request: dict, json_schema: Any, model: Any, check: bool, timeout: Optional[float],
-                 executable: Optional[str]) -> None:
+    def __init__(self, request: Dict[str, Any], json_schema: Any, model: Any, check: bool, timeout: Optional[float],
+                 executable: Any) -> None:
         self._json_schema, self._model, self._check, self._timeout = json_schema, model, check, timeout
+        self._request = request
         self._done = False
         self._timed_out = False
         self.result: Any = None
-        self._process = subprocess.Popen([_executable(executable)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        self._sidecar = _executable(executable)
+        self._process = subprocess.Popen([self._sidecar], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          stderr=subprocess.DEVNULL)
+        assert self._process.stdin is not None and self._process.stdout is not None
+        self._out: IO[bytes] = self._process.stdout
+        stdin: IO[bytes] = self._process.stdin
         self._timer = threading.Timer(timeout, self._expire) if timeout is not None else None
         if self._timer is not None:
             self._timer.daemon = True
             self._timer.start()
         try:
-            self._process.stdin.write(json.dumps(request, ensure_ascii=False, allow_nan=False).encode("utf-8"))
-            self._process.stdin.close()
+            stdin.write(json.dumps(request, ensure_ascii=False, allow_nan=False).encode("utf-8"))
+            stdin.close()
         except BrokenPipeError:
             pass  # the sidecar ended early: its status says why
 
@@ -44,10 +51,10 @@ class Stream:
     def __next__(self) -> str:
         if self._done:
             raise StopIteration
-        out = self._process.stdout.readline()
+        out = self._out.readline()
         if not out.endswith(b"\n"):
             self._finish()
-            if self._timed_out:
+            if self._timed_out and self._timeout is not None:
                 raise SidecarTimeoutError(self._timeout)
             status = self._process.returncode
             if status == _UNWRITABLE_STATUS:
@@ -67,16 +74,31 @@ class Stream:
                 self._finish()
                 raise ProtocolError(f"unexpected partial line {out[:200]!r}")
             return text
-        rest = self._process.stdout.read()
+        rest = self._out.read()
         self._finish()
         if rest:
             raise ProtocolError(f"the sidecar wrote after its final line: {rest[:200]!r}")
-        self.result = _answer(line, out, self._json_schema, self._model, self._check)
+        self.result = self._parsed(final_text(line, out))
         raise StopIteration
+
+    def _parsed(self, text: str) -> Any:
+        """The text, or with a schema the answer parsed and checked as `generate` does it."""
+        if self._json_schema is None:
+            return text
+        try:
+            answer = json.loads(text)
+        except ValueError as error:
+            raise ProtocolError(f"the answer is not the JSON its schema asks for: {error}") from None
+        violation = _violation(answer, self._json_schema) if self._check else None
+        if violation is not None:
+            path, message, place = violation
+            notes = enforcement.notes_of(self._request["schema"], self._sidecar) or []
+            raise SchemaViolationError(path, message, answer, enforcement.note_at(notes, place), 1)
+        return self._model.model_validate_json(text) if self._model is not None else answer
 
     def _finish(self) -> None:
         self._done = True
-        self._process.stdout.close()
+        self._out.close()
         self._process.wait()
         if self._timer is not None:
             self._timer.cancel()
@@ -97,10 +119,14 @@ class Stream:
 def stream(prompt: str, *, schema: Any = None, instructions: Optional[str] = None, use_case: str = "general",
            guardrails: str = "default", temperature: Optional[float] = None, max_tokens: Optional[int] = None,
            sampling: Union[None, str, Mapping[str, Any]] = None, timeout: Optional[float] = None,
-           executable: Optional[str] = None, check: bool = True,
+           executable: Any = None, check: bool = True,
            history: Optional[Sequence[Mapping[str, str]]] = None) -> Stream:
-    """As `generate`, streamed: iterate for the partial texts; `result` holds the answer at the end."""
-    request, json_schema, model = _request(prompt, schema, instructions, use_case, guardrails, temperature,
-                                           max_tokens, sampling, history)
+    """As `generate` (without retries), streamed: iterate for the partial texts; `result` holds the
+    answer at the end."""
+    check_call(timeout, executable, check, 0)
+    json_schema, model = _schema_of(schema)
+    request = request_of(prompt, schema=json_schema, instructions=instructions, use_case=use_case,
+                         guardrails=guardrails, temperature=temperature, max_tokens=max_tokens, sampling=sampling)
+    with_history(request, history)
     request["stream"] = True
     return Stream(request, json_schema, model, check, timeout, executable)
