@@ -1,0 +1,115 @@
+// The platform's regex over ICU, with bounded time: each match has a time limit, all the
+// matches of a process share one budget, and every verdict is remembered, so no pattern is
+// compiled twice and no text matched twice against it.
+#include <unicode/regex.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
+
+#include <mutex>
+#include <unordered_map>
+
+#include "TarnwickApple/Unicode.hpp"
+
+namespace TarnwickApple::Unicode {
+namespace {
+
+// Compiled forms and verdicts remembered at most: enough for any real schema, and a schema of
+// millions of distinct patterns or constants costs only the budget's time, not memory.
+constexpr std::size_t maximumRemembered = 4096;
+
+// Time units left to the process's matches; ICU's callback spends it tick by tick.
+std::int32_t budgetLeft = Regex::processTimeBudget;
+
+// One match's time as ICU reports it: the callback gets the match's running total of units.
+struct MatchClock {
+  std::int32_t seen = 0;
+};
+
+UBool U_CALLCONV spend(const void* context, int32_t steps) {
+  auto* clock = static_cast<MatchClock*>(const_cast<void*>(context));
+  budgetLeft -= steps - clock->seen;
+  clock->seen = steps;
+  return budgetLeft > 0;
+}
+
+}  // namespace
+
+struct Regex::Compiled {
+  std::string pattern;
+  std::unique_ptr<icu::RegexPattern> expression;
+  mutable std::unordered_map<std::string, Match> verdicts;
+};
+
+namespace {
+
+// One lock for the cache, the verdicts and the budget: nothing here is contended in practice.
+std::mutex& lock() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Compiled forms by pattern text; a refused pattern is remembered as nullptr.
+std::unordered_map<std::string, std::shared_ptr<const Regex::Compiled>>& compiledForms() {
+  static auto* forms = new std::unordered_map<std::string, std::shared_ptr<const Regex::Compiled>>();
+  return *forms;
+}
+
+std::shared_ptr<const Regex::Compiled> compileNow(std::string_view pattern) {
+  UErrorCode status = U_ZERO_ERROR;
+  UText* utext = utext_openUTF8(nullptr, pattern.data(), static_cast<int64_t>(pattern.size()), &status);
+  UParseError parseError;
+  std::unique_ptr<icu::RegexPattern> expression(icu::RegexPattern::compile(utext, 0, parseError, status));
+  utext_close(utext);
+  if (U_FAILURE(status) || !expression) return nullptr;
+  auto compiled = std::make_shared<Regex::Compiled>();
+  compiled->pattern = std::string(pattern);
+  compiled->expression = std::move(expression);
+  return compiled;
+}
+
+Match matchNow(const icu::RegexPattern& expression, std::string_view text) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::UnicodeString input = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  std::unique_ptr<icu::RegexMatcher> matcher(expression.matcher(input, status));
+  if (U_FAILURE(status) || !matcher) return Match::no;
+  MatchClock clock;
+  matcher->setTimeLimit(Regex::matchTimeLimit, status);
+  matcher->setMatchCallback(spend, &clock, status);
+  const bool matched = matcher->matches(status);
+  if (status == U_REGEX_TIME_OUT || status == U_REGEX_STOPPED_BY_CALLER) return Match::undecided;
+  return U_SUCCESS(status) && matched ? Match::yes : Match::no;
+}
+
+}  // namespace
+
+Regex::Regex(std::shared_ptr<const Compiled> compiled) : compiled_(std::move(compiled)) {}
+
+std::optional<Regex> Regex::compile(std::string_view pattern) {
+  if (pattern.size() > maximumPatternBytes || !isValidUTF8(pattern)) return std::nullopt;
+  const std::lock_guard<std::mutex> held(lock());
+  auto& forms = compiledForms();
+  const std::string key(pattern);
+  auto found = forms.find(key);
+  if (found == forms.end()) {
+    auto compiled = compileNow(pattern);
+    if (forms.size() >= maximumRemembered) return compiled ? std::optional(Regex(std::move(compiled))) : std::nullopt;
+    found = forms.emplace(key, std::move(compiled)).first;
+  }
+  if (!found->second) return std::nullopt;
+  return Regex(found->second);
+}
+
+const std::string& Regex::pattern() const { return compiled_->pattern; }
+
+Match Regex::match(std::string_view text) const {
+  const std::lock_guard<std::mutex> held(lock());
+  auto& verdicts = compiled_->verdicts;
+  const std::string key(text);
+  if (const auto found = verdicts.find(key); found != verdicts.end()) return found->second;
+  // Once the budget is spent nothing more is tried: every later match is undecided.
+  const Match verdict = budgetLeft > 0 ? matchNow(*compiled_->expression, text) : Match::undecided;
+  if (verdicts.size() < maximumRemembered) verdicts.emplace(key, verdict);
+  return verdict;
+}
+
+}  // namespace TarnwickApple::Unicode
