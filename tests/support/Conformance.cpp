@@ -7,6 +7,7 @@
 
 #include "TarnwickApple/JSONText.hpp"
 #include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/Unicode.hpp"
 
 namespace Conformance {
 namespace {
@@ -153,7 +154,7 @@ class Checker {
             return fail(path, "\"" + *text + "\" is not the constant \"" + guide.constantValue() + "\"");
           }
           // A match that ran out of time proves nothing: only a definite "no" breaks conformance.
-          if (guide.kind() == GenerationGuide::Case::pattern && guide.expression().match(*text) == Unicode::Match::no) {
+          if (guide.kind() == GenerationGuide::Case::pattern && guide.expression().match(*text) == TarnwickApple::Unicode::Match::no) {
             return fail(path, "\"" + *text + "\" does not match the pattern " + guide.expression().pattern());
           }
         }
