@@ -144,10 +144,10 @@ def expect(name, stdout, status):
     except ValueError:
         return "the answer is not one JSON line: %r" % stdout[:200]
     if name in ("nested-empty-loops", "slow-shortest-string"):
-        return None if reply.get("status") == "ok" else "expected ok, got %r" % reply
+        return None if reply.get("status") == "ok" else "expected ok, got %.200r" % reply
     if name in ("const-against-pattern", "white-space-run"):
-        return None if reply.get("status") == "error" else "expected an error, got %r" % reply
-    return None if status == 0 and reply.get("status") == "ok" else "expected ok, got %r" % reply
+        return None if reply.get("status") == "error" else "expected an error, got %.200r" % reply
+    return None if status == 0 and reply.get("status") == "ok" else "expected ok, got %.200r" % reply
 
 
 def largest(args):
