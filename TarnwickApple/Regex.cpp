@@ -1,6 +1,8 @@
 // The platform's regex over ICU, with bounded time: each match has a time limit, all the
 // matches of a process share one budget, and every verdict is remembered, so no pattern is
-// compiled twice and no text matched twice against it.
+// compiled twice and no text matched twice against it. A plain pattern, which ICU is sure to
+// accept, is compiled only when a match first needs it: ICU's regex set-up costs more than a
+// whole structured request, and most runs never match.
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
@@ -8,6 +10,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "TarnwickApple/RegexPattern.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
 namespace TarnwickApple::Unicode {
@@ -36,7 +39,8 @@ UBool U_CALLCONV spend(const void* context, int32_t steps) {
 
 struct Regex::Compiled {
   std::string pattern;
-  std::unique_ptr<icu::RegexPattern> expression;
+  bool plain = false;
+  mutable std::unique_ptr<icu::RegexPattern> expression;  // plain patterns: made on first match
   mutable std::unordered_map<std::string, Match> verdicts;
 };
 
@@ -54,16 +58,21 @@ std::unordered_map<std::string, std::shared_ptr<const Regex::Compiled>>& compile
   return *forms;
 }
 
-std::shared_ptr<const Regex::Compiled> compileNow(std::string_view pattern) {
+std::unique_ptr<icu::RegexPattern> icuCompile(std::string_view pattern) {
   UErrorCode status = U_ZERO_ERROR;
   UText* utext = utext_openUTF8(nullptr, pattern.data(), static_cast<int64_t>(pattern.size()), &status);
   UParseError parseError;
   std::unique_ptr<icu::RegexPattern> expression(icu::RegexPattern::compile(utext, 0, parseError, status));
   utext_close(utext);
-  if (U_FAILURE(status) || !expression) return nullptr;
+  if (U_FAILURE(status)) return nullptr;
+  return expression;
+}
+
+std::shared_ptr<const Regex::Compiled> compileNow(std::string_view pattern) {
   auto compiled = std::make_shared<Regex::Compiled>();
   compiled->pattern = std::string(pattern);
-  compiled->expression = std::move(expression);
+  compiled->plain = RegexPattern::isPlain(pattern);
+  if (!compiled->plain && !(compiled->expression = icuCompile(pattern))) return nullptr;
   return compiled;
 }
 
@@ -101,13 +110,19 @@ std::optional<Regex> Regex::compile(std::string_view pattern) {
 
 const std::string& Regex::pattern() const { return compiled_->pattern; }
 
+bool Regex::plain() const { return compiled_->plain; }
+
 Match Regex::match(std::string_view text) const {
   const std::lock_guard<std::mutex> held(lock());
   auto& verdicts = compiled_->verdicts;
   const std::string key(text);
   if (const auto found = verdicts.find(key); found != verdicts.end()) return found->second;
-  // Once the budget is spent nothing more is tried: every later match is undecided.
-  const Match verdict = budgetLeft > 0 ? matchNow(*compiled_->expression, text) : Match::undecided;
+  if (!compiled_->expression) compiled_->expression = icuCompile(compiled_->pattern);
+  // Once the budget is spent nothing more is tried: every later match is undecided. A plain
+  // pattern ICU refused after all (none is known) matches nothing.
+  Match verdict = Match::no;
+  if (budgetLeft <= 0) verdict = Match::undecided;
+  else if (compiled_->expression) verdict = matchNow(*compiled_->expression, text);
   if (verdicts.size() < maximumRemembered) verdicts.emplace(key, verdict);
   return verdict;
 }

@@ -74,6 +74,8 @@ class Regex {
 
   // The pattern text the expression was compiled from.
   const std::string& pattern() const;
+  // True for a plain pattern (RegexPattern::isPlain): its meaning is settled without ICU.
+  bool plain() const;
 
   // Whether the whole of `text` (well-formed UTF-8) matches.
   Match match(std::string_view text) const;

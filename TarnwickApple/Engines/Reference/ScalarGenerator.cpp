@@ -174,7 +174,9 @@ std::uint64_t ScalarGenerator::canonicalSize() const {
 }
 
 bool ScalarGenerator::acceptsDrawn(const std::string& text) const {
-  if (patterns_.empty() || patterns_.front().match(text) == Unicode::Match::no) return false;
+  // A plain pattern's structure is read as ICU reads it: what it draws needs no confirming.
+  if (patterns_.empty()) return false;
+  if (!patterns_.front().plain() && patterns_.front().match(text) == Unicode::Match::no) return false;
   return std::all_of(patterns_.begin() + 1, patterns_.end(),
                      [&](const Unicode::Regex& pattern) { return pattern.matchesWhole(text); });
 }
