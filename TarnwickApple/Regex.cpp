@@ -80,13 +80,14 @@ Match matchNow(const icu::RegexPattern& expression, std::string_view text) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::UnicodeString input = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   std::unique_ptr<icu::RegexMatcher> matcher(expression.matcher(input, status));
-  if (U_FAILURE(status) || !matcher) return Match::no;
+  if (U_FAILURE(status) || !matcher) return Match::undecided;
   MatchClock clock;
   matcher->setTimeLimit(Regex::matchTimeLimit, status);
   matcher->setMatchCallback(spend, &clock, status);
   const bool matched = matcher->matches(status);
-  if (status == U_REGEX_TIME_OUT || status == U_REGEX_STOPPED_BY_CALLER) return Match::undecided;
-  return U_SUCCESS(status) && matched ? Match::yes : Match::no;
+  // Out of time, out of backtracking stack or stopped by the budget: the match proves nothing.
+  if (U_FAILURE(status)) return Match::undecided;
+  return matched ? Match::yes : Match::no;
 }
 
 }  // namespace
