@@ -1,8 +1,9 @@
 // The platform's regex over ICU, with bounded time: each match has a time limit, all the
 // matches of a process share one budget, and every verdict is remembered, so no pattern is
 // compiled twice and no text matched twice against it. A plain pattern, which ICU is sure to
-// accept, is compiled only when a match first needs it: ICU's regex set-up costs more than a
-// whole structured request, and most runs never match.
+// accept, is matched by its own linear-time automaton, exactly and without a time limit; ICU
+// compiles it only if that automaton is too large. ICU's regex set-up costs more than a whole
+// structured request.
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
@@ -11,6 +12,7 @@
 #include <unordered_map>
 
 #include "TarnwickApple/RegexPattern.hpp"
+#include "TarnwickApple/internal/PlainMatcher.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
 namespace TarnwickApple::Unicode {
@@ -22,6 +24,9 @@ constexpr std::size_t maximumRemembered = 4096;
 
 // Time units left to the process's matches; ICU's callback spends it tick by tick.
 std::int32_t budgetLeft = Regex::processTimeBudget;
+// Work left to the process's plain automata, in instructions times characters (about 0.2 s);
+// past it plain patterns are matched by ICU, under ICU's budget.
+std::size_t automatonWorkLeft = std::size_t{1} << 24;
 
 // One match's time as ICU reports it: the callback gets the match's running total of units.
 struct MatchClock {
@@ -40,6 +45,7 @@ UBool U_CALLCONV spend(const void* context, int32_t steps) {
 struct Regex::Compiled {
   std::string pattern;
   bool plain = false;
+  std::optional<RegexPattern::PlainMatcher> automaton;  // plain patterns of a reasonable size
   mutable std::unique_ptr<icu::RegexPattern> expression;  // plain patterns: made on first match
   mutable std::unordered_map<std::string, Match> verdicts;
 };
@@ -72,6 +78,7 @@ std::shared_ptr<const Regex::Compiled> compileNow(std::string_view pattern) {
   auto compiled = std::make_shared<Regex::Compiled>();
   compiled->pattern = std::string(pattern);
   compiled->plain = RegexPattern::isPlain(pattern);
+  if (compiled->plain) compiled->automaton = RegexPattern::PlainMatcher::compile(pattern);
   if (!compiled->plain && !(compiled->expression = icuCompile(pattern))) return nullptr;
   return compiled;
 }
@@ -118,6 +125,14 @@ Match Regex::match(std::string_view text) const {
   auto& verdicts = compiled_->verdicts;
   const std::string key(text);
   if (const auto found = verdicts.find(key); found != verdicts.end()) return found->second;
+  if (compiled_->automaton && compiled_->automaton->workBound(text) <= automatonWorkLeft) {
+    automatonWorkLeft -= compiled_->automaton->workBound(text);
+    if (const auto matched = compiled_->automaton->matches(text)) {
+      const Match verdict = *matched ? Match::yes : Match::no;
+      if (verdicts.size() < maximumRemembered) verdicts.emplace(key, verdict);
+      return verdict;
+    }
+  }
   if (!compiled_->expression) compiled_->expression = icuCompile(compiled_->pattern);
   // Once the budget is spent nothing more is tried: every later match is undecided. A plain
   // pattern ICU refused after all (none is known) matches nothing.

@@ -9,6 +9,7 @@
 #include "TarnwickApple/Engines/Reference/internal/PatternGenerator.hpp"
 #include "TarnwickApple/RegexPattern.hpp"
 #include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/internal/PlainMatcher.hpp"
 
 namespace TarnwickApple {
 namespace {
@@ -72,6 +73,48 @@ TEST(PlainPattern, DrawnStringsAreIcuMatches) {
       EXPECT_NE(icu->match(out), Unicode::Match::no) << pattern << " gave " << out;
     }
   }
+}
+
+// The automaton decides as ICU does, on strings drawn from the pattern and on random ones whose
+// characters sit on the edges of ICU's classes (digits of other scripts, marks, joiners,
+// connector punctuation, line terminators, supplementary characters).
+TEST(PlainPattern, AutomatonDecidesAsIcu) {
+  const std::vector<std::string> characters = {"a", "b", "\xC3\xA9", "e\xCC\x81", "0", "\xD9\xA3", "_", "\xE2\x80\xBF",
+                                               "\xE2\x80\x8D", " ", "\n", "\r", "\xE2\x80\xA8", ".", "!", "\xC2\x85",
+                                               "\xF0\x9D\x9F\x98", "\xE4\xB8\xAD", "\xE2\x85\xAB", "\xC2\xB2", "\xC2\xAA", "\t"};
+  std::mt19937 random(7);
+  std::size_t compared = 0;
+  for (const std::string& pattern : randomPatterns(3000)) {
+    const auto automaton = RegexPattern::PlainMatcher::compile(pattern);
+    if (!automaton) continue;
+    const auto icu = Unicode::Regex::compile("(?:" + pattern + ")(?=)");
+    ASSERT_TRUE(icu) << pattern;
+    std::vector<std::string> texts;
+    const auto generator = Engines::PatternGenerator::parse(pattern);
+    ASSERT_TRUE(generator) << pattern;
+    Engines::AnswerBuffer guard({});
+    for (std::uint64_t seed = 1; seed <= 2; ++seed) {
+      Engines::Sampler sampler = Engines::Sampler::seeded(seed);
+      std::string drawn;
+      generator->appendSampled(sampler, drawn, guard);
+      texts.push_back(drawn);
+      if (!drawn.empty()) texts.push_back(drawn.substr(0, drawn.size() - 1) + characters[random() % characters.size()]);
+    }
+    for (int k = 0; k < 4; ++k) {
+      std::string text;
+      for (std::size_t n = random() % 4; n > 0; --n) text += characters[random() % characters.size()];
+      texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+      if (!Unicode::isValidUTF8(text)) continue;
+      const auto verdict = icu->match(text);
+      if (verdict == Unicode::Match::undecided) continue;
+      ++compared;
+      EXPECT_EQ(automaton->matches(text), std::optional<bool>(verdict == Unicode::Match::yes))
+          << pattern << " on " << text;
+    }
+  }
+  EXPECT_GT(compared, 2000u);
 }
 
 }  // namespace
