@@ -65,14 +65,14 @@ if(NOT (TARNWICK_SWIFT_BUILT AND NOT APPLE))
 endif()
 
 foreach(suite test_client.PlainText test_client.Structured test_client.Errors test_client.ProbeAndTimeout
-    test_ordering.WrittenOrder)
+    test_client.Readme test_ordering.WrittenOrder test_arguments.Arguments test_typing.Typing)
   tarnwick_caller_test(python_client.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/clients/python/tests
     COMMAND ${TARNWICK_PYTHON} -m unittest -v ${suite}
     ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/clients/python")
 endforeach()
 
 if(TARNWICK_NODE)
-  foreach(suite client check)
+  foreach(suite client check arguments types)
     tarnwick_caller_test(node_client.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/clients/node
       COMMAND ${TARNWICK_NODE} --test test/${suite}.test.js)
   endforeach()
