@@ -49,7 +49,7 @@ extern "C" int32_t deliverSnapshot(void* context, const char* snapshot, size_t l
 }
 
 std::string streamedExchange(const std::string& request, const FM::SnapshotSink& sink) {
-  StreamTarget target{&sink};
+  StreamTarget target{&sink, false, nullptr};
   std::size_t length = 0;
   const std::unique_ptr<char, AnswerRelease> answer(
       tarnwick_fm_stream(request.data(), request.size(), deliverSnapshot, &target, &length));
