@@ -28,6 +28,38 @@ FM::SystemLanguageModel::Guardrails frameworkGuardrails(Guardrails value) {
   return FM::SystemLanguageModel::Guardrails::defaultGuardrails;
 }
 
+FM::Turn::Role frameworkRole(Turn::Role value) {
+  switch (value) {
+    case Turn::Role::user: return FM::Turn::Role::user;
+    case Turn::Role::assistant: return FM::Turn::Role::assistant;
+  }
+  return FM::Turn::Role::user;
+}
+
+// The session for a request: its model, instructions and earlier turns.
+FM::LanguageModelSession session(const Request& request, FM::Engine& engine) {
+  const FM::SystemLanguageModel model(frameworkUseCase(request.useCase), frameworkGuardrails(request.guardrails), engine);
+  if (request.history.empty()) return FM::LanguageModelSession(model, {}, request.instructions);
+  std::vector<FM::Turn> history;
+  history.reserve(request.history.size());
+  for (const Turn& turn : request.history) history.push_back(FM::Turn{frameworkRole(turn.role), turn.text});
+  return FM::LanguageModelSession(model, {}, request.instructions, std::move(history));
+}
+
+// The reply text, through the blocking calls or the streaming ones when `sink` is given.
+std::string answer(const Request& request, FM::Engine& engine, const FM::SnapshotSink* sink) {
+  available(engine);
+  FM::LanguageModelSession conversation = session(request, engine);
+  const FM::GenerationOptions options = generationOptions(request.options);
+  if (!request.schema) {
+    if (sink == nullptr) return std::move(conversation.respond(request.prompt, options).content);
+    return std::move(conversation.streamResponse(request.prompt, options, *sink).content);
+  }
+  const FM::GenerationSchema schema = SchemaTranslator::generationSchema(*request.schema);
+  if (sink == nullptr) return conversation.respond(request.prompt, schema, true, options).content.jsonString();
+  return conversation.streamResponse(request.prompt, schema, true, options, *sink).content.jsonString();
+}
+
 }  // namespace
 
 Probe probe(FM::Engine& engine) {
@@ -87,15 +119,7 @@ FM::GenerationOptions generationOptions(const std::optional<Options>& options) {
   return result;
 }
 
-std::string respond(const Request& request, FM::Engine& engine) {
-  available(engine);
-  const FM::SystemLanguageModel model(frameworkUseCase(request.useCase), frameworkGuardrails(request.guardrails), engine);
-  FM::LanguageModelSession session(model, {}, request.instructions);
-  const FM::GenerationOptions options = generationOptions(request.options);
-  if (!request.schema) return std::move(session.respond(request.prompt, options).content);
-  const FM::GenerationSchema schema = SchemaTranslator::generationSchema(*request.schema);
-  return session.respond(request.prompt, schema, true, options).content.jsonString();
-}
+std::string respond(const Request& request, FM::Engine& engine) { return answer(request, engine, nullptr); }
 
 Reply generate(const Request& request, FM::Engine& engine) {
   try {
@@ -103,6 +127,24 @@ Reply generate(const Request& request, FM::Engine& engine) {
   } catch (...) {
     return SidecarError::resolve(std::current_exception()).reply();
   }
+}
+
+bool stream(const Request& request, FM::Engine& engine, const LineWriter& write) {
+  // Once a line fails to go out, nothing more is written and the engine is told to stop.
+  bool writable = true;
+  const FM::SnapshotSink sink = [&](std::string_view snapshot) {
+    if (writable) writable = write(partialLine(snapshot));
+    return writable;
+  };
+  std::string line;
+  try {
+    line = Reply::ok(answer(request, engine, &sink)).line();
+  } catch (const FM::GenerationStopped&) {
+    return false;
+  } catch (...) {
+    line = SidecarError::resolve(std::current_exception()).reply().line();
+  }
+  return writable && write(line);
 }
 
 }  // namespace TarnwickApple::Sidecar

@@ -1,8 +1,10 @@
 // The session driver: availability for the probe, and one generation for one request.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
@@ -26,5 +28,13 @@ std::string respond(const Request& request,
 // One request's reply; every failure is inside it. Never throws.
 Reply generate(const Request& request,
                FoundationModels::Engine& engine);
+
+// Writes one whole line to the parent; false once it could not.
+using LineWriter = std::function<bool(std::string_view line)>;
+
+// One streamed request: a partial line for each snapshot, each written as soon as it is there,
+// then the line `generate` gives. Returns false when a line could not be written: generation
+// was stopped then and nothing more was written. Never throws.
+bool stream(const Request& request, FoundationModels::Engine& engine, const LineWriter& write);
 
 }  // namespace TarnwickApple::Sidecar

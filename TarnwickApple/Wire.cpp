@@ -39,6 +39,14 @@ std::optional<Guardrails> guardrails(std::string_view wire) {
   return std::nullopt;
 }
 
+std::string_view wireString(Turn::Role value) {
+  switch (value) {
+    case Turn::Role::user: return "user";
+    case Turn::Role::assistant: return "assistant";
+  }
+  return "user";
+}
+
 namespace {
 
 using Quoting::quoted;
@@ -160,6 +168,38 @@ Options readOptions(const JSONObject& o, std::string_view pointer) {
   return options;
 }
 
+// "history": null or absent is none, and so is []; every turn is {"role", "text"}.
+std::vector<Turn> readHistory(const JSONObject& o) {
+  const JSONValue* value = member(o, "history");
+  if (value == nullptr) return {};
+  const JSONArray* turns = value->arrayValue();
+  if (turns == nullptr) problem("/history", quoted(*value) + " is not an array");
+  std::vector<Turn> history;
+  history.reserve(turns->size());
+  for (std::size_t i = 0; i < turns->size(); ++i) {
+    const std::string pointer = "/history/" + std::to_string(i);
+    const JSONObject& turn = object((*turns)[i], pointer);
+    const std::string& role = text(required(turn, pointer, "role"), at(pointer, "role"));
+    Turn read;
+    if (role == wireString(Turn::Role::assistant)) {
+      read.role = Turn::Role::assistant;
+    } else if (role != wireString(Turn::Role::user)) {
+      problem(at(pointer, "role"), notOneOf(role, {Turn::Role::user, Turn::Role::assistant}));
+    }
+    read.text = text(required(turn, pointer, "text"), at(pointer, "text"));
+    history.push_back(std::move(read));
+  }
+  return history;
+}
+
+bool readStream(const JSONObject& o) {
+  const JSONValue* value = member(o, "stream");
+  if (value == nullptr) return false;
+  const auto flag = value->boolValue();
+  if (!flag) problem("/stream", quoted(*value) + " is not a boolean");
+  return *flag;
+}
+
 Request readRequest(JSONObject& o) {
   Request request;
   (void)text(required(o, "", "prompt"), "/prompt");
@@ -178,6 +218,8 @@ Request readRequest(JSONObject& o) {
   request.guardrails = *railsValue;
   if (const JSONValue* options = member(o, "options")) request.options = readOptions(object(*options, "/options"), "/options");
   if (const JSONValue* schema = member(o, "schema")) request.schema = *schema;
+  request.history = readHistory(o);
+  request.stream = readStream(o);
   return request;
 }
 
@@ -253,6 +295,15 @@ std::string Reply::line() const {
       JSONText::appendString(out, message);
       break;
   }
+  out += "}\n";
+  return out;
+}
+
+std::string partialLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 32);
+  out += "{\"status\":\"partial\",\"text\":";
+  JSONText::appendString(out, text);
   out += "}\n";
   return out;
 }

@@ -24,6 +24,16 @@ std::string_view wireString(Guardrails value);
 std::optional<UseCase> useCase(std::string_view wire);
 std::optional<Guardrails> guardrails(std::string_view wire);
 
+// An earlier turn of the conversation: who said it, and what.
+struct Turn {
+  enum class Role { user, assistant };
+  Role role = Role::user;
+  std::string text;
+  friend bool operator==(const Turn&, const Turn&) = default;
+};
+
+std::string_view wireString(Turn::Role value);
+
 struct Sampling {
   enum class Case { random, greedy };
   // Only for reading "mode"; note the order differs from `Case`.
@@ -56,6 +66,8 @@ struct Request {
   Guardrails guardrails = Guardrails::defaultGuardrails;
   std::optional<Options> options;
   std::optional<JSONValue> schema;
+  std::vector<Turn> history;  // oldest first
+  bool stream = false;        // partial lines before the final one
 
   // Why a document is no request: the member it is about (a JSON Pointer; none for text that
   // is not JSON) and a short reason.
@@ -98,6 +110,9 @@ struct Reply {
 
   friend bool operator==(const Reply&, const Reply&) = default;
 };
+
+// A streamed answer so far: the partial line for `text` and its final line feed.
+std::string partialLine(std::string_view text);
 
 // The probe line's reason codes for an unavailable model.
 namespace ProbeReason {

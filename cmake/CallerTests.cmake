@@ -70,7 +70,7 @@ if(NOT (TARNWICK_SWIFT_BUILT AND NOT APPLE))
 endif()
 
 foreach(suite test_client.PlainText test_client.Structured test_client.Errors test_client.ProbeAndTimeout
-    test_client.Readme test_ordering.WrittenOrder test_arguments.Arguments test_typing.Typing)
+    test_client.Readme test_client.Conversations test_client.Streaming test_ordering.WrittenOrder test_arguments.Arguments test_typing.Typing)
   tarnwick_caller_test(python_client.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/clients/python/tests
     COMMAND ${TARNWICK_PYTHON} -m unittest -v ${suite}
     ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/clients/python")

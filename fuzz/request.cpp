@@ -82,6 +82,29 @@ void checkLine(const std::string& line, const std::optional<Request>& request) {
   Fuzz::require(isNamedError(*kind->stringValue(), *message->stringValue()), "the error is one of the named values", line);
 }
 
+// Streamed, the same request gives partial lines, growing and together under twice the final
+// text, and then exactly the unstreamed line.
+void checkStream(const Request& request, const std::string& finalLine, Engines::ReferenceEngine& engine) {
+  std::vector<std::string> lines;
+  Fuzz::require(Sidecar::stream(request, engine, [&](std::string_view line) {
+    lines.emplace_back(line);
+    return true;
+  }), "a stream to a writable parent ends");
+  Fuzz::require(!lines.empty() && lines.back() == finalLine, "the streamed final line is the unstreamed line", finalLine);
+  std::size_t partialBytes = 0;
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    const JSONValue value = JSONValue::decode(std::string_view(lines[i]).substr(0, lines[i].size() - 1));
+    const JSONValue* status = value["status"];
+    const JSONValue* text = value["text"];
+    Fuzz::require(value.objectValue()->size() == 2 && status && status->stringValue() &&
+                      *status->stringValue() == "partial" && text && text->stringValue(),
+                  "a partial line has status partial and text only", lines[i]);
+    partialBytes += text->stringValue()->size();
+  }
+  const std::size_t finalText = finalLine.size();  // bounds the final text from above
+  Fuzz::require(partialBytes <= 2 * finalText, "partial texts stay under twice the final text", finalLine);
+}
+
 // The request read from the input cut into pieces, as the entry reads stdin, or nothing.
 std::optional<Request> decodedInPieces(std::string_view input) {
   const std::size_t width = input.empty() ? 1 : 1 + static_cast<unsigned char>(input.back()) % 17;
@@ -115,5 +138,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Fuzz::require(decodedInPieces(input) == request, "the input read in pieces decodes the same");
   if (request) reply = Sidecar::generate(*request, engine);
   checkLine(reply.line(), request);
+  if (request && request->stream) checkStream(*request, reply.line(), engine);
   return 0;
 }

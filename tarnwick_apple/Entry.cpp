@@ -1,5 +1,5 @@
 // The sidecar executable: the arguments (--probe, --help, --version), stdin read whole, one line
-// written, the exit status.
+// written (or partial lines before it when the request streams), the exit status.
 #include <exception>
 #include <optional>
 #include <string>
@@ -31,6 +31,8 @@ constexpr std::string_view usage =
     "\n"
     "Reads one JSON request on standard input to its end and writes one JSON reply line\n"
     "({\"status\":\"ok\",\"text\":...} or {\"status\":\"error\",\"kind\":...,\"message\":...}).\n"
+    "With \"stream\":true, partial lines {\"status\":\"partial\",\"text\":...} come first, each holding\n"
+    "the whole answer so far; the last line is the same reply line.\n"
     "\n"
     "  --probe     write one line saying whether the on-device model is usable; stdin is not read\n"
     "  -h, --help  show this text\n"
@@ -42,14 +44,24 @@ constexpr std::string_view usage =
     "be written.\n"
     "\n"
     "Request members: prompt, use_case (general|content_tagging), guardrails\n"
-    "(default|permissive_content_transformations), and optionally instructions, schema and\n"
-    "options {temperature, maximum_response_tokens, sampling {mode, top, probability_threshold, seed}}.\n"
+    "(default|permissive_content_transformations), and optionally instructions, schema,\n"
+    "options {temperature, maximum_response_tokens, sampling {mode, top, probability_threshold, seed}},\n"
+    "history [{role (user|assistant), text}, ...] (earlier turns, oldest first) and stream (boolean).\n"
     "See tarnwick_apple(1).\n";
 
 int probeRun() {
   const Probe probe = Sidecar::probe(FoundationModels::defaultEngine());
   if (!Streams::writeAll(probe.line())) return Streams::unwritableStatus;
   return probe.available ? 0 : 1;
+}
+
+// A streamed request: partial lines as they come, then the reply line.
+int streamRun(const Request& request) {
+  try {
+    return Sidecar::stream(request, FoundationModels::defaultEngine(), Streams::writeAll) ? 0 : Streams::unwritableStatus;
+  } catch (...) {
+    return Streams::brokenInvariantStatus;
+  }
 }
 
 int requestRun() {
@@ -63,6 +75,7 @@ int requestRun() {
       } catch (...) {
         reply = SidecarError::resolve(std::current_exception()).reply();
       }
+      if (request && request->stream) return streamRun(*request);
       if (request) reply = Sidecar::generate(*request, FoundationModels::defaultEngine());
     }  // the request is released once the reply is there
     line = reply.line();

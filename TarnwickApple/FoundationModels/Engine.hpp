@@ -2,9 +2,12 @@
 // structured respond. The build picks the default engine; tests pass their own.
 #pragma once
 
+#include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
@@ -12,11 +15,31 @@
 
 namespace TarnwickApple::FoundationModels {
 
+// An earlier turn of the conversation, as the session's transcript holds it: a prompt the user
+// gave, or a response the model gave.
+struct Turn {
+  enum class Role { user, assistant };
+  Role role = Role::user;
+  std::string text;
+  friend bool operator==(const Turn&, const Turn&) = default;
+};
+
 // What a session hands its engine besides the prompt.
 struct SessionSettings {
   SystemLanguageModel::UseCase useCase = SystemLanguageModel::UseCase::general;
   SystemLanguageModel::Guardrails guardrails = SystemLanguageModel::Guardrails::defaultGuardrails;
   std::optional<std::string> instructions;
+  std::vector<Turn> history;  // oldest first; empty for a new conversation
+};
+
+// Receives each snapshot of a streamed answer: the whole answer so far, never a piece of it.
+// Returns false to ask the engine to stop generating.
+using SnapshotSink = std::function<bool(std::string_view snapshot)>;
+
+// Thrown by a streaming call whose sink asked it to stop (the framework's task was cancelled).
+class GenerationStopped : public std::exception {
+ public:
+  const char* what() const noexcept override { return "the generation was stopped by its caller"; }
 };
 
 // Every operation blocks its caller until it has an answer, and is called from one thread at a
@@ -42,6 +65,21 @@ class Engine {
   virtual std::string respond(const SessionSettings& session, std::string_view prompt,
                               const GenerationSchema& schema, bool includeSchemaInPrompt,
                               const GenerationOptions& options) = 0;
+
+  // The same generations, handing `sink` snapshots of the answer as it grows; the return value
+  // and failures are the blocking calls'. Throws GenerationStopped once `sink` returns false.
+  // An engine that cannot stream gives no snapshots and answers as the blocking call does.
+  virtual std::string streamResponse(const SessionSettings& session, std::string_view prompt,
+                                     const GenerationOptions& options, const SnapshotSink& sink) {
+    (void)sink;
+    return respond(session, prompt, options);
+  }
+  virtual std::string streamResponse(const SessionSettings& session, std::string_view prompt,
+                                     const GenerationSchema& schema, bool includeSchemaInPrompt,
+                                     const GenerationOptions& options, const SnapshotSink& sink) {
+    (void)sink;
+    return respond(session, prompt, schema, includeSchemaInPrompt, options);
+  }
 };
 
 // Forwards every call to another engine; subclasses override what they change.
@@ -59,6 +97,15 @@ class EngineWrapper : public Engine {
                       const GenerationSchema& schema, bool includeSchemaInPrompt,
                       const GenerationOptions& options) override {
     return target_.respond(session, prompt, schema, includeSchemaInPrompt, options);
+  }
+  std::string streamResponse(const SessionSettings& session, std::string_view prompt,
+                             const GenerationOptions& options, const SnapshotSink& sink) override {
+    return target_.streamResponse(session, prompt, options, sink);
+  }
+  std::string streamResponse(const SessionSettings& session, std::string_view prompt,
+                             const GenerationSchema& schema, bool includeSchemaInPrompt,
+                             const GenerationOptions& options, const SnapshotSink& sink) override {
+    return target_.streamResponse(session, prompt, schema, includeSchemaInPrompt, options, sink);
   }
 
  private:

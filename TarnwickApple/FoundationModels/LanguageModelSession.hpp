@@ -1,4 +1,5 @@
-// A session on a model: instructions, no tools, and the plain and structured respond calls.
+// A session on a model: instructions, earlier turns, no tools, and the plain and structured
+// respond and streamResponse calls.
 #pragma once
 
 #include <exception>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/SystemLanguageModel.hpp"
@@ -61,6 +63,9 @@ class LanguageModelSession {
 
   LanguageModelSession(SystemLanguageModel model, std::vector<std::shared_ptr<Tool>> tools,
                        std::optional<std::string> instructions);
+  // A session whose transcript holds the instructions and then `history`, oldest first.
+  LanguageModelSession(SystemLanguageModel model, std::vector<std::shared_ptr<Tool>> tools,
+                       std::optional<std::string> instructions, std::vector<Turn> history);
 
   // Plain text; the content is well-formed UTF-8.
   Response<std::string> respond(std::string_view prompt, const GenerationOptions& options);
@@ -69,14 +74,24 @@ class LanguageModelSession {
   Response<GeneratedContent> respond(std::string_view prompt, const GenerationSchema& schema,
                                      bool includeSchemaInPrompt, const GenerationOptions& options);
 
+  // The same calls, handing `sink` each snapshot (well-formed UTF-8) of the answer so far.
+  // Throws GenerationStopped once `sink` returns false.
+  Response<std::string> streamResponse(std::string_view prompt, const GenerationOptions& options,
+                                       const SnapshotSink& sink);
+  Response<GeneratedContent> streamResponse(std::string_view prompt, const GenerationSchema& schema,
+                                            bool includeSchemaInPrompt, const GenerationOptions& options,
+                                            const SnapshotSink& sink);
+
   const SystemLanguageModel& model() const { return model_; }
   const std::vector<std::shared_ptr<Tool>>& tools() const { return tools_; }
   const std::optional<std::string>& instructions() const { return instructions_; }
+  const std::vector<Turn>& history() const { return history_; }
 
  private:
   SystemLanguageModel model_;
   std::vector<std::shared_ptr<Tool>> tools_;
   std::optional<std::string> instructions_;
+  std::vector<Turn> history_;
 };
 
 }  // namespace TarnwickApple::FoundationModels

@@ -29,6 +29,8 @@ export interface GenerateOptions {
   check?: boolean;
   /** Tries after a SchemaViolationError, each with random sampling and a new seed (default 0). */
   retries?: number;
+  /** Earlier turns of the conversation, oldest first. */
+  history?: Turn[];
 }
 
 /** A note of the schema checker: what the model is not held to at `pointer`. */
@@ -48,6 +50,18 @@ export interface Probe {
 export const EXECUTABLE_VARIABLE: 'TARNWICK_APPLE';
 /** The environment variable naming the schema checker asked about violations. */
 export const CHECKER_VARIABLE: 'TARNWICK_APPLE_SCHEMA';
+export interface Turn {
+  role: 'user' | 'assistant';
+  text: string;
+}
+// Partial texts (each the whole answer so far) for `for await`; `result` holds the answer once
+// the loop has ended, and the loop throws what `generate` throws. No retries.
+export class Stream<T = string> implements AsyncIterable<string> {
+  result: T | undefined;
+  [Symbol.asyncIterator](): AsyncIterator<string>;
+}
+export function stream(prompt: string, options?: GenerateOptions & { schema?: undefined }): Stream<string>;
+export function stream<T = unknown>(prompt: string, options: GenerateOptions & { schema: object }): Stream<T>;
 export function generate(prompt: string, options?: GenerateOptions & { schema?: undefined }): Promise<string>;
 export function generate<T = unknown>(prompt: string, options: GenerateOptions & { schema: object }): Promise<T>;
 export function probe(options?: { timeout?: number; executable?: string }): Promise<Probe>;

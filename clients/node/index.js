@@ -6,6 +6,7 @@ import { randomBytes } from 'node:crypto';
 import { SEED_MAX, checkCall, encode, requestOf } from './arguments.js';
 import { firstViolation } from './check.js';
 import { noteAt, notesOf } from './enforcement.js';
+import { withHistory } from './streaming.js';
 import {
   ERROR_KINDS, FoundationModelsError, ProtocolError, SchemaViolationError, SidecarNotFoundError, SidecarTimeoutError,
 } from './errors.js';
@@ -14,6 +15,7 @@ export * from './errors.js';
 export { firstViolation } from './check.js';
 export { CHECKER_VARIABLE } from './enforcement.js';
 export { withWrittenOrder } from './ordering.js';
+export { Stream, stream } from './streaming.js';
 
 // The environment variable naming the sidecar when `executable` is not given; then PATH.
 export const EXECUTABLE_VARIABLE = 'TARNWICK_APPLE';
@@ -115,7 +117,7 @@ async function answer(sidecar, request, timeout) {
 export async function generate(prompt, options = {}) {
   checkCall(options);
   const { schema, timeout, executable, check = true, retries = 0 } = options;
-  const request = requestOf(prompt, options);
+  const request = withHistory(requestOf(prompt, options), options.history);
   const sidecar = sidecarOf(executable);
   const tries = schema !== undefined && check ? 1 + Number(retries) : 1;
   let failure = null;

@@ -198,7 +198,7 @@ TEST(ReferenceEngineStructured, PromptInstructionsAndSchemaShareTheWindow) {
     for (std::size_t i = 1; i < tokens; ++i) text += " x";
     return text;
   };
-  const SessionSettings withInstructions{{}, {}, std::string("abcd")};
+  const SessionSettings withInstructions{{}, {}, std::string("abcd"), {}};
   const std::size_t fits = window - schemaTokens - answerTokens - 1;
   EXPECT_EQ(engine.respond(withInstructions, prompt(fits), schema, true, {}), R"({"ok":false})");
   try {

@@ -21,7 +21,7 @@ FM::GenerationSchema translated(const std::string& schema) {
 
 TEST(RequestDocument, CarriesExactlyWhatTheSessionPasses) {
   FM::SessionSettings plain{FM::SystemLanguageModel::UseCase::contentTagging,
-                            FM::SystemLanguageModel::Guardrails::permissiveContentTransformations, "Be brief.\n"};
+                            FM::SystemLanguageModel::Guardrails::permissiveContentTransformations, "Be brief.\n", {}};
   FM::GenerationOptions options;
   options.sampling = FM::SamplingMode::random(std::int64_t{40}, 18446744073709551615ull);
   options.temperature = 0.7;

@@ -105,3 +105,32 @@ TEST(FrameworkSidecar, BrokenAnswersAreOneGenerationErrorLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Streamed, every failure the platform reports after snapshots still ends with its failure line.
+TEST(FrameworkSidecarStream, EveryFailureAfterPartialLines) {
+  const std::string streamed = R"({"prompt":"one two three four five six","use_case":"general","guardrails":"default","stream":true})";
+  const std::string partials = "{\"status\":\"partial\",\"text\":\"one\"}\n{\"status\":\"partial\",\"text\":\"one two\"}\n"
+                               "{\"status\":\"partial\",\"text\":\"one two three four\"}\n";
+  expectLine(run("", {}, streamed), partials + "{\"status\":\"ok\",\"text\":\"one two three four five six\"}\n");
+  const std::pair<const char*, std::string> table[] = {
+      {"fail:exceededContextWindowSize", errorLine("ExceededContextWindowSizeError", "the prompt and response exceeded the model's context window")},
+      {"fail:refusal", errorLine("RefusalError", "the on-device model refused to answer this prompt")},
+      {"fail:guardrailViolation", errorLine("GuardrailViolationError", "the request tripped the on-device model's safety guardrails")},
+      {"fail:rateLimited", errorLine("RateLimitedError", "the on-device model rate limited this request")},
+      {"fail:other", errorLine("GenerationError", "on-device generation failed")},
+      {"fail:schema", errorLine("InvalidGenerationSchemaError", "the schema does not resolve into a generation schema")},
+      {"fail:unknown", errorLine("FoundationModelsError", "the Foundation Models framework reported an error")},
+      {"broken:truncated", errorLine("GenerationError", "on-device generation failed")},
+      {"broken:null", errorLine("GenerationError", "on-device generation failed")},
+  };
+  for (const auto& [setting, line] : table) {
+    SCOPED_TRACE(setting);
+    // Broken answers are made by the boundary's test double only.
+    if (frameworkSidecar() != "double" && std::string_view(setting).starts_with("broken:")) continue;
+    expectLine(run(setting, {}, streamed), partials + line);
+  }
+}
+
+}  // namespace

@@ -54,6 +54,27 @@ class LineCase(unittest.TestCase):
 class SidecarLines(LineCase):
     """Every kind of line the reference engine's test sidecars write is valid."""
 
+    def test_streamed_lines(self):
+        # Partial lines, then one reply line; every failure kind after partial lines on the double.
+        partial, reply = validator("partial"), validator("reply")
+        streamed = request("alpha beta gamma delta epsilon", stream=True)
+        runs = [(os.path.join(SIDECARS, "tarnwick_apple_reference"), streamed, {}),
+                (os.path.join(SIDECARS, "tarnwick_apple_reference"),
+                 request(stream=True, schema={"type": "object", "properties": {"a": {"type": "array", "items": {"type": "integer"}, "minItems": 3}}}), {})]
+        if DOUBLE:
+            runs += [(DOUBLE, streamed, {"TARNWICK_FRAMEWORK_DOUBLE": "fail:" + name})
+                     for name in ("refusal", "guardrailViolation", "other", "unknown")]
+        for executable, stdin, env in runs:
+            with self.subTest(stdin=stdin, env=env):
+                done = subprocess.run([executable], input=stdin, capture_output=True, timeout=60, check=False,
+                                      env={**os.environ, **env})
+                self.assertEqual((done.returncode, done.stderr), (0, b""))
+                lines = done.stdout.splitlines(keepends=True)
+                self.assertGreaterEqual(len(lines), 3, done.stdout)
+                for line in lines[:-1]:
+                    self.assertValidLine(partial, line)
+                self.assertValidLine(reply, lines[-1])
+
     def test_reply_lines(self):
         reply = validator("reply")
         reference = os.path.join(SIDECARS, "tarnwick_apple_reference")
@@ -215,6 +236,13 @@ class Documents(unittest.TestCase):
             ({"prompt": "p", "use_case": "general", "guardrails": "default",
               "options": {"sampling": {"mode": "random", "seed": -1}}}, False),
             ({"prompt": "p", "use_case": "general", "guardrails": "default", "options": {"sampling": {}}}, False),
+            ({"prompt": "p", "use_case": "general", "guardrails": "default", "stream": None, "history": None}, True),
+            ({"prompt": "p", "use_case": "general", "guardrails": "default", "stream": True,
+              "history": [{"role": "user", "text": "a"}, {"role": "assistant", "text": "b", "extra": 1}]}, True),
+            ({"prompt": "p", "use_case": "general", "guardrails": "default", "stream": "yes"}, False),
+            ({"prompt": "p", "use_case": "general", "guardrails": "default", "history": [{"role": "system", "text": "a"}]}, False),
+            ({"prompt": "p", "use_case": "general", "guardrails": "default", "history": [{"role": "user"}]}, False),
+            ({"prompt": "p", "use_case": "general", "guardrails": "default", "history": {}}, False),
             ([], False),
         ]
         request_validator = validator("request")

@@ -33,7 +33,7 @@ TEST(Tokenizer, Counts) {
 
 std::string respond(ReferenceEngine& engine, std::string_view prompt, GenerationOptions options = {},
                     std::optional<std::string> instructions = std::nullopt) {
-  return engine.respond(SessionSettings{{}, {}, std::move(instructions)}, prompt, options);
+  return engine.respond(SessionSettings{{}, {}, std::move(instructions), {}}, prompt, options);
 }
 
 GE::Case failure(ReferenceEngine& engine, std::string_view prompt, GenerationOptions options = {},

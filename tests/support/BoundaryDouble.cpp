@@ -1,5 +1,6 @@
-// A test double of the framework boundary's three C functions. It answers through the reference
-// engine, or as the environment variable TARNWICK_FRAMEWORK_DOUBLE says:
+// A test double of the framework boundary's C functions. It answers through the reference
+// engine, or as the environment variable TARNWICK_FRAMEWORK_DOUBLE says (a streamed call first
+// hands over the reference engine's snapshots, so a failure comes after partial lines):
 //   unavailable:<deviceNotEligible|appleIntelligenceNotEnabled|modelNotReady|other|NUMBER>
 //   fail:<failure name of the answer document>
 //   broken:<null|empty|notJSON|invalidUTF8|nul|array|noVersion|wrongVersion|neither|both|
@@ -107,6 +108,20 @@ extern "C" char* tarnwick_fm_respond(const char* request, size_t requestLength, 
                     answerLength);
   }
   const std::string answer = TarnwickApple::Engines::answerRequestDocument(std::string_view(request, requestLength));
+  if (answer.empty()) return nullptr;
+  return handOver(answer, answerLength);
+}
+
+extern "C" char* tarnwick_fm_stream(const char* request, size_t requestLength, tarnwick_fm_snapshot_fn snapshot,
+                                    void* context, size_t* answerLength) {
+  bool stopped = false;
+  const auto sink = [&](std::string_view text) {
+    stopped = stopped || snapshot(context, text.data(), text.size()) == 0;
+    return !stopped;
+  };
+  const std::string answer =
+      TarnwickApple::Engines::answerStreamedRequestDocument(std::string_view(request, requestLength), sink);
+  if (stopped || !setting().empty()) return tarnwick_fm_respond(request, requestLength, answerLength);
   if (answer.empty()) return nullptr;
   return handOver(answer, answerLength);
 }

@@ -30,4 +30,21 @@ std::string FaultEngine::respond(const SessionSettings& session, std::string_vie
   return EngineWrapper::respond(session, prompt, schema, includeSchemaInPrompt, options);
 }
 
+std::string FaultEngine::streamResponse(const SessionSettings& session, std::string_view prompt,
+                                        const GenerationOptions& options, const SnapshotSink& sink) {
+  ++respondCalls;
+  std::string answer = EngineWrapper::streamResponse(session, prompt, options, sink);
+  if (generationFailure) fail(*generationFailure);
+  return answer;
+}
+
+std::string FaultEngine::streamResponse(const SessionSettings& session, std::string_view prompt,
+                                        const GenerationSchema& schema, bool includeSchemaInPrompt,
+                                        const GenerationOptions& options, const SnapshotSink& sink) {
+  ++respondCalls;
+  std::string answer = EngineWrapper::streamResponse(session, prompt, schema, includeSchemaInPrompt, options, sink);
+  if (generationFailure) fail(*generationFailure);
+  return answer;
+}
+
 }  // namespace TarnwickApple::Testing

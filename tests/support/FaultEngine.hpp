@@ -15,7 +15,8 @@ class FaultEngine : public FoundationModels::EngineWrapper {
 
   // Reported instead of the target's availability when set.
   std::optional<FoundationModels::SystemLanguageModel::Availability> availabilityOverride;
-  // Thrown by both respond calls when set.
+  // Thrown by both respond calls when set; the streaming calls throw it after the target's
+  // snapshots.
   std::optional<FoundationModels::LanguageModelSession::GenerationError::Case> generationFailure;
   // Counts respond calls that reached this engine, failed or not.
   int respondCalls = 0;
@@ -26,6 +27,13 @@ class FaultEngine : public FoundationModels::EngineWrapper {
   std::string respond(const FoundationModels::SessionSettings& session, std::string_view prompt,
                       const FoundationModels::GenerationSchema& schema, bool includeSchemaInPrompt,
                       const FoundationModels::GenerationOptions& options) override;
+  std::string streamResponse(const FoundationModels::SessionSettings& session, std::string_view prompt,
+                             const FoundationModels::GenerationOptions& options,
+                             const FoundationModels::SnapshotSink& sink) override;
+  std::string streamResponse(const FoundationModels::SessionSettings& session, std::string_view prompt,
+                             const FoundationModels::GenerationSchema& schema, bool includeSchemaInPrompt,
+                             const FoundationModels::GenerationOptions& options,
+                             const FoundationModels::SnapshotSink& sink) override;
 };
 
 }  // namespace TarnwickApple::Testing

@@ -205,6 +205,19 @@ std::string requestDocument(const FM::SessionSettings& session, std::string_view
     appendMember(out, "instructions");
     JSONText::appendString(out, *session.instructions);
   }
+  if (!session.history.empty()) {
+    appendMember(out, "history");
+    out += '[';
+    for (std::size_t i = 0; i < session.history.size(); ++i) {
+      const FM::Turn& turn = session.history[i];
+      out += i == 0 ? "{\"role\":" : ",{\"role\":";
+      JSONText::appendString(out, turn.role == FM::Turn::Role::user ? "user" : "assistant");
+      out += ",\"text\":";
+      JSONText::appendString(out, turn.text);
+      out += '}';
+    }
+    out += ']';
+  }
   appendMember(out, "prompt");
   JSONText::appendString(out, prompt);
   appendMember(out, "options");

@@ -1,5 +1,5 @@
 /* The C boundary between the framework engine (C++) and the shim that calls the platform's
- * on-device model framework. Plain C: the shim implements these three functions; the engine
+ * on-device model framework. Plain C: the shim implements these four functions; the engine
  * calls them. The documents that cross are described in docs/framework-boundary.md. */
 #ifndef TARNWICK_APPLE_FRAMEWORK_BOUNDARY_H
 #define TARNWICK_APPLE_FRAMEWORK_BOUNDARY_H
@@ -35,7 +35,20 @@ int32_t tarnwick_fm_availability(void);
  * tarnwick_fm_free and nothing else. */
 char *tarnwick_fm_respond(const char *request, size_t request_length, size_t *answer_length);
 
-/* Releases an answer returned by tarnwick_fm_respond. NULL is allowed and does nothing. */
+/* Receives one snapshot of a streamed answer: the whole answer so far (for structured output the
+ * partial content's JSON text), `length` bytes of UTF-8, not NUL-terminated, valid only during
+ * the call. Returns nonzero to go on, 0 to stop the generation. */
+typedef int32_t (*tarnwick_fm_snapshot_fn)(void *context, const char *snapshot, size_t length);
+
+/* One streamed generation: as tarnwick_fm_respond, and while it blocks it calls `snapshot` with
+ * `context` for each snapshot, on the calling thread, one call at a time, never after it has
+ * returned. Once `snapshot` returns 0 it is not called again, the generation is cancelled, and
+ * the answer (still to be released) says nothing the caller needs to read. */
+char *tarnwick_fm_stream(const char *request, size_t request_length, tarnwick_fm_snapshot_fn snapshot,
+                         void *context, size_t *answer_length);
+
+/* Releases an answer returned by tarnwick_fm_respond or tarnwick_fm_stream. NULL is allowed and
+ * does nothing. */
 void tarnwick_fm_free(char *answer);
 
 #ifdef __cplusplus

@@ -2,6 +2,7 @@
 // turns the answer document back into text or the framework layer's own failure.
 #include "TarnwickApple/Engines/Framework/FrameworkEngine.hpp"
 
+#include <exception>
 #include <memory>
 
 #include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
@@ -21,6 +22,39 @@ struct AnswerRelease {
 std::string exchange(const std::string& request) {
   std::size_t length = 0;
   const std::unique_ptr<char, AnswerRelease> answer(tarnwick_fm_respond(request.data(), request.size(), &length));
+  Boundary::Answer read;
+  if (answer != nullptr) read = Boundary::readAnswer(std::string_view(answer.get(), length));
+  if (read.text) return std::move(*read.text);
+  Boundary::throwFailure(read.failure);
+}
+
+// What a streamed call's snapshots go to, and whether that asked to stop. Nothing thrown may
+// cross the C boundary: a failure of the sink is kept and thrown once the call has returned.
+struct StreamTarget {
+  const FM::SnapshotSink* sink;
+  bool stopped = false;
+  std::exception_ptr failure;
+};
+
+extern "C" int32_t deliverSnapshot(void* context, const char* snapshot, size_t length) {
+  auto* target = static_cast<StreamTarget*>(context);
+  if (target->stopped) return 0;
+  try {
+    target->stopped = !(*target->sink)(std::string_view(snapshot, length));
+  } catch (...) {
+    target->failure = std::current_exception();
+    target->stopped = true;
+  }
+  return target->stopped ? 0 : 1;
+}
+
+std::string streamedExchange(const std::string& request, const FM::SnapshotSink& sink) {
+  StreamTarget target{&sink, false, nullptr};
+  std::size_t length = 0;
+  const std::unique_ptr<char, AnswerRelease> answer(
+      tarnwick_fm_stream(request.data(), request.size(), deliverSnapshot, &target, &length));
+  if (target.failure) std::rethrow_exception(target.failure);
+  if (target.stopped) throw FM::GenerationStopped();
   Boundary::Answer read;
   if (answer != nullptr) read = Boundary::readAnswer(std::string_view(answer.get(), length));
   if (read.text) return std::move(*read.text);
@@ -49,6 +83,21 @@ std::string FrameworkEngine::respond(const FM::SessionSettings& session, std::st
                                      const FM::GenerationSchema& schema, bool includeSchemaInPrompt,
                                      const FM::GenerationOptions& options) {
   return exchange(Boundary::requestDocument(session, prompt, options, &schema, includeSchemaInPrompt));
+}
+
+}  // namespace TarnwickApple::Engines
+
+namespace TarnwickApple::Engines {
+
+std::string FrameworkEngine::streamResponse(const FM::SessionSettings& session, std::string_view prompt,
+                                            const FM::GenerationOptions& options, const FM::SnapshotSink& sink) {
+  return streamedExchange(Boundary::requestDocument(session, prompt, options, nullptr, false), sink);
+}
+
+std::string FrameworkEngine::streamResponse(const FM::SessionSettings& session, std::string_view prompt,
+                                            const FM::GenerationSchema& schema, bool includeSchemaInPrompt,
+                                            const FM::GenerationOptions& options, const FM::SnapshotSink& sink) {
+  return streamedExchange(Boundary::requestDocument(session, prompt, options, &schema, includeSchemaInPrompt), sink);
 }
 
 }  // namespace TarnwickApple::Engines

@@ -1,4 +1,4 @@
-// The framework engine: the platform's on-device model, reached through the three C functions
+// The framework engine: the platform's on-device model, reached through the C functions
 // of the framework boundary.
 #pragma once
 
@@ -20,6 +20,14 @@ class FrameworkEngine : public FoundationModels::Engine {
   std::string respond(const FoundationModels::SessionSettings& session, std::string_view prompt,
                       const FoundationModels::GenerationSchema& schema, bool includeSchemaInPrompt,
                       const FoundationModels::GenerationOptions& options) override;
+  // Snapshots come through the boundary's streaming call; a sink that says stop cancels it.
+  std::string streamResponse(const FoundationModels::SessionSettings& session, std::string_view prompt,
+                             const FoundationModels::GenerationOptions& options,
+                             const FoundationModels::SnapshotSink& sink) override;
+  std::string streamResponse(const FoundationModels::SessionSettings& session, std::string_view prompt,
+                             const FoundationModels::GenerationSchema& schema, bool includeSchemaInPrompt,
+                             const FoundationModels::GenerationOptions& options,
+                             const FoundationModels::SnapshotSink& sink) override;
 };
 
 }  // namespace TarnwickApple::Engines

@@ -74,29 +74,43 @@ FM::SessionSettings settings(const JSONValue& request) {
   result.useCase = *useCase;
   result.guardrails = *guardrails;
   if (const JSONValue* instructions = request["instructions"]) result.instructions = text(*instructions);
+  if (const JSONValue* history = request["history"]) {
+    const JSONArray* turns = history->arrayValue();
+    if (turns == nullptr) throw UnreadableRequest{};
+    for (const JSONValue& turn : *turns) {
+      const std::string& role = text(required(turn, "role"));
+      if (role != "user" && role != "assistant") throw UnreadableRequest{};
+      result.history.push_back(
+          FM::Turn{role == "user" ? FM::Turn::Role::user : FM::Turn::Role::assistant, text(required(turn, "text"))});
+    }
+  }
   return result;
 }
 
-std::string answer(std::string_view document, FM::Engine& engine) {
+std::string answer(std::string_view document, FM::Engine& engine, const FM::SnapshotSink* sink) {
   const JSONValue request = JSONValue::decode(document);
   if (required(request, "version").integerValue() != Boundary::documentVersion) throw UnreadableRequest{};
   const FM::SessionSettings session = settings(request);
   const std::string& prompt = text(required(request, "prompt"));
   const FM::GenerationOptions generation = options(required(request, "options"));
   const JSONValue* description = request["schema"];
-  if (description == nullptr) return Boundary::textAnswer(engine.respond(session, prompt, generation));
+  if (description == nullptr) {
+    if (sink != nullptr) return Boundary::textAnswer(engine.streamResponse(session, prompt, generation, *sink));
+    return Boundary::textAnswer(engine.respond(session, prompt, generation));
+  }
   const auto include = required(request, "include_schema_in_prompt").boolValue();
   if (!include) throw UnreadableRequest{};
   const FM::GenerationSchema schema = schemaFromDescription(*description);
+  if (sink != nullptr) {
+    return Boundary::textAnswer(engine.streamResponse(session, prompt, schema, *include, generation, *sink));
+  }
   return Boundary::textAnswer(engine.respond(session, prompt, schema, *include, generation));
 }
 
-}  // namespace
-
-std::string answerRequestDocument(std::string_view request, FM::Engine& engine) {
+std::string answerDocument(std::string_view request, FM::Engine& engine, const FM::SnapshotSink* sink) {
   try {
     try {
-      return answer(request, engine);
+      return answer(request, engine, sink);
     } catch (const FM::LanguageModelSession::GenerationError& error) {
       return Boundary::failureAnswer(Boundary::failureOf(error.kind()));
     } catch (const FM::GenerationSchema::SchemaError&) {
@@ -108,6 +122,7 @@ std::string answerRequestDocument(std::string_view request, FM::Engine& engine) 
     } catch (const JSONValue::DecodeError&) {
       return Boundary::failureAnswer(Boundary::Failure::other);
     } catch (...) {
+      // A stopped generation lands here too: its caller reads nothing of the answer.
       return Boundary::failureAnswer(Boundary::Failure::unknown);
     }
   } catch (...) {
@@ -116,9 +131,20 @@ std::string answerRequestDocument(std::string_view request, FM::Engine& engine) 
   }
 }
 
+}  // namespace
+
+std::string answerRequestDocument(std::string_view request, FM::Engine& engine) {
+  return answerDocument(request, engine, nullptr);
+}
+
 std::string answerRequestDocument(std::string_view request) {
   static ReferenceEngine engine;
   return answerRequestDocument(request, engine);
+}
+
+std::string answerStreamedRequestDocument(std::string_view request, const FM::SnapshotSink& sink) {
+  static ReferenceEngine engine;
+  return answerDocument(request, engine, &sink);
 }
 
 std::int32_t referenceAvailability() { return TARNWICK_FM_AVAILABLE; }

@@ -15,6 +15,8 @@ namespace TarnwickApple::Engines {
 // "other". Never throws.
 std::string answerRequestDocument(std::string_view request, FoundationModels::Engine& engine);
 std::string answerRequestDocument(std::string_view request);
+// The same, streamed: `sink` receives the engine's snapshots while it generates.
+std::string answerStreamedRequestDocument(std::string_view request, const FoundationModels::SnapshotSink& sink);
 
 // The reference engine's availability as a boundary code: always available.
 std::int32_t referenceAvailability();

@@ -3,12 +3,19 @@
 #include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
+#include "TarnwickApple/Engines/Reference/internal/Snapshots.hpp"
 #include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
 namespace TarnwickApple::Engines {
 using namespace FoundationModels;
 
 SystemLanguageModel::Availability ReferenceEngine::availability() { return SystemLanguageModel::Availability::available(); }
+
+std::size_t ReferenceEngine::sessionTokens(const SessionSettings& session) {
+  std::size_t tokens = session.instructions ? Tokenizer::count(*session.instructions) : 0;
+  for (const Turn& turn : session.history) tokens += Tokenizer::count(turn.text);
+  return tokens;
+}
 
 std::string ReferenceEngine::respond(const SessionSettings& session, std::string_view prompt,
                                      const GenerationOptions& options) {
@@ -20,7 +27,7 @@ std::string ReferenceEngine::respond(const SessionSettings& session, std::string
     answer = limit <= 0 ? std::string_view() : prompt.substr(0, Tokenizer::prefixLength(prompt, static_cast<std::size_t>(limit)));
   }
   if (contextWindow_ != 0) {
-    const std::size_t instructionTokens = session.instructions ? Tokenizer::count(*session.instructions) : 0;
+    const std::size_t instructionTokens = sessionTokens(session);
     const std::size_t promptTokens = Tokenizer::count(prompt);
     const std::size_t answerTokens = answer.size() == prompt.size() ? promptTokens : Tokenizer::count(answer);
     if (instructionTokens + promptTokens + answerTokens > contextWindow_) {
@@ -30,6 +37,13 @@ std::string ReferenceEngine::respond(const SessionSettings& session, std::string
     }
   }
   return std::string(answer);
+}
+
+std::string ReferenceEngine::streamResponse(const SessionSettings& session, std::string_view prompt,
+                                            const GenerationOptions& options, const SnapshotSink& sink) {
+  std::string answer = respond(session, prompt, options);
+  Snapshots::ofText(answer, sink);
+  return answer;
 }
 
 }  // namespace TarnwickApple::Engines

@@ -297,3 +297,47 @@ describe('readme', () => {
     assert.equal(out, "Name three birds.\n[ 'name' ]\n{ available: true, reason: null }\n");
   });
 });
+
+describe('conversations and streaming', () => {
+  test('history counts against the window', async () => {
+    const turn = 'abcd '.repeat(1000);
+    const history = [0, 1, 2, 3, 4].map((i) => ({ role: i % 2 === 0 ? 'user' : 'assistant', text: turn }));
+    assert.equal(await ta.generate('hi', { history: history.slice(0, 3), executable: REFERENCE }), 'hi');
+    await assert.rejects(ta.generate('hi', { history, executable: REFERENCE }), ta.ExceededContextWindowSizeError);
+  });
+
+  test('partial texts, then the result', async () => {
+    const prompt = 'alpha beta gamma delta epsilon zeta';
+    const streamed = ta.stream(prompt, { executable: REFERENCE });
+    const partials = [];
+    for await (const text of streamed) partials.push(text);
+    assert.deepEqual(partials, ['alph', 'alpha beta', 'alpha beta gamma delt']);
+    assert.equal(streamed.result, prompt);
+    const schema = { type: 'object', properties: { a: { type: 'array', items: { type: 'integer' }, minItems: 3 } } };
+    const structured = ta.stream('x', { schema, executable: REFERENCE });
+    for await (const text of structured) assert.equal(typeof JSON.parse(text), 'object');
+    assert.deepEqual(structured.result, await ta.generate('x', { schema, executable: REFERENCE }));
+  });
+
+  test('a failure after partial lines', { skip: doubleMissing }, async () => {
+    process.env.TARNWICK_FRAMEWORK_DOUBLE = 'fail:refusal';
+    try {
+      const seen = [];
+      await assert.rejects((async () => {
+        for await (const text of ta.stream('alpha beta gamma delta epsilon zeta', { executable: DOUBLE })) seen.push(text);
+      })(), ta.RefusalError);
+      assert.deepEqual(seen, ['alph', 'alpha beta', 'alpha beta gamma delt']);
+    } finally {
+      delete process.env.TARNWICK_FRAMEWORK_DOUBLE;
+    }
+  });
+
+  test('leaving the loop early stops the sidecar', async () => {
+    const streamed = ta.stream('word '.repeat(200000), { executable: sidecar('echo') });
+    for await (const text of streamed) {
+      assert.equal(text, 'word');
+      break;
+    }
+    assert.equal(streamed.result, undefined);
+  });
+});

@@ -9,10 +9,11 @@ from .errors import (ERROR_KINDS, AssetsUnavailableError, ConcurrentRequestsErro
                      RefusalError, SchemaViolationError, SidecarError, SidecarNotFoundError, SidecarTimeoutError,
                      TarnwickAppleError, UnsupportedGuideError, UnsupportedLanguageOrLocaleError)
 from .ordering import with_written_order
+from .streaming import Stream, stream
 
 __version__ = "1.0.0"
-__all__ = ["EXECUTABLE_VARIABLE", "CHECKER_VARIABLE", "Probe", "SchemaModel", "UseCase", "Guardrails", "Sampling",
-           "Executable", "UnavailableReason", "can_check", "generate", "probe", "with_written_order", "ERROR_KINDS",
+__all__ = ["EXECUTABLE_VARIABLE", "CHECKER_VARIABLE", "Probe", "Stream", "SchemaModel", "UseCase", "Guardrails", "Sampling",
+           "Executable", "UnavailableReason", "can_check", "generate", "probe", "stream", "with_written_order", "ERROR_KINDS",
            "TarnwickAppleError", "SidecarError", "SidecarNotFoundError", "SidecarTimeoutError", "ProtocolError",
            "SchemaViolationError", "ExceededContextWindowSizeError", "AssetsUnavailableError",
            "GuardrailViolationError", "UnsupportedGuideError", "UnsupportedLanguageOrLocaleError",

@@ -8,7 +8,7 @@ import random
 import shutil
 import signal
 import subprocess
-from typing import (Any, Dict, List, Literal, Mapping, NamedTuple, Optional, Protocol, Tuple, Type, TypeVar,
+from typing import (Any, Sequence, Dict, List, Literal, Mapping, NamedTuple, Optional, Protocol, Tuple, Type, TypeVar,
                     Union, overload)
 
 from . import enforcement
@@ -178,27 +178,31 @@ def _seeds(request: Dict[str, Any], tries: int) -> List[Optional[Dict[str, Any]]
 def generate(prompt: str, *, schema: None = None, instructions: Optional[str] = None, use_case: UseCase = "general",
              guardrails: Guardrails = "default", temperature: Optional[float] = None,
              max_tokens: Optional[int] = None, sampling: Optional[Sampling] = None, timeout: Optional[float] = None,
-             executable: Optional[Executable] = None, check: bool = True, retries: int = 0) -> str: ...
+             executable: Optional[Executable] = None, check: bool = True, retries: int = 0,
+             history: Optional[Sequence[Mapping[str, str]]] = None) -> str: ...
 
 
 @overload
 def generate(prompt: str, *, schema: Type[_M], instructions: Optional[str] = None, use_case: UseCase = "general",
              guardrails: Guardrails = "default", temperature: Optional[float] = None,
              max_tokens: Optional[int] = None, sampling: Optional[Sampling] = None, timeout: Optional[float] = None,
-             executable: Optional[Executable] = None, check: bool = True, retries: int = 0) -> _M: ...
+             executable: Optional[Executable] = None, check: bool = True, retries: int = 0,
+             history: Optional[Sequence[Mapping[str, str]]] = None) -> _M: ...
 
 
 @overload
 def generate(prompt: str, *, schema: Union[Mapping[str, Any], bool], instructions: Optional[str] = None,
              use_case: UseCase = "general", guardrails: Guardrails = "default", temperature: Optional[float] = None,
              max_tokens: Optional[int] = None, sampling: Optional[Sampling] = None, timeout: Optional[float] = None,
-             executable: Optional[Executable] = None, check: bool = True, retries: int = 0) -> Any: ...
+             executable: Optional[Executable] = None, check: bool = True, retries: int = 0,
+             history: Optional[Sequence[Mapping[str, str]]] = None) -> Any: ...
 
 
 def generate(prompt: str, *, schema: Any = None, instructions: Optional[str] = None, use_case: UseCase = "general",
              guardrails: Guardrails = "default", temperature: Optional[float] = None,
              max_tokens: Optional[int] = None, sampling: Optional[Sampling] = None, timeout: Optional[float] = None,
-             executable: Optional[Executable] = None, check: bool = True, retries: int = 0) -> Any:
+             executable: Optional[Executable] = None, check: bool = True, retries: int = 0,
+             history: Optional[Sequence[Mapping[str, str]]] = None) -> Any:
     """One generation: the text, or with `schema` the parsed answer (an instance of a model class).
 
     `schema` is a JSON Schema (a dict) or a class with `model_json_schema` (a Pydantic v2 model).
@@ -206,7 +210,8 @@ def generate(prompt: str, *, schema: Any = None, instructions: Optional[str] = N
     With `check`, a schema answer is validated against the caller's own schema (when jsonschema is
     installed) and a SchemaViolationError names the first violation; `retries` asks that many times
     more, each with random sampling and a new seed, while the answer breaks the schema. `timeout`
-    is in seconds, per try. Raises TypeError or ValueError for a wrong argument (naming it),
+    is in seconds, per try. `history` holds the earlier turns, oldest first, each
+    {"role": "user" or "assistant", "text": ...}. Raises TypeError or ValueError for a wrong argument (naming it),
     SidecarNotFoundError, the SidecarError subclass of the reply's kind, SidecarTimeoutError, or
     ProtocolError.
     """
@@ -214,6 +219,7 @@ def generate(prompt: str, *, schema: Any = None, instructions: Optional[str] = N
     json_schema, model = _schema_of(schema)
     request = request_of(prompt, schema=json_schema, instructions=instructions, use_case=use_case,
                          guardrails=guardrails, temperature=temperature, max_tokens=max_tokens, sampling=sampling)
+    with_history(request, history)
     sidecar = _executable(executable)
     tries = 1 + retries if json_schema is not None and check else 1
     failure: Optional[SchemaViolationError] = None
@@ -239,11 +245,28 @@ def generate(prompt: str, *, schema: Any = None, instructions: Optional[str] = N
     raise failure
 
 
+def with_history(request: Dict[str, Any], history: Optional[Sequence[Mapping[str, str]]]) -> None:
+    """Adds the earlier turns to `request`; a turn that is not {"role", "text"} is a ValueError."""
+    if not history:
+        return
+    turns = []
+    for index, turn in enumerate(history):
+        role, text = turn.get("role"), turn.get("text")
+        if role not in ("user", "assistant") or not isinstance(text, str):
+            raise ValueError(f"history[{index}] must be {{'role': 'user' or 'assistant', 'text': str}}")
+        turns.append({"role": role, "text": text})
+    request["history"] = turns
+
+
 def _answer(sidecar: str, request: Dict[str, Any], timeout: Optional[float]) -> str:
     """The text of one ok reply, or the reply's failure raised."""
     stdin = json.dumps(request, ensure_ascii=False, allow_nan=False).encode("utf-8")
     status, out = _run(sidecar, [], stdin, timeout)
-    line = _line(status, out)
+    return final_text(_line(status, out), out)
+
+
+def final_text(line: Dict[str, Any], out: bytes) -> str:
+    """The text of a final ok line, or the failure it reports raised."""
     if line.get("status") == "error":
         kind, message = line.get("kind"), line.get("message", "")
         raise ERROR_KINDS.get(str(kind), FoundationModelsError)(kind, message)

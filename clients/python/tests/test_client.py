@@ -302,3 +302,45 @@ class Readme(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class Conversations(unittest.TestCase):
+    def test_history_counts_against_the_window(self):
+        turn = "abcd " * 1000
+        history = [{"role": "user" if i % 2 == 0 else "assistant", "text": turn} for i in range(5)]
+        self.assertEqual(ta.generate("hi", history=history[:3], executable=REFERENCE), "hi")
+        with self.assertRaises(ta.ExceededContextWindowSizeError):
+            ta.generate("hi", history=history, executable=REFERENCE)
+        with self.assertRaisesRegex(ValueError, r"history\[1\]"):
+            ta.generate("hi", history=[{"role": "user", "text": "x"}, {"role": "system", "text": "x"}], executable=REFERENCE)
+
+
+class Streaming(unittest.TestCase):
+    def test_partials_then_the_result(self):
+        prompt = "alpha beta gamma delta epsilon zeta"
+        with ta.stream(prompt, executable=REFERENCE) as streamed:
+            partials = list(streamed)
+        self.assertEqual(partials, ["alph", "alpha beta", "alpha beta gamma delt"])
+        self.assertEqual(streamed.result, prompt)
+        schema = {"type": "object", "properties": {"a": {"type": "array", "items": {"type": "integer"}, "minItems": 3}}}
+        streamed = ta.stream("x", schema=schema, executable=REFERENCE)
+        partials = list(streamed)
+        self.assertTrue(partials and all(isinstance(json.loads(p), dict) for p in partials))
+        self.assertEqual(streamed.result, ta.generate("x", schema=schema, executable=REFERENCE))
+
+    @unittest.skipUnless(DOUBLE, "needs the framework test double")
+    def test_failure_after_partial_lines(self):
+        with mock.patch.dict(os.environ, {"TARNWICK_FRAMEWORK_DOUBLE": "fail:refusal"}):
+            streamed = ta.stream("alpha beta gamma delta epsilon zeta", executable=DOUBLE)
+            seen = []
+            with self.assertRaises(ta.RefusalError):
+                for text in streamed:
+                    seen.append(text)
+        self.assertEqual(seen, ["alph", "alpha beta", "alpha beta gamma delt"])
+
+    def test_stopping_early_ends_the_sidecar(self):
+        streamed = ta.stream("word " * 200000, executable=sidecar("echo"))
+        self.assertEqual(next(streamed), "word")
+        streamed.close()
+        self.assertIsNotNone(streamed._process.returncode)
+        self.assertEqual(list(streamed), [])

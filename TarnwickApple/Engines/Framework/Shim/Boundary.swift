@@ -1,4 +1,4 @@
-// The three C functions of FrameworkBoundary.h. Each call blocks its caller (the C++ main thread,
+// The C functions of FrameworkBoundary.h (the streaming one is in Streaming.swift). Each call blocks its caller (the C++ main thread,
 // outside Swift's pool) while the generation runs on a detached task; nothing here traps.
 #if canImport(FoundationEssentials)
 internal import FoundationEssentials
@@ -27,6 +27,11 @@ public func tarnwick_fm_respond(
   let read = request.flatMap { BoundaryRequest.read(UnsafeRawBufferPointer(start: $0, count: requestLength)) }
   let outcome = read.map(waitFor) ?? .failure("other")
   return allocate(answerDocument(outcome), length: answerLength)
+}
+
+// An answer document for the caller to release with tarnwick_fm_free.
+func boundaryAnswer(_ outcome: Generation.Outcome, length: UnsafeMutablePointer<Int>?) -> UnsafeMutablePointer<CChar>? {
+  allocate(answerDocument(outcome), length: length)
 }
 
 @_cdecl("tarnwick_fm_free")

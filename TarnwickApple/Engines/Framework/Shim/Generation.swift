@@ -38,11 +38,8 @@ enum Generation {
 
   static func run(_ request: BoundaryRequest) async -> Outcome {
     do {
-      let model = SystemLanguageModel(useCase: useCase(request.useCase), guardrails: guardrails(request.guardrails))
-      let session = LanguageModelSession(model: model, tools: [], instructions: request.instructions)
-      let options = GenerationOptions(
-        sampling: request.options.sampling.flatMap(samplingMode), temperature: request.options.temperature,
-        maximumResponseTokens: request.options.maximumResponseTokens)
+      let session = Conversation.session(request)
+      let options = generationOptions(request)
       if let description = request.schema {
         let schema = try SchemaBuilder.schema(description)
         let response = try await session.respond(
@@ -74,6 +71,16 @@ enum Generation {
     }
     if error is GenerationSchema.SchemaError { return "schema" }
     return "unknown"
+  }
+
+  static func model(_ request: BoundaryRequest) -> SystemLanguageModel {
+    SystemLanguageModel(useCase: useCase(request.useCase), guardrails: guardrails(request.guardrails))
+  }
+
+  static func generationOptions(_ request: BoundaryRequest) -> GenerationOptions {
+    GenerationOptions(
+      sampling: request.options.sampling.flatMap(samplingMode), temperature: request.options.temperature,
+      maximumResponseTokens: request.options.maximumResponseTokens)
   }
 
   private static func useCase(_ name: String) -> SystemLanguageModel.UseCase {

@@ -11,15 +11,21 @@ struct BoundaryRequest: Decodable, Sendable {
   let useCase: String
   let guardrails: String
   let instructions: String?
+  let history: [Turn]?
   let prompt: String
   let options: Options
   let schema: SchemaDescription?
   let includeSchemaInPrompt: Bool?
 
   enum CodingKeys: String, CodingKey {
-    case version, guardrails, instructions, prompt, options, schema
+    case version, guardrails, instructions, history, prompt, options, schema
     case useCase = "use_case"
     case includeSchemaInPrompt = "include_schema_in_prompt"
+  }
+
+  struct Turn: Decodable, Sendable {
+    let role: String
+    let text: String
   }
 
   struct Options: Decodable, Sendable {
@@ -148,6 +154,7 @@ extension BoundaryRequest {
           ["general", "content_tagging"].contains(request.useCase),
           ["default", "permissive_content_transformations"].contains(request.guardrails),
           request.options.sampling?.isWellFormed ?? true,
+          (request.history ?? []).allSatisfy({ ["user", "assistant"].contains($0.role) }),
           (request.schema == nil) == (request.includeSchemaInPrompt == nil) else { return nil }
     return request
   }

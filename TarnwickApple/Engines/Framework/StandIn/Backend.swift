@@ -61,7 +61,7 @@ enum Backend {
 
   // The backend's text for one request document, or the failure it names, thrown.
   static func respond(_ request: String) throws -> String {
-    guard let (_, respond, release) = registered else { throw StandInFailure.noBackend }
+    guard let (_, respond, _) = registered else { throw StandInFailure.noBackend }
     var bytes = Array(request.utf8)
     var length = 0
     let answer = bytes.withUnsafeMutableBufferPointer { buffer in
@@ -69,6 +69,12 @@ enum Backend {
         respond($0, buffer.count, &length)
       }
     }
+    return try read(answer, length: length)
+  }
+
+  // An answer document's text or failure; the answer is released.
+  static func read(_ answer: UnsafeMutablePointer<CChar>?, length: Int) throws -> String {
+    guard let (_, _, release) = registered else { throw StandInFailure.noBackend }
     guard let answer else { throw StandInFailure.unreadableAnswer }
     defer { release(answer) }
     let data = Data(bytes: answer, count: length)
@@ -78,6 +84,10 @@ enum Backend {
     if let text = read.text, read.failure == nil { return text }
     guard let name = read.failure, read.text == nil else { throw StandInFailure.unreadableAnswer }
     throw failure(named: name)
+  }
+
+  static func release(_ answer: UnsafeMutablePointer<CChar>) {
+    registered?.2(answer)
   }
 
   private static func failure(named name: String) -> any Error {

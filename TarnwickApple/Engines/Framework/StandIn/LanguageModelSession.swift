@@ -17,12 +17,20 @@ public struct GeneratedContent: Sendable {
 public final class LanguageModelSession: @unchecked Sendable {
   let model: SystemLanguageModel
   let instructions: String?
+  let turns: [(role: String, text: String)]
   public private(set) var isResponding = false
 
   // FM/languagemodelsession/init(model:tools:instructions:)
   public init(model: SystemLanguageModel = .default, tools: [any Tool] = [], instructions: String? = nil) {
     self.model = model
     self.instructions = instructions
+    self.turns = []
+  }
+
+  // FM/languagemodelsession/init(model:tools:transcript:)
+  public init(model: SystemLanguageModel = .default, tools: [any Tool] = [], transcript: Transcript) {
+    self.model = model
+    (self.instructions, self.turns) = transcript.backendParts
   }
 
   // FM/languagemodelsession/response
@@ -54,10 +62,15 @@ public final class LanguageModelSession: @unchecked Sendable {
 
   private func answer(prompt: String, schema: GenerationSchema?, includeSchemaInPrompt: Bool,
                       options: GenerationOptions) async throws -> String {
-    let request = try RequestWriter.document(
-      model: model, instructions: instructions, prompt: prompt, options: options,
+    return try Backend.respond(
+      try documentFor(prompt: prompt, schema: schema, includeSchemaInPrompt: includeSchemaInPrompt, options: options))
+  }
+
+  func documentFor(prompt: String, schema: GenerationSchema?, includeSchemaInPrompt: Bool,
+                   options: GenerationOptions) throws -> String {
+    try RequestWriter.document(
+      model: model, instructions: instructions, turns: turns, prompt: prompt, options: options,
       schema: schema.map { ($0, includeSchemaInPrompt) })
-    return try Backend.respond(request)
   }
 
   // FM/languagemodelsession/generationerror (not frozen)

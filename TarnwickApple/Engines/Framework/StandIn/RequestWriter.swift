@@ -5,7 +5,8 @@
 #endif
 
 enum RequestWriter {
-  static func document(model: SystemLanguageModel, instructions: String?, prompt: String,
+  static func document(model: SystemLanguageModel, instructions: String?,
+                       turns: [(role: String, text: String)] = [], prompt: String,
                        options: GenerationOptions,
                        schema: (GenerationSchema, includeInPrompt: Bool)?) throws -> String {
     var out = "{\"version\":1,\"use_case\":"
@@ -15,6 +16,17 @@ enum RequestWriter {
     if let instructions {
       out += ",\"instructions\":"
       appendString(&out, instructions)
+    }
+    if !turns.isEmpty {
+      out += ",\"history\":["
+      for (index, turn) in turns.enumerated() {
+        out += index == 0 ? "{\"role\":" : ",{\"role\":"
+        appendString(&out, turn.role)
+        out += ",\"text\":"
+        appendString(&out, turn.text)
+        out += "}"
+      }
+      out += "]"
     }
     out += ",\"prompt\":"
     appendString(&out, prompt)
