@@ -300,7 +300,12 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, N
 
   const std::string type = kind(*members);
   if (type.empty() && !members->find("type")) {
-    // What is left ("not", "if", ...) is ignored as beside any other kind.
+    // What is left ("not", "if", ...) is ignored as beside any other kind, but the negation of
+    // everything leaves nothing to generate.
+    if (const JSONValue* negated = members->find("not");
+        negated && (negated->boolValue().value_or(false) || (negated->objectValue() && negated->objectValue()->empty()))) {
+      Explain::refuse(SidecarError::unsupportedConstruct, [] { return std::string("\"not\" of every value accepts no value"); });
+    }
     Explain::unread(*members, Form::string);
     Explain::note("type", "any-as-string", [] {
       return std::string("no keyword constrains the value, so any value is allowed, and a string is generated");
