@@ -64,7 +64,9 @@ bool reads(const JSONObject& node, std::string_view key, Form form) {
   const JSONValue* value = node.find(key);
   switch (form) {
     case Form::reference: return key == "$ref";
-    case Form::choices: return key == "enum" || (key == "type" && value->stringValue() && *value->stringValue() == "string");
+    case Form::choices:
+      return key == "enum" || (key == "const" && !node.find("enum")) ||
+             (key == "type" && value->stringValue() && *value->stringValue() == "string");
     case Form::anyOf: return key == "anyOf";
     case Form::oneOf: return key == "oneOf";
     case Form::allOf: return key == "allOf" || key == "required";
