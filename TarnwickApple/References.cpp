@@ -146,13 +146,22 @@ class Entered {
 DynamicGenerationSchema copied(const JSONValue& node, const std::string& target, const std::string& pointer,
                                const std::string& name, Namer& namer, std::int64_t depth) {
   Document& document = *current;
+  const auto translating = std::find_if(document.open.rbegin(), document.open.rend(),
+                                        [&](const auto& entry) { return entry.first == &node; });
+  if (translating != document.open.rend() && isNamedForm(node)) {
+    if (Explain::Recorder* recorder = Explain::active()) recorder->reference(target, *translating->second);
+    return DynamicGenerationSchema::referenceTo(*translating->second);
+  }
   const auto open = std::find_if(document.inlining.begin(), document.inlining.end(),
                                  [&](const Document::Inlining& entry) { return entry.node == &node; });
-  if (open != document.inlining.end()) {
-    if (isNamedForm(node)) {
-      if (Explain::Recorder* recorder = Explain::active()) recorder->reference(target, open->name);
-      return DynamicGenerationSchema::referenceTo(open->name);
-    }
+  // Coming back to a node being copied closes the loop only through a named form opened since,
+  // which the next copy refers to by name; with none the copies would never end.
+  const auto namedSince = [&] {
+    const auto at = std::find_if(document.open.rbegin(), document.open.rend(),
+                                 [&](const auto& entry) { return entry.first == &node; });
+    return std::any_of(document.open.rbegin(), at, [](const auto& entry) { return isNamedForm(*entry.first); });
+  };
+  if (open != document.inlining.end() && !namedSince()) {
     Explain::refuse(SidecarError::unsupportedReference, [&] {
       std::string cycle;
       for (auto entry = open; entry != document.inlining.end(); ++entry) cycle += quoted(entry->target) + " -> ";

@@ -213,10 +213,7 @@ GenerationSchema generationSchema(const JSONValue& document) {
   const std::string* title = stringMember(*root, "title");
   const std::string rootName = namer.unique(title ? std::string_view(*title) : defaultRootName);
   try {
-    // A reference to "#" from inside the root names the root.
-    translation.inlining.push_back({&document, "#", rootName});
     DynamicGenerationSchema translated = schema(document, rootName, namer, 0);
-    translation.inlining.clear();
     // Nodes referred to by pointer, in the order first referred to; each may add more.
     for (std::size_t i = 0; i < translation.shared.size(); ++i) {
       const Document::Shared shared = translation.shared[i];
@@ -235,14 +232,32 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, N
     Explain::refuse(SidecarError::unsupportedConstruct,
                     [&] { return "depth " + std::to_string(depth) + " exceeds " + std::to_string(maximumDepth); });
   }
-  if (Document* translation = document(); translation && translation->copies > 0) {
-    if (++translation->inlinedNodes > maximumInlinedNodes) {
-      translation->exhausted = true;
+  if (Document* counted = document(); counted && counted->copies > 0) {
+    if (++counted->inlinedNodes > maximumInlinedNodes) {
+      counted->exhausted = true;
       Explain::refuse(SidecarError::unsupportedConstruct, [] {
         return "inlining references builds more than " + std::to_string(maximumInlinedNodes) + " nodes";
       });
     }
   }
+  Document* const translation = document();
+  if (translation) {
+    const auto again = std::find_if(translation->open.rbegin(), translation->open.rend(),
+                                    [&](const auto& entry) { return entry.first == &node; });
+    if (again != translation->open.rend() && isNamedForm(node)) {
+      if (Explain::Recorder* recorder = Explain::active()) recorder->reference("#", *again->second);
+      return DynamicGenerationSchema::referenceTo(*again->second);
+    }
+  }
+  // Open while this node is translated, whatever ends its translation.
+  struct Opened {
+    Document* translation;
+    ~Opened() {
+      if (translation) translation->open.pop_back();
+    }
+  } opened{translation};
+  if (translation) translation->open.emplace_back(&node, &name);
+
   // true accepts any value (a string is one); false accepts none.
   if (const auto accepts = node.boolValue()) {
     if (!*accepts) Explain::refuse(SidecarError::unsupportedConstruct, [] { return std::string("false accepts no value"); });

@@ -33,6 +33,9 @@ struct Document {
   const JSONObject* definitions;
   std::string_view definitionsKey;  // "$defs" or "definitions"
   std::vector<Inlining> inlining;
+  // Every node being translated now, outermost first, with its name: a copy that comes back to
+  // one of them that carries a name refers to it instead, which closes a cycle.
+  std::vector<std::pair<const JSONValue*, const std::string*>> open;
   // Named nodes of other places that references reach by a pointer ("#/items/definitions/A"):
   // each is translated once, after the root, as a dependency under a name of its own.
   struct Shared {

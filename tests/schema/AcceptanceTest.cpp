@@ -95,6 +95,11 @@ TEST(Acceptance, ReferencesInsideTheDocument) {
       {R"({"type":"object","x-order":["a/b","c","d%","e"],"properties":{"a/b":{"type":"integer"},"c":{"$ref":"#/properties/a~1b"},"d%":{"enum":["x"]},"e":{"$ref":"#/properties/d%25"}}})",
        {R"({"root":{"name":"Schema","description":null,"properties":[{"name":"a/b","description":null,"optional":true,"schema":{"type":"integer","guides":[]}},{"name":"c","description":null,"optional":true,"schema":{"type":"integer","guides":[]}},{"name":"d%","description":null,"optional":true,"schema":{"name":"SchemaD","description":null,"choices":["x"]}},{"name":"e","description":null,"optional":true,"schema":{"ref":"d%"}}]},"dependencies":[{"name":"d%","description":null,"choices":["x"]}]})",
         R"(/properties/c $ref inlined: a copy of "#/properties/a~1b" is translated here: it is no object, choice or union, so no name can refer to it)"}},
+      // A cycle through a named form: the copy refers back to the object it is inside.
+      {R"({"$defs":{"L":{"type":"array","items":{"type":"object","properties":{"next":{"$ref":"#/$defs/L"}}}}},"$ref":"#/$defs/L"})",
+       {R"({"root":{"arrayOf":{"name":"SchemaItem","description":null,"properties":[{"name":"next","description":null,"optional":true,"schema":{"arrayOf":{"ref":"SchemaItem"},"minimumElements":null,"maximumElements":null}}]},"minimumElements":null,"maximumElements":null},"dependencies":[{"arrayOf":{"name":"LItem","description":null,"properties":[{"name":"next","description":null,"optional":true,"schema":{"arrayOf":{"ref":"LItem"},"minimumElements":null,"maximumElements":null}}]},"minimumElements":null,"maximumElements":null}]})",
+        R"(/$defs/L/items/properties/next $ref inlined: a copy of "#/$defs/L" is translated here: it is no object, choice or union, so no name can refer to it)",
+        R"( $ref inlined: a copy of "#/$defs/L" is translated here: it is no object, choice or union, so no name can refer to it)"}},
       {R"({"title":"Tree","type":"object","properties":{"child":{"$ref":"#"}}})",
        {R"({"root":{"name":"Tree","description":null,"properties":[{"name":"child","description":null,"optional":true,"schema":{"ref":"Tree"}}]},"dependencies":[]})"}},
   });
