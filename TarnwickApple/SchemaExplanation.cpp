@@ -20,7 +20,8 @@ using SchemaErrorCase = FoundationModels::GenerationSchema::SchemaError::Case;
 thread_local Recorder* current = nullptr;
 
 // Keywords that constrain values, by the type they apply to. Annotations are in none of them.
-constexpr std::array anyTypeKeywords = {"allOf", "anyOf", "const", "else", "enum", "if", "not", "oneOf", "then", "type"};
+constexpr std::array anyTypeKeywords = {"$dynamicRef", "$recursiveRef", "allOf", "anyOf", "const", "else", "enum",
+                                         "if", "not", "oneOf", "then", "type"};
 constexpr std::array stringKeywords = {"contentEncoding", "contentMediaType", "contentSchema", "format",
                                        "maxLength", "minLength", "pattern"};
 // "format" on a number ("int32", "double") is read by nobody either.
