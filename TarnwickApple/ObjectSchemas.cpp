@@ -1,6 +1,7 @@
 // Object and union schemas: property order, optionality and names of nested types; null
 // alternatives, string choices and numbered alternatives of unions.
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -117,13 +118,13 @@ std::optional<std::vector<std::string>> constantStrings(const std::vector<const 
 }  // namespace
 
 bool isNullAlternative(const JSONValue& alternative) {
+  const std::string* type = stringMember(alternative, "type");
+  if (type) return *type == "null";
   // A reference to a null-only schema is one too.
   if (const std::string* target = stringMember(alternative, "$ref")) {
     const JSONValue* referenced = referencedNode(*target);
     return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced);
   }
-  const std::string* type = stringMember(alternative, "type");
-  if (type) return *type == "null";
   // A lone null constant: nothing else is said of the value.
   const JSONValue* constant = alternative["const"];
   const JSONValue* choices = alternative["enum"];
@@ -206,33 +207,38 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   result.reserve(members.size());
   for (const JSONObject::Member* member : members) {
     const JSONValue& propertySchema = member->value;
-    // An optional property whose schema allows no value, or only null, is never generated.
-    if (!required.contains(Unicode::nfc(member->key)) && !(propertySchema["required"] && propertySchema["required"]->isBool())) {
-      if (propertySchema.boolValue() == std::optional<bool>(false)) {
-        Explain::note("properties", "ignored", [&] {
-          return Quoting::quoted(member->key) + ": false allows no value, so the property is never generated";
-        });
-        continue;
-      }
-      if (isNullAlternative(propertySchema)) {
-        Explain::note("properties", "null-dropped", [&] {
-          return Quoting::quoted(member->key) + " allows only null, which is not generated, so the property is never generated";
-        });
-        continue;
-      }
-    }
+    const JSONValue* draft3 = propertySchema["required"];
+    const bool isOptional = !required.contains(Unicode::nfc(member->key)) && !(draft3 && draft3->boolValue().value_or(false));
     const std::string* descriptionText = stringMember(propertySchema, "description");
     const std::string* title = stringMember(propertySchema, "title");
     const std::string nestedName = namer.unique(title ? *title : name + typeName(member->key));
-    Explain::Step step("properties", member->key);
-    DynamicGenerationSchema translated = schema(propertySchema, nestedName, namer, depth + 1);
-    const JSONValue* draft3 = propertySchema["required"];
-    const bool marked = draft3 && draft3->boolValue().value_or(false);
-    const bool isOptional = !marked && !required.contains(Unicode::nfc(member->key));
+    // An optional property whose schema allows no value, or only null, is never generated: it
+    // is looked at only once its translation has failed.
+    const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);
+    std::optional<DynamicGenerationSchema> translated = [&]() -> std::optional<DynamicGenerationSchema> {
+      Explain::Step step("properties", member->key);
+      Explain::Recorder* const recorder = Explain::active();
+      const Explain::Recorder::Mark mark = recorder ? recorder->mark() : Explain::Recorder::Mark{};
+      try {
+        return schema(propertySchema, nestedName, namer, depth + 1);
+      } catch (const SidecarError&) {
+        if (!isOptional || (draft3 && draft3->isBool()) || !(nothing || isNullAlternative(propertySchema))) throw;
+        if (recorder) recorder->rollback(mark);
+        return std::nullopt;
+      }
+    }();
+    if (!translated) {
+      Explain::note("properties", nothing ? "ignored" : "null-dropped", [&] {
+        return Quoting::quoted(member->key) +
+               (nothing ? ": false allows no value, so the property is never generated"
+                        : " allows only null, which is not generated, so the property is never generated");
+      });
+      continue;
+    }
     result.push_back(DynamicGenerationSchema::Property{
         member->key,
         descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,
-        std::move(translated),
+        std::move(*translated),
         isOptional,
     });
   }

@@ -240,7 +240,10 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, N
       });
     }
   }
-  Document* const translation = document();
+  // Only copies can come back to a node being translated, and only "#" to the root, so only the
+  // root and the nodes of copies are kept open.
+  Document* translation = document();
+  if (translation && translation->copies == 0 && &node != &translation->root) translation = nullptr;
   if (translation) {
     const auto again = std::find_if(translation->open.rbegin(), translation->open.rend(),
                                     [&](const auto& entry) { return entry.first == &node; });
@@ -301,20 +304,24 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, N
   }
 
   // The rules below read a node that says nothing of its kind but through other keywords.
-  const bool typed = members->find("type") || members->find("properties");
-  if (!typed && !members->find("const")) {
-    if (auto merged = intersection(*members, name, description, namer, depth)) return std::move(*merged);
+  const JSONValue* const typeMember = members->find("type");
+  if (!typeMember && !members->find("properties")) {
+    const JSONValue* constant = members->find("const");
+    if (!constant) {
+      if (auto merged = intersection(*members, name, description, namer, depth)) return std::move(*merged);
+    } else if (!constant->stringValue()) {
+      Explain::unread(*members, Form::choices);
+      return valueChoices(JSONArray{*constant}, "const", name, description, namer);
+    }
   }
-  if (const JSONValue* constant = members->find("const"); !typed && constant && !constant->stringValue()) {
-    Explain::unread(*members, Form::choices);
-    return valueChoices(JSONArray{*constant}, "const", name, description, namer);
-  }
-  if (auto kinds = listedKinds(*members); kinds && kinds->size() > 1) {
-    return kindUnion(*members, *kinds, name, description, namer, depth);
+  if (typeMember && typeMember->arrayValue()) {
+    if (auto kinds = listedKinds(*members); kinds && kinds->size() > 1) {
+      return kindUnion(*members, *kinds, name, description, namer, depth);
+    }
   }
 
   const std::string type = kind(*members);
-  if (type.empty() && !members->find("type")) {
+  if (type.empty() && !typeMember) {
     // What is left ("not", "if", ...) is ignored as beside any other kind, but the negation of
     // everything leaves nothing to generate.
     if (const JSONValue* negated = members->find("not");

@@ -3,10 +3,10 @@
 per line): every schema the old checker accepts must get the same "schema" member, byte for
 byte, from the new one. Also counts acceptance of both and the new checker's refusal reasons.
 
-  differential.py OLD_CHECKER NEW_CHECKER corpus.jsonl... [--pieces]
+  differential.py OLD_CHECKER NEW_CHECKER corpus.jsonl... [--pieces[=N]]
 
---pieces adds, for each document, every definition and property schema as a document of its
-own (with the document's definitions beside it), for many more small schemas."""
+--pieces adds, for each document, every definition and property schema (the first N) as a
+document of its own (with the document's definitions beside it), for many more small schemas."""
 import collections, json, subprocess, sys
 
 
@@ -59,8 +59,10 @@ def main():
             for line in lines:
                 entry = json.loads(line)
                 documents.append(entry["schema"])
-                if "--pieces" in sys.argv:
-                    documents.extend(pieces(entry["schema"]))
+                for flag in sys.argv:
+                    if flag.startswith("--pieces"):
+                        limit = int(flag.split("=")[1]) if "=" in flag else None
+                        documents.extend(list(pieces(entry["schema"]))[:limit])
     seen, counts, reasons, differences = set(), collections.Counter(), collections.Counter(), []
     for doc in documents:
         text = json.dumps(doc, sort_keys=True)
