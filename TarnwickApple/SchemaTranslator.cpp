@@ -201,8 +201,9 @@ GenerationSchema generationSchema(const JSONValue& document) {
         if (isReached && isNamedForm(member.value)) throw;
         const std::string reason = recorder ? recorder->refusalReason : std::string();
         if (recorder) recorder->rollback(mark);
+        const std::string& key = member.key;  // a structured binding is not captured by older clang
         Explain::note(definitionsKey, "definition-dropped", [&] {
-          return "definition " + quoted(member.key) + " cannot be translated (" + reason + "), so it is left out" +
+          return "definition " + quoted(key) + " cannot be translated (" + reason + "), so it is left out" +
                  (isReached ? "; each reference to it is translated where it stands" : "; nothing references it");
         });
         continue;
