@@ -71,6 +71,12 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
   return result;
 }
 
+// True when `members` come in the order they were written in the document.
+bool asWritten(const std::vector<const JSONObject::Member*>& members) {
+  return std::is_sorted(members.begin(), members.end(),
+                        [](const JSONObject::Member* a, const JSONObject::Member* b) { return a->position < b->position; });
+}
+
 // A word character is a grapheme cluster whose first scalar is Alphabetic or numeric.
 bool isWordCharacter(std::string_view cluster) {
   const auto scalar = Unicode::firstScalar(cluster);
@@ -179,7 +185,7 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     }
   }
   const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node);
-  if (Explain::active() && members.size() > 1 && !node.find("x-order")) {
+  if (Explain::active() && !node.find("x-order") && !asWritten(members)) {
     Explain::note("properties", "order", [&] {
       std::string detail = "the model receives the properties in name order (";
       for (std::size_t i = 0; i < members.size(); ++i) detail += (i == 0 ? "" : ", ") + members[i]->key;
@@ -227,14 +233,16 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
         return std::nullopt;
       }
     }();
-    if (!translated) {
-      Explain::note("properties", nothing ? "ignored" : "null-dropped", [&] {
-        return Quoting::quoted(member->key) +
-               (nothing ? ": false allows no value, so the property is never generated"
-                        : " allows only null, which is not generated, so the property is never generated");
+    if (!translated && nothing) {
+      Explain::note("properties", "ignored", [&] {
+        return Quoting::quoted(member->key) + ": false allows no value, so the property is never generated";
       });
-      continue;
+    } else if (!translated) {
+      Explain::note("properties", "null-dropped", [&] {
+        return Quoting::quoted(member->key) + " allows only null, which is not generated, so the property is never generated";
+      });
     }
+    if (!translated) continue;
     result.push_back(DynamicGenerationSchema::Property{
         member->key,
         descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,

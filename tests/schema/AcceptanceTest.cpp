@@ -53,7 +53,6 @@ TEST(Acceptance, KindsFromKeywordsAndAnyValue) {
       // An optional property that allows nothing, or only null, is left out; true and {} are strings.
       {R"({"type":"object","properties":{"a":true,"b":false,"c":{"type":"null"},"d":{"description":"free"}}})",
        {R"({"root":{"name":"Schema","description":null,"properties":[{"name":"a","description":null,"optional":true,"schema":{"type":"string","guides":[]}},{"name":"d","description":"free","optional":true,"schema":{"type":"string","guides":[]}}]},"dependencies":[]})",
-        R"( properties order: the model receives the properties in name order (a, b, c, d), not as written; list them in "x-order" to choose)",
         R"(/properties/a type any-as-string: true accepts any value, and a string is generated)",
         R"( properties ignored: "b": false allows no value, so the property is never generated)",
         R"( properties null-dropped: "c" allows only null, which is not generated, so the property is never generated)",
@@ -88,7 +87,6 @@ TEST(Acceptance, ReferencesInsideTheDocument) {
       {R"({"$defs":{"S":{"type":"string","pattern":"^x$"},"L":{"type":"array","items":{"type":"object","properties":{"x":{"$ref":"#/$defs/S"}}}}},"type":"object","properties":{"l":{"$ref":"#/$defs/L"},"s":{"$ref":"#/definitions/S"}}})",
        {R"({"root":{"name":"Schema","description":null,"properties":[{"name":"l","description":null,"optional":true,"schema":{"arrayOf":{"name":"SchemaLItem","description":null,"properties":[{"name":"x","description":null,"optional":true,"schema":{"type":"string","guides":[{"pattern":"x"}]}}]},"minimumElements":null,"maximumElements":null}},{"name":"s","description":null,"optional":true,"schema":{"type":"string","guides":[{"pattern":"x"}]}}]},"dependencies":[{"arrayOf":{"name":"LItem","description":null,"properties":[{"name":"x","description":null,"optional":true,"schema":{"type":"string","guides":[{"pattern":"x"}]}}]},"minimumElements":null,"maximumElements":null},{"type":"string","guides":[{"pattern":"x"}]}]})",
         R"(/$defs/L/items/properties/x $ref inlined: a copy of "#/$defs/S" is translated here: it is no object, choice or union, so no name can refer to it)",
-        R"( properties order: the model receives the properties in name order (l, s), not as written; list them in "x-order" to choose)",
         R"(/properties/l $ref inlined: a copy of "#/$defs/L" is translated here: it is no object, choice or union, so no name can refer to it)",
         R"(/properties/s $ref inlined: a copy of "#/definitions/S" is translated here: it is no object, choice or union, so no name can refer to it)"}},
       // ~1 and percent-escapes are decoded; a named form is translated once, under its last segment.
@@ -110,8 +108,7 @@ TEST(Acceptance, AllOfAndDefinitions) {
   expectAll({
       {R"({"allOf":[{"type":"object","properties":{"a":{"type":"string"}},"required":["a"]},{"$ref":"#/$defs/B"}],"required":["b"],"$defs":{"B":{"properties":{"b":{"type":"integer"}}}}})",
        {R"({"root":{"name":"Schema","description":null,"properties":[{"name":"a","description":null,"optional":false,"schema":{"type":"string","guides":[]}},{"name":"b","description":null,"optional":false,"schema":{"type":"integer","guides":[]}}]},"dependencies":[{"name":"B","description":null,"properties":[{"name":"b","description":null,"optional":true,"schema":{"type":"integer","guides":[]}}]}]})",
-        R"( allOf merged: the properties and required names of its 2 object members are merged into one object)",
-        R"( properties order: the model receives the properties in name order (a, b), not as written; list them in "x-order" to choose)"}},
+        R"( allOf merged: the properties and required names of its 2 object members are merged into one object)"}},
       // A member with annotations only says nothing.
       {R"({"allOf":[{"description":"note"},{"type":"integer","minimum":0}]})",
        {R"({"root":{"type":"integer","guides":[{"minimum":0}]},"dependencies":[]})"}},
@@ -134,7 +131,6 @@ TEST(Acceptance, NotesOnWhatWasSilent) {
       {R"({"type":"object","required":"a","properties":{"a":{"type":"string","required":true},"b":{"type":"integer","format":"int32"},"p":{"type":"string","pattern":"ab"}}})",
        {R"({"root":{"name":"Schema","description":null,"properties":[{"name":"a","description":null,"optional":false,"schema":{"type":"string","guides":[]}},{"name":"b","description":null,"optional":true,"schema":{"type":"integer","guides":[]}},{"name":"p","description":null,"optional":true,"schema":{"type":"string","guides":[{"pattern":"ab"}]}}]},"dependencies":[]})",
         R"( required ignored: "required": "a" is not a list, so no property is made required by it)",
-        R"( properties order: the model receives the properties in name order (a, b, p), not as written; list them in "x-order" to choose)",
         R"(/properties/b format ignored: "format": "int32" is not read on an integer, so the model is not held to it)",
         R"(/properties/p pattern pattern-anchored: "ab" is matched against the whole string, not found anywhere in it; write "^...$" to say so)"}},
       {R"({"type":"object"})",
