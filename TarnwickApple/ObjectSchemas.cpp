@@ -1,6 +1,7 @@
 // Object and union schemas: property order, optionality and names of nested types; null
 // alternatives, string choices and numbered alternatives of unions.
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -120,12 +121,24 @@ std::optional<std::vector<std::string>> constantStrings(const std::vector<const 
   return result;
 }
 
+}  // namespace
+
 bool isNullAlternative(const JSONValue& alternative) {
   const std::string* type = stringMember(alternative, "type");
-  return type && *type == "null";
+  if (type) return *type == "null";
+  // A reference to a null-only schema is one too.
+  if (const std::string* target = stringMember(alternative, "$ref")) {
+    const JSONValue* referenced = referencedNode(*target);
+    return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced);
+  }
+  // A lone null constant: nothing else is said of the value.
+  const JSONValue* constant = alternative["const"];
+  const JSONValue* choices = alternative["enum"];
+  const JSONArray* members = choices ? choices->arrayValue() : nullptr;
+  return (constant && constant->isNull() && !choices) ||
+         (!constant && members && !members->empty() &&
+          std::all_of(members->begin(), members->end(), [](const JSONValue& member) { return member.isNull(); }));
 }
-
-}  // namespace
 
 std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries) {
   std::vector<std::string> names;
@@ -154,7 +167,14 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
                                const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
   const JSONObject& properties = propertyTable(node);
   std::unordered_set<std::string> required;
-  if (const JSONValue* list = node.find("required"); list && list->arrayValue()) {
+  const JSONValue* list = node.find("required");
+  // A boolean is draft-03's mark on a property, read by the object that holds the property.
+  if (list && !list->arrayValue() && !list->isBool()) {
+    Explain::note("required", "ignored", [&] {
+      return "\"required\": " + Quoting::quoted(*list) + " is not a list, so no property is made required by it";
+    });
+  }
+  if (list && list->arrayValue()) {
     for (const std::string& requiredName : strings(*list->arrayValue(), "required")) {
       if (Explain::active() && !properties.find(requiredName)) {
         Explain::note("required", "listed-but-absent", [&] {
@@ -172,22 +192,61 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
       return detail + "), not as written; list them in \"x-order\" to choose";
     });
   }
+  if (members.empty() && Explain::active()) {
+    // Only listed properties are generated: without any the answer is always {}.
+    std::string lost;
+    for (std::string_view key : {"additionalProperties", "patternProperties", "propertyNames", "minProperties",
+                                 "dependentSchemas", "unevaluatedProperties"}) {
+      const JSONValue* value = node.find(key);
+      if (value && !(value->isBool() && !*value->boolValue())) lost += (lost.empty() ? "" : ", ") + Quoting::quoted(key);
+    }
+    if (!node.find("properties") || !lost.empty()) {
+      Explain::note("properties", "always-empty", [&] {
+        return std::string("no property is listed, so the answer is always {}") +
+               (lost.empty() ? "" : "; what " + lost + " allow is never generated");
+      });
+    }
+  }
   if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
 
   std::vector<DynamicGenerationSchema::Property> result;
   result.reserve(members.size());
   for (const JSONObject::Member* member : members) {
     const JSONValue& propertySchema = member->value;
+    const JSONValue* draft3 = propertySchema["required"];
+    const bool isOptional = !required.contains(Unicode::nfc(member->key)) && !(draft3 && draft3->boolValue().value_or(false));
     const std::string* descriptionText = stringMember(propertySchema, "description");
     const std::string* title = stringMember(propertySchema, "title");
     const std::string nestedName = namer.unique(title ? *title : name + typeName(member->key));
-    Explain::Step step("properties", member->key);
-    DynamicGenerationSchema translated = schema(propertySchema, nestedName, namer, depth + 1);
-    const bool isOptional = !required.contains(Unicode::nfc(member->key));
+    // An optional property whose schema allows no value, or only null, is never generated: it
+    // is looked at only once its translation has failed.
+    const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);
+    std::optional<DynamicGenerationSchema> translated = [&]() -> std::optional<DynamicGenerationSchema> {
+      Explain::Step step("properties", member->key);
+      Explain::Recorder* const recorder = Explain::active();
+      const Explain::Recorder::Mark mark = recorder ? recorder->mark() : Explain::Recorder::Mark{};
+      try {
+        return schema(propertySchema, nestedName, namer, depth + 1);
+      } catch (const SidecarError&) {
+        if (!isOptional || (draft3 && draft3->isBool()) || !(nothing || isNullAlternative(propertySchema))) throw;
+        if (recorder) recorder->rollback(mark);
+        return std::nullopt;
+      }
+    }();
+    if (!translated && nothing) {
+      Explain::note("properties", "ignored", [&] {
+        return Quoting::quoted(member->key) + ": false allows no value, so the property is never generated";
+      });
+    } else if (!translated) {
+      Explain::note("properties", "null-dropped", [&] {
+        return Quoting::quoted(member->key) + " allows only null, which is not generated, so the property is never generated";
+      });
+    }
+    if (!translated) continue;
     result.push_back(DynamicGenerationSchema::Property{
         member->key,
         descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,
-        std::move(translated),
+        std::move(*translated),
         isOptional,
     });
   }
@@ -225,13 +284,36 @@ DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view 
   std::vector<DynamicGenerationSchema> translated;
   translated.reserve(remaining.size());
   std::size_t number = 0;
+  Explain::Recorder* const recorder = Explain::active();
+  std::optional<SidecarError> firstFailure;
+  std::string failurePointer, failureReason;
   for (const JSONValue* alternative : remaining) {
     ++number;
     const std::string* title = stringMember(*alternative, "title");
     const std::string alternativeName =
         namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
     Explain::Step step(keyword, index(alternative));
-    translated.push_back(schema(*alternative, alternativeName, namer, depth + 1));
+    const Explain::Recorder::Mark mark = recorder ? recorder->mark() : Explain::Recorder::Mark{};
+    try {
+      translated.push_back(schema(*alternative, alternativeName, namer, depth + 1));
+    } catch (const SidecarError& failure) {
+      // Fewer alternatives still give only answers the schema allows.
+      const Document* translation = document();
+      if (translation && translation->exhausted) throw;
+      if (!firstFailure) {
+        firstFailure = failure;
+        if (recorder) failurePointer = recorder->refusalPointer, failureReason = recorder->refusalReason;
+      }
+      const std::string reason = recorder ? recorder->refusalReason : std::string();
+      if (recorder) recorder->rollback(mark);
+      Explain::note(keyword, "alternative-dropped", [&] {
+        return "alternative " + index(alternative) + " cannot be translated (" + reason + "), so it is never generated";
+      });
+    }
+  }
+  if (translated.empty()) {
+    if (recorder) recorder->refusalPointer = failurePointer, recorder->refusalReason = failureReason;
+    throw *firstFailure;
   }
   return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
 }

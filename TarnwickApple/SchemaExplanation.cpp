@@ -20,10 +20,12 @@ using SchemaErrorCase = FoundationModels::GenerationSchema::SchemaError::Case;
 thread_local Recorder* current = nullptr;
 
 // Keywords that constrain values, by the type they apply to. Annotations are in none of them.
-constexpr std::array anyTypeKeywords = {"allOf", "anyOf", "const", "else", "enum", "if", "not", "oneOf", "then", "type"};
+constexpr std::array anyTypeKeywords = {"$dynamicRef", "$recursiveRef", "allOf", "anyOf", "const", "else", "enum",
+                                         "if", "not", "oneOf", "then", "type"};
 constexpr std::array stringKeywords = {"contentEncoding", "contentMediaType", "contentSchema", "format",
                                        "maxLength", "minLength", "pattern"};
-constexpr std::array numberKeywords = {"exclusiveMaximum", "exclusiveMinimum", "maximum", "minimum", "multipleOf"};
+// "format" on a number ("int32", "double") is read by nobody either.
+constexpr std::array numberKeywords = {"exclusiveMaximum", "exclusiveMinimum", "format", "maximum", "minimum", "multipleOf"};
 constexpr std::array arrayKeywords = {"additionalItems", "contains", "items", "maxContains", "maxItems",
                                       "minContains", "minItems", "prefixItems", "unevaluatedItems", "uniqueItems"};
 constexpr std::array objectKeywords = {"additionalProperties", "dependencies", "dependentRequired",
@@ -43,6 +45,7 @@ bool constrains(std::string_view key, Form form) {
     case Form::choices:
     case Form::anyOf:
     case Form::oneOf:
+    case Form::allOf:
       // Beside these every keyword of every type narrows the value, and none is read.
       return among(stringKeywords, key) || among(numberKeywords, key) || among(arrayKeywords, key) ||
              among(objectKeywords, key);
@@ -62,11 +65,16 @@ bool reads(const JSONObject& node, std::string_view key, Form form) {
   const JSONValue* value = node.find(key);
   switch (form) {
     case Form::reference: return key == "$ref";
-    case Form::choices: return key == "enum" || (key == "type" && value->stringValue() && *value->stringValue() == "string");
+    case Form::choices:
+      return key == "enum" || (key == "const" && !node.find("enum")) ||
+             (key == "type" && value->stringValue() && *value->stringValue() == "string");
     case Form::anyOf: return key == "anyOf";
     case Form::oneOf: return key == "oneOf";
+    case Form::allOf: return key == "allOf" || key == "required";
     case Form::object: return key == "type" || key == "properties" || key == "required";
-    case Form::array: return key == "type" || key == "items" || key == "minItems" || key == "maxItems";
+    case Form::array:
+      return key == "type" || key == "items" || key == "minItems" || key == "maxItems" ||
+             (key == "prefixItems" && !node.find("items"));
     case Form::string: return key == "type" || key == "pattern" || (key == "const" && value->stringValue());
     case Form::integer:
     case Form::number:
@@ -84,6 +92,7 @@ std::string_view formWord(Form form) {
     case Form::choices: return "beside \"enum\"";
     case Form::anyOf: return "beside \"anyOf\"";
     case Form::oneOf: return "beside \"oneOf\"";
+    case Form::allOf: return "beside \"allOf\"";
     case Form::object: return "on an object";
     case Form::array: return "on an array";
     case Form::string: return "on a string";
@@ -94,25 +103,11 @@ std::string_view formWord(Form form) {
   return "here";
 }
 
-// True when some "$ref" anywhere in `value` is `target`.
-bool referenced(const JSONValue& value, const std::string& target) {
-  if (const JSONArray* array = value.arrayValue()) {
-    return std::any_of(array->begin(), array->end(), [&](const JSONValue& v) { return referenced(v, target); });
-  }
-  const JSONObject* object = value.objectValue();
-  if (!object) return false;
-  for (const auto& [nfcKey, member] : *object) {
-    if (nfcKey == "$ref" && member.value.stringValue() && *member.value.stringValue() == target) return true;
-    if (referenced(member.value, target)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 Recorder* active() { return current; }
 
-Recorder::Recorder(const JSONValue& document) : document_(document) { current = this; }
+Recorder::Recorder(const JSONValue&) { current = this; }
 Recorder::~Recorder() { current = nullptr; }
 
 void Recorder::push(std::string_view segment) {
@@ -121,17 +116,33 @@ void Recorder::push(std::string_view segment) {
 }
 
 void Recorder::note(std::string_view keyword, std::string_view effect, std::string detail) {
+  if (elsewhere_ > 0) return;
   notes.push_back(SchemaNote{pointer_, std::string(keyword), std::string(effect), std::move(detail)});
+}
+
+void Recorder::rollback(const Mark& mark) {
+  notes.resize(mark.notes);
+  causes_.resize(mark.causes);
+  named_.resize(mark.named);
+  references_.resize(mark.references);
+  refusalPointer.clear();
+  refusalReason.clear();
+}
+
+std::string Recorder::enterElsewhere(std::string pointer, bool mute) {
+  elsewhere_ += mute ? 1 : 0;
+  std::swap(pointer, pointer_);
+  return pointer;
+}
+
+void Recorder::leaveElsewhere(std::string pointer, bool mute) {
+  elsewhere_ -= mute ? 1 : 0;
+  pointer_ = std::move(pointer);
 }
 
 void Recorder::refuse(std::string reason) {
   refusalPointer = pointer_;
   refusalReason = std::move(reason);
-  if (!definition_) return;
-  // A refusal inside a definition nobody references is the surprise worth saying.
-  const bool used = referenced(document_, "#/$defs/" + *definition_) ||
-                    referenced(document_, "#/definitions/" + *definition_);
-  if (!used) refusalReason = "definition " + Quoting::quoted(*definition_) + " (unused): " + refusalReason;
 }
 
 void Recorder::assemblyFailed(SchemaErrorCase kind) {

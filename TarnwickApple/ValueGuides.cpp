@@ -49,6 +49,13 @@ std::optional<Bound<T>> bound(const JSONObject& node, std::string_view inclusive
                               Read read, Adjust adjusted) {
   if (const JSONValue* inclusive = node.find(inclusiveKey)) return Bound<T>{read(*inclusive, inclusiveKey), inclusiveKey, inclusive};
   if (const JSONValue* exclusive = node.find(exclusiveKey)) {
+    // Draft 4's boolean form qualifies an inclusive bound, and there is none here.
+    if (exclusive->isBool()) {
+      Explain::note(exclusiveKey, "ignored", [&] {
+        return quoted(exclusiveKey) + ": " + quoted(*exclusive) + " qualifies no " + quoted(inclusiveKey) + ", so it says nothing";
+      });
+      return std::nullopt;
+    }
     return Bound<T>{adjusted(read(*exclusive, exclusiveKey)), exclusiveKey, exclusive};
   }
   return std::nullopt;
@@ -73,6 +80,15 @@ std::vector<GenerationGuide> boundGuides(const std::optional<Bound<T>>& lower, c
   if (lower) return {GenerationGuide::minimum(lower->value)};
   if (upper) return {GenerationGuide::maximum(upper->value)};
   return {};
+}
+
+// True when the pattern starts with "^" and ends with an unescaped "$": JSON Schema finds any
+// other pattern anywhere in the string, where the model matches the whole string.
+bool anchored(std::string_view text) {
+  if (text.size() < 2 || text.front() != '^' || text.back() != '$') return false;
+  std::size_t backslashes = 0;
+  for (std::size_t i = text.size() - 1; i > 0 && text[i - 1] == '\\'; --i) ++backslashes;
+  return backslashes % 2 == 0;
 }
 
 // The pattern guide, or nothing (a pattern outside the dialect, or one ICU refuses once
@@ -103,6 +119,11 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
       return Quoting::verbatim(*text) + " rewritten as " + Quoting::verbatim(*rewritten.pattern) + " does not compile; no pattern is enforced";
     });
     return std::nullopt;
+  }
+  if (!anchored(*text)) {
+    Explain::note("pattern", "pattern-anchored", [&] {
+      return Quoting::verbatim(*text) + " is matched against the whole string, not found anywhere in it; write \"^...$\" to say so";
+    });
   }
   if (rewritten.widened) {
     Explain::note("pattern", "pattern-widened", [&] {

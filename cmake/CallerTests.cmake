@@ -43,6 +43,10 @@ foreach(suite SidecarLines CheckerLines Documents)
     COMMAND ${TARNWICK_PYTHON} -m unittest -v test_protocol.${suite})
 endforeach()
 
+# Real schemas beyond the core subset, and the reference engine's answers to them.
+tarnwick_caller_test(corpus.Corpus DIRECTORY ${CMAKE_SOURCE_DIR}/tests/corpus
+  COMMAND ${TARNWICK_PYTHON} -m unittest -v test_corpus.Corpus)
+
 foreach(page tarnwick_apple tarnwick_apple_schema)
   tarnwick_caller_test(manpage.${page} DIRECTORY ${CMAKE_SOURCE_DIR}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/docs/check-manpage.sh ${CMAKE_SOURCE_DIR}/docs/man/${page}.1)

@@ -17,7 +17,7 @@
 namespace TarnwickApple::Explain {
 
 // The forms a node is translated as, for telling which of its keywords went unread.
-enum class Form { reference, choices, anyOf, oneOf, object, array, string, integer, number, boolean };
+enum class Form { reference, choices, anyOf, oneOf, allOf, object, array, string, integer, number, boolean };
 
 // A cause the framework's assembly may fail on, found while translating.
 struct AssemblyCause {
@@ -41,13 +41,22 @@ class Recorder {
   const std::string& pointer() const { return pointer_; }
 
   void note(std::string_view keyword, std::string_view effect, std::string detail);
+  // What has been recorded so far, to take back what a dropped definition recorded.
+  struct Mark {
+    std::size_t notes = 0, causes = 0, named = 0, references = 0;
+  };
+  Mark mark() const { return {notes.size(), causes_.size(), named_.size(), references_.size()}; }
+  void rollback(const Mark& mark);
+  // Translating a node of another place: the pointer becomes that place's, and for an inlined
+  // copy notes are not taken (muted), since that place says them itself. Returns the pointer to
+  // go back to.
+  std::string enterElsewhere(std::string pointer, bool mute);
+  void leaveElsewhere(std::string pointer, bool mute);
   void refuse(std::string reason);
   void cause(AssemblyCause cause) { causes_.push_back(std::move(cause)); }
   void named(const std::string& name) { named_.emplace_back(name, pointer_); }
   void reference(const std::string& target, const std::string& name) { references_.push_back({target, name, pointer_}); }
-  // The definition being translated (nullptr outside definitions) and, once translated, its form
-  // in words ("a string", "an array", ...).
-  void definition(const std::string* key) { definition_ = key; }
+  // A definition once translated: its form in words ("a string", "an array", ...).
   void definitionForm(const std::string& key, std::string form) { definitionForms_.emplace_back(key, std::move(form)); }
   // The assembly failed as `kind`: the refusal becomes the first recorded cause of that kind.
   void assemblyFailed(FoundationModels::GenerationSchema::SchemaError::Case kind);
@@ -60,13 +69,12 @@ class Recorder {
   struct Reference {
     std::string target, name, pointer;
   };
-  const JSONValue& document_;
   std::string pointer_;
   std::vector<std::size_t> marks_;
   std::vector<AssemblyCause> causes_;
   std::vector<std::pair<std::string, std::string>> named_;  // name, pointer
   std::vector<Reference> references_;
-  const std::string* definition_ = nullptr;
+  int elsewhere_ = 0;
   std::vector<std::pair<std::string, std::string>> definitionForms_;
 };
 
@@ -94,6 +102,25 @@ class Step {
  private:
   Recorder* recorder_;
   bool twice_ = false;
+};
+
+// While alive, the recorder's place is `pointer` and it takes no notes (see enterElsewhere).
+class Elsewhere {
+ public:
+  enum Notes { muted, notes };
+  explicit Elsewhere(std::string pointer, Notes taken = muted) : recorder_(active()), taken_(taken) {
+    if (recorder_) saved_ = recorder_->enterElsewhere(std::move(pointer), taken_ == muted);
+  }
+  ~Elsewhere() {
+    if (recorder_) recorder_->leaveElsewhere(std::move(saved_), taken_ == muted);
+  }
+  Elsewhere(const Elsewhere&) = delete;
+  Elsewhere& operator=(const Elsewhere&) = delete;
+
+ private:
+  Recorder* recorder_;
+  Notes taken_;
+  std::string saved_;
 };
 
 // A note on the current node; `detail` is called only while a recorder listens.

@@ -47,19 +47,21 @@ TEST(CheckerExplain, NotesOnARealisticSchema) {
 }
 
 TEST(CheckerExplain, RefusalsGainPointerAndReason) {
-  expectLine(Subprocess::run(checker(), {"--explain"}, R"({"type":"object","properties":{"holdings":{"type":"array"}}})"),
-             invalid + R"("the schema uses a construct the on-device model cannot express","pointer":"/properties/holdings","reason":"array without \"items\""})"
+  expectLine(Subprocess::run(checker(), {"--explain"}, R"({"type":"object","properties":{"holdings":{"type":"date"}}})"),
+             invalid + R"("the schema uses a construct the on-device model cannot express","pointer":"/properties/holdings","reason":"\"type\" \"date\" is no JSON Schema type"})"
                        "\n",
              1);
   expectLine(Subprocess::run(checker(), {"--format", "text"}, R"({"$ref":"#/$defs/Nowhere"})"),
              "refused at (root): \"$ref\" \"#/$defs/Nowhere\" names no definition "
              "(InvalidGenerationSchemaError: the schema does not resolve into a generation schema)\n",
              1);
-  // A request given where a schema is expected is recognised.
+  // A request given where a schema is expected is a schema that accepts any value, and is said to be a request.
   expectLine(Subprocess::run(checker(), {"--explain"}, R"({"prompt":"p","use_case":"general","guardrails":"default"})"),
-             invalid + R"("the schema uses a construct the on-device model cannot express","pointer":"","reason":"this is a request document, not a schema: check it with --request"})"
-                       "\n",
-             1);
+             R"({"status":"ok","schema":{"root":{"type":"string","guides":[]},"dependencies":[]},"notes":[)"
+             R"({"pointer":"","keyword":"prompt","effect":"not-a-schema","detail":"this is a request document, not a schema: check it with --request"},)"
+             R"({"pointer":"","keyword":"type","effect":"any-as-string","detail":"no keyword constrains the value, so any value is allowed, and a string is generated"}]})"
+             "\n",
+             0);
 }
 
 TEST(CheckerExplain, NotJSONSaysWhere) {
@@ -139,8 +141,8 @@ TEST(CheckerRequest, RequestsThatDecode) {
              R"({"pointer":"","keyword":"type","effect":"null-dropped","detail":"null is not generated: the answer is always \"string\", never null"}]})"
              "\n",
              0);
-  expectLine(Subprocess::run(checker(), {"--request"}, "{" + base + R"(,"schema":{"type":"array"}})"),
-             invalid + R"("the schema uses a construct the on-device model cannot express","pointer":"","reason":"array without \"items\""})"
+  expectLine(Subprocess::run(checker(), {"--request"}, "{" + base + R"(,"schema":{"type":"array","items":{"type":"null"}}})"),
+             invalid + R"("the schema uses a construct the on-device model cannot express","pointer":"/items","reason":"\"type\" \"null\" alone leaves nothing to generate"})"
                        "\n",
              1);
 }

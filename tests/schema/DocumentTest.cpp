@@ -57,8 +57,10 @@ TEST(Document, DefinitionsTableAndOrder) {
        R"(,"dependencies":[{"name":"D","description":null,"properties":[{"name":"x","description":null,)"
            R"("optional":true,"schema":{"name":"Schema","description":null,"properties":[]}}]}]})"},
       // A failing definition ends the translation before the root is looked at.
-      {R"({"$defs":{"A":{"type":"null"},"B":5},"$ref":"x"})", unsupported},
-      {R"({"$defs":{"A":{"type":"string"},"B":5},"$ref":"x"})", notObject},
+      // ... unless nothing references it: then it is left out.
+      {R"({"$defs":{"A":{"type":"null"},"B":{"$ref":"#/$defs/A"}},"$ref":"#/$defs/B"})", unsupported},
+      {R"({"$defs":{"A":{"type":"object"},"B":5},"$ref":"#/$defs/A"})",
+       R"({"root":{"ref":"A"},"dependencies":[{"name":"A","description":null,"properties":[]}]})"},
   });
 }
 
@@ -72,13 +74,13 @@ TEST(Document, References) {
       // Taken verbatim: no pointer unescaping, no splitting.
       {R"({"$defs":{"a~1b/c":{"enum":["a"]}},"$ref":"#/$defs/a~1b/c"})",
        R"({"root":{"ref":"a~1b/c"},"dependencies":[{"name":"a~1b/c","description":null,"choices":["a"]}]})"},
-      {R"({"$ref":"#/properties/a"})", outsideReference},
+      {R"({"$ref":"#/properties/a"})", outsideReference},  // names nothing
       {R"({"$ref":"other.json#/$defs/A"})", outsideReference},
       {R"({"$ref":"#/$def/A"})", outsideReference},
       {R"({"$ref":5,"type":"boolean"})", rootOnly(boolean)},
-      // Unresolved names and references to unnamed forms are refused by the assembly.
+      // Unresolved names are refused by the assembly; an unnamed form is copied in place.
       {R"({"$ref":"#/$defs/Missing"})", unresolved},
-      {R"({"$defs":{"A":{"type":"string"}},"$ref":"#/$defs/A"})", unresolved},
+      {R"({"$defs":{"A":{"type":"string"}},"$ref":"#/$defs/A"})", R"({"root":)" + text + R"(,"dependencies":[)" + text + "]}"},
       // A reference to a form nested inside a definition resolves.
       {R"({"$defs":{"A":{"type":"object","properties":{"p":{"enum":["x"]}}}},"$ref":"#/$defs/AP"})",
        R"({"root":{"ref":"AP"},"dependencies":[{"name":"A","description":null,"properties":[{"name":"p",)"
@@ -90,7 +92,8 @@ TEST(Node, EnumerationsAndUnionKeys) {
   expectAll({
       {R"({"enum":["a","b","a"],"type":"integer","description":"d"})",
        rootOnly(R"({"name":"Schema","description":"d","choices":["a","b","a"]})")},
-      {R"({"enum":["a",1]})", unsupported},
+      {R"({"enum":["a",1]})", rootOnly(R"({"name":"Schema","description":null,"anyOf":[{"name":"SchemaChoice1",)"
+                                       R"("description":null,"choices":["a"]},{"type":"integer","guides":[{"range":[1,1]}]}]})")},
       // An empty enumeration translates, and the assembly refuses it.
       {R"({"enum":[]})", unresolved},
       {R"({"enum":"a","type":"boolean"})", rootOnly(boolean)},
@@ -109,18 +112,19 @@ TEST(Node, Kinds) {
       {R"({"type":"boolean","minimum":1,"pattern":"a"})", rootOnly(boolean)},
       {R"({"type":["null"]})", unsupported},
       {R"({"type":[]})", unsupported},
-      {R"({"type":["integer","number"]})", unsupported},
-      {R"({"type":["string","string"]})", unsupported},
+      {R"({"type":["integer","number"]})",
+       rootOnly(R"({"name":"Schema","description":null,"anyOf":[)" + integer + R"(,{"type":"number","guides":[]}]})")},
+      {R"({"type":["string","string"]})", rootOnly(text)},
       {R"({"type":["string",1]})", unsupported},
       {R"({"type":"String"})", unsupported},
       {R"({"type":"null"})", unsupported},
       {R"({"type":"date"})", unsupported},
-      {R"({})", unsupported},
+      {R"({})", rootOnly(text)},
       {R"({"type":5,"properties":{}})", unsupported},
       {R"({"type":null,"const":"x"})", unsupported},
       {R"({"properties":5})", rootOnly(R"({"name":"Schema","description":null,"properties":[]})")},
       {R"({"const":"x"})", rootOnly(R"({"type":"string","guides":[{"constant":"x"}]})")},
-      {R"({"const":3})", unsupported},
+      {R"({"const":3})", rootOnly(R"({"type":"integer","guides":[{"range":[3,3]}]})")},
       {R"({"const":3,"type":"integer"})", rootOnly(integer)},
       // Unknown keywords are ignored whatever their value.
       {R"({"type":"string","format":5,"minLength":"x","additionalProperties":false,"allOf":1})", rootOnly(text)},
@@ -144,8 +148,8 @@ TEST(Node, ScalarGuidesInTheirTypesForm) {
 TEST(Node, Arrays) {
   const std::string unbounded = R"(,"minimumElements":null,"maximumElements":null})";
   expectAll({
-      {R"({"type":"array"})", unsupported},
-      {R"({"type":"array","items":true})", notObject},
+      {R"({"type":"array"})", rootOnly(R"({"arrayOf":)" + text + unbounded)},
+      {R"({"type":"array","items":true})", rootOnly(R"({"arrayOf":)" + text + unbounded)},
       {R"({"type":"array","items":null})", notObject},
       {R"({"type":"array","items":{"type":"string"},"minItems":2.0,"maxItems":3})",
        rootOnly(R"({"arrayOf":)" + text + R"(,"minimumElements":2,"maximumElements":3})")},

@@ -51,7 +51,7 @@ TEST(SchemaChecker, RefusalsAreTheSidecarsFailureLines) {
       {"[]", notObject},
       {"null", notObject},
       {R"({"type":"object","properties":{"a":"string"}})", notObject},
-      {R"({"type":["integer","number"]})", unsupported},
+      {R"({"type":["integer","date"]})", unsupported},
       {R"({"anyOf":[]})", unsupported},
       {R"({"$ref":"other.json#/$defs/A"})", outsideReference},
       {R"({"type":"integer","minimum":6,"maximum":5})", inverted},
@@ -89,7 +89,7 @@ TEST(SchemaChecker, UnwritableStdoutEndsWithAFailingStatus) {
 TEST(SchemaChecker, TheSidecarAnswersRefusedSchemasWithTheSameLines) {
   const std::pair<const char*, const std::string&> table[] = {
       {"5", notObject},
-      {R"({"type":"array"})", unsupported},
+      {R"({"type":"array","items":{"type":"null"}})", unsupported},
       {R"({"$ref":"#/properties/a"})", outsideReference},
       {R"({"type":"number","exclusiveMinimum":2,"maximum":1})", inverted},
       {R"({"type":"object","properties":{"a":{"$ref":"#/$defs/Nowhere"}}})", unresolved},
