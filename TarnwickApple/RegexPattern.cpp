@@ -9,6 +9,10 @@
 namespace TarnwickApple::RegexPattern {
 namespace {
 
+// The largest repetition count the model's Regex parses; a larger one (or one in other digits)
+// makes it refuse the whole pattern, so the translator refuses it first and both sides agree.
+constexpr std::size_t maximumRepetitionCount = 65535;
+
 // The widest range a class may spell out: every ASCII code.
 constexpr int asciiLimit = 128;
 
@@ -180,6 +184,22 @@ bool widens(const std::vector<ClassMember>& members, const std::string& token) {
   });
 }
 
+// {m}, {m,} and {m,n} whose counts the model's Regex takes: ASCII digits, each count at most
+// `maximumRepetitionCount` (leading zeros allowed). `end` is the index after the "}".
+bool countsWithinLimit(const std::vector<Character>& chars, std::size_t from, std::size_t end) {
+  std::size_t value = 0;
+  for (std::size_t i = from + 1; i + 1 < end; ++i) {
+    if (is(chars[i], ',')) {
+      value = 0;
+      continue;
+    }
+    if (chars[i].size() != 1 || chars[i][0] < '0' || chars[i][0] > '9') return false;
+    value = value * 10 + static_cast<std::size_t>(chars[i][0] - '0');
+    if (value > maximumRepetitionCount) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<Character> characters(std::string_view pattern) { return Unicode::graphemeClusterViews(pattern); }
@@ -241,6 +261,9 @@ Rewriting rewrite(std::string_view pattern) {
         // {m}, {m,} and {m,n} pass unchanged.
         const auto end = quantifier(chars, i);
         if (!end) return refused("a \"{\" that opens no quantifier {m}, {m,} or {m,n}");
+        if (!countsWithinLimit(chars, i, *end)) {
+          return refused("a repetition count that is not ASCII digits up to " + std::to_string(maximumRepetitionCount));
+        }
         for (; i < *end; ++i) out += chars[i];
         break;
       }

@@ -51,8 +51,11 @@ TEST(Desugared, QuantifierBodies) {
   expectRewrites({{"x{2,4}", "x{2,4}"}, {"x{2,}", "x{2,}"}, {"x{3}", "x{3}"}, {"x{5,3}", "x{5,3}"},
                   {"x{}", refused}, {"x{,4}", refused}, {"x{1,2,3}", refused}, {"x{a}", refused},
                   {"x{2", refused}, {"x{2 }", refused},
-                  // any character with a numeric type: ARABIC-INDIC DIGIT THREE, ROMAN NUMERAL TWO
-                  {"x{\u0663}", "x{\u0663}"}, {"x{\u2161,}", "x{\u2161,}"}});
+                  // counts the model's Regex parses: ASCII digits up to 65535, leading zeros allowed
+                  {"x{65535}", "x{65535}"}, {"x{0065535,}", "x{0065535,}"}, {"x{1,65536}", refused},
+                  {"x{16000000}", refused},
+                  // other digits it refuses: ARABIC-INDIC DIGIT THREE, ROMAN NUMERAL TWO
+                  {"x{\u0663}", refused}, {"x{\u2161,}", refused}});
 }
 
 TEST(CharacterClass, Members) {
@@ -162,6 +165,7 @@ TEST(Rewrite, SaysWhyAndWhetherItWidened) {
       {"[^a]", "a negated class [^...]"}, {"[]", "an empty class []"}, {"[a[b]]", "a class inside a class"},
       {R"([\s])", R"(\s (white space) in a class)"}, {"[z-a]", "a class with no closing \"]\" or a range it cannot spell out"},
       {"[a\nb]", "a line break in a class"}, {"a{,2}", "a \"{\" that opens no quantifier {m}, {m,} or {m,n}"},
+      {"a{70000}", "a repetition count that is not ASCII digits up to 65535"},
       {"a]", "a \"]\" outside a class"}, {"a^", "\"^\" other than at the start"}, {"$a", "\"$\" other than at the end"},
       {"^$", "nothing once the anchors are dropped"}, {"\xff", "text that is not valid UTF-8"},
       {"\\\xCC\x81", "a syntax character joined by a mark"},
