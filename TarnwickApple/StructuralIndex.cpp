@@ -39,6 +39,26 @@ std::size_t nextStringStop(std::string_view text, std::size_t i) {
   return i;
 }
 
+bool isWhiteSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// The first byte at or after `i` that is not JSON white space, or the end of `text`: schemas
+// written by people are mostly indentation.
+std::size_t nextToken(std::string_view text, std::size_t i) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + block <= text.size(); i += block) {
+      Bytes bytes;
+      std::memcpy(&bytes, text.data() + i, block);
+      const Bytes blank = (bytes == ' ') | (bytes == '\n') | (bytes == '\r') | (bytes == '\t');
+      std::uint64_t halves[2];
+      std::memcpy(halves, &blank, block);
+      if (~halves[0] != 0) return i + static_cast<std::size_t>(std::countr_one(halves[0])) / 8;
+      if (~halves[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_one(halves[1])) / 8;
+    }
+  }
+  while (i < text.size() && isWhiteSpace(text[i])) ++i;
+  return i;
+}
+
 class Scan {
  public:
   Scan(std::string_view text, std::size_t base) : text_(text), base_(base) {}
@@ -56,7 +76,7 @@ class Scan {
       switch (scanned[i]) {
         case ' ': case '\n': case '\r': case '\t':
           inLiteral = false;
-          ++i;
+          i = nextToken(scanned, i + 1);
           break;
         case '{': case '}': case '[': case ']': case ':': case ',':
           record(i++);
