@@ -133,8 +133,10 @@ bool operator==(const JSONValue& a, const JSONValue& b) {
 }
 
 void JSONObject::insert(std::string key, JSONValue value) {
-  std::string canonical = Unicode::nfc(key);
-  members_.insert_or_assign(std::move(canonical), Member{std::move(key), std::move(value)});
+  const auto [at, added] = members_.try_emplace(Unicode::nfc(key));
+  at->second.key = std::move(key);
+  at->second.value = std::move(value);
+  if (added) at->second.position = written_++;
 }
 
 const JSONValue* JSONObject::find(std::string_view key) const {

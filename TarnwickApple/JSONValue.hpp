@@ -110,16 +110,20 @@ class JSONValue {
   Storage storage_;
 };
 
-// A JSON object's members: unique keys up to canonical equivalence, no document order kept.
-// Members are visited in ascending order of their keys' NFC forms.
+// A JSON object's members: unique keys up to canonical equivalence. Members are visited in
+// ascending order of their keys' NFC forms; each remembers where it was first written.
 class JSONObject {
  public:
   struct Member {
     std::string key;  // as written in the document (the last spelling seen)
     JSONValue value;
+    // How many other keys were written before this one's first occurrence (insertion order for
+    // objects built in code); only explanations for people read it.
+    std::uint32_t position = 0;
   };
 
-  // Adds a member; a key canonically equal to an existing one replaces it (the last one wins).
+  // Adds a member; a key canonically equal to an existing one replaces its spelling and value
+  // (the last one wins) and keeps its place in the written order.
   void insert(std::string key, JSONValue value);
 
   const JSONValue* find(std::string_view key) const;
@@ -136,6 +140,7 @@ class JSONObject {
 
  private:
   Map members_;
+  std::uint32_t written_ = 0;  // the next member's position
 };
 
 }  // namespace TarnwickApple

@@ -1,5 +1,6 @@
 // Object and union schemas: property order, optionality and names of nested types; null
 // alternatives, string choices and numbered alternatives of unions.
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -67,6 +68,12 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
     if (!listed.contains(nfcKey)) result.push_back(&member);
   }
   return result;
+}
+
+// True when `members` come in the order they were written in the document.
+bool asWritten(const std::vector<const JSONObject::Member*>& members) {
+  return std::is_sorted(members.begin(), members.end(),
+                        [](const JSONObject::Member* a, const JSONObject::Member* b) { return a->position < b->position; });
 }
 
 // A word character is a grapheme cluster whose first scalar is Alphabetic or numeric.
@@ -158,7 +165,7 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     }
   }
   const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node);
-  if (Explain::active() && members.size() > 1 && !node.find("x-order")) {
+  if (Explain::active() && !node.find("x-order") && !asWritten(members)) {
     Explain::note("properties", "order", [&] {
       std::string detail = "the model receives the properties in name order (";
       for (std::size_t i = 0; i < members.size(); ++i) detail += (i == 0 ? "" : ", ") + members[i]->key;

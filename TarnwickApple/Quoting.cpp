@@ -30,12 +30,11 @@ std::string quoted(std::string_view text) {
 }
 
 std::string verbatim(std::string_view text) {
-  const auto [shown, cut] = shortened(text);
   std::string out;
-  out.reserve(shown.size() + 5);
+  out.reserve(text.size() + 2);
   out += '"';
-  out += shown;
-  out += cut ? "\u2026\"" : "\"";
+  out += text;
+  out += '"';
   return out;
 }
 
@@ -47,6 +46,8 @@ std::string quoted(const JSONValue& value) {
     case JSONValue::Case::number:
       if (const auto whole = value.unsignedValue()) return std::to_string(*whole);
       JSONText::appendDouble(out, *value.doubleValue());
+      // A whole number past the 64-bit range reads as one too: 18446744073709551616, not ...616.0.
+      if (out.ends_with(".0")) out.resize(out.size() - 2);
       return out;
     case JSONValue::Case::boolean: return *value.boolValue() ? "true" : "false";
     case JSONValue::Case::null: return "null";

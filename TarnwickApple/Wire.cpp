@@ -275,6 +275,43 @@ std::string Probe::line() const {
 }  // namespace TarnwickApple
 
 namespace TarnwickApple {
+namespace {
+
+// Appends `text` (well-formed UTF-8) so that it cannot break the line it is on: control
+// characters are written as a JSON string writes them ("\n", "\u001b"), and so are DEL, the C1
+// controls and the line and paragraph separators, which some readers take as line ends.
+void appendOnOneLine(std::string& out, std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  const auto escape = [&](unsigned scalar) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += hex[(scalar >> shift) & 0xF];
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    const unsigned char third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+    switch (c) {
+      case '\n': out += "\\n"; continue;
+      case '\r': out += "\\r"; continue;
+      case '\t': out += "\\t"; continue;
+      case '\b': out += "\\b"; continue;
+      case '\f': out += "\\f"; continue;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      escape(c);
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+      escape(next);
+      i += 1;
+    } else if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {  // U+2028, U+2029
+      escape(0x2000u | (third - 0x80u));
+      i += 2;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+}
+
+}  // namespace
 
 CheckLine CheckLine::accepted(std::string description) {
   CheckLine line;
@@ -327,12 +364,22 @@ std::string CheckLine::line() const {
 }
 
 std::string CheckLine::text() const {
-  // The root's pointer is empty; people see it as "(root)".
-  const auto place = [](const std::string& pointer) { return pointer.empty() ? std::string("(root)") : pointer; };
   std::string out;
+  // The root's pointer is empty; people see it as "(root)".
+  const auto place = [&](const std::string& pointer) {
+    if (pointer.empty()) return static_cast<void>(out += "(root)");
+    appendOnOneLine(out, pointer);
+  };
   if (notes) {
     for (const SchemaNote& note : *notes) {
-      out += place(note.pointer) + "  " + note.keyword + "  " + note.effect + ": " + note.detail + "\n";
+      place(note.pointer);
+      out += "  ";
+      appendOnOneLine(out, note.keyword);
+      out += "  ";
+      appendOnOneLine(out, note.effect);
+      out += ": ";
+      appendOnOneLine(out, note.detail);
+      out += '\n';
     }
   }
   if (description) {
@@ -341,9 +388,17 @@ std::string CheckLine::text() const {
     return out;
   }
   out += "refused";
-  if (pointer) out += " at " + place(*pointer);
-  out += ": " + (reason ? *reason : failure.message) + " (" + std::string(rawText(failure.errorKind)) + ": " +
-         failure.message + ")\n";
+  if (pointer) {
+    out += " at ";
+    place(*pointer);
+  }
+  out += ": ";
+  appendOnOneLine(out, reason ? *reason : failure.message);
+  out += " (";
+  out += rawText(failure.errorKind);
+  out += ": ";
+  appendOnOneLine(out, failure.message);
+  out += ")\n";
   return out;
 }
 

@@ -51,10 +51,15 @@ endforeach()
 # What is installed and shipped. Off Apple platforms the Swift-shim build is a test path whose
 # shim is a shared library of the build tree, not a product: it is neither installed nor checked.
 if(NOT (TARNWICK_SWIFT_BUILT AND NOT APPLE))
+  if(TARNWICK_STATIC AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(_tarnwick_link static)
+  else()
+    set(_tarnwick_link dynamic)
+  endif()
   tarnwick_caller_test(install.tree DIRECTORY ${CMAKE_BINARY_DIR}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
   tarnwick_caller_test(install.debian_package DIRECTORY ${CMAKE_BINARY_DIR}
-    COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-package.sh ${CMAKE_BINARY_DIR})
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-package.sh ${CMAKE_BINARY_DIR} ${_tarnwick_link})
   set_tests_properties(install.tree install.debian_package PROPERTIES RUN_SERIAL ON)  # both install the build
   if(TARNWICK_HARDEN AND NOT TARNWICK_SANITIZE AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
     foreach(exe tarnwick_apple tarnwick_apple_schema)
@@ -65,20 +70,23 @@ if(NOT (TARNWICK_SWIFT_BUILT AND NOT APPLE))
 endif()
 
 foreach(suite test_client.PlainText test_client.Structured test_client.Errors test_client.ProbeAndTimeout
-    test_ordering.WrittenOrder)
+    test_client.Readme test_ordering.WrittenOrder test_arguments.Arguments test_typing.Typing)
   tarnwick_caller_test(python_client.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/clients/python/tests
     COMMAND ${TARNWICK_PYTHON} -m unittest -v ${suite}
     ENVIRONMENT "PYTHONPATH=${CMAKE_SOURCE_DIR}/clients/python")
 endforeach()
 
 if(TARNWICK_NODE)
-  foreach(suite client check)
+  foreach(suite client check arguments types)
     tarnwick_caller_test(node_client.${suite} DIRECTORY ${CMAKE_SOURCE_DIR}/clients/node
       COMMAND ${TARNWICK_NODE} --test test/${suite}.test.js)
   endforeach()
 else()
   message(WARNING "node not found: the Node.js client is not tested (apt-get install nodejs)")
 endif()
+
+tarnwick_caller_test(install.run_example DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-run-example.sh ${CMAKE_SOURCE_DIR})
 
 tarnwick_caller_test(install.client_versions DIRECTORY ${CMAKE_SOURCE_DIR}
   COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-versions.sh ${PROJECT_VERSION} ${CMAKE_SOURCE_DIR})

@@ -15,10 +15,14 @@ string(REGEX MATCH "^[0-9]+" _tarnwick_icu_major "${ICU_VERSION}")
 set(_tarnwick_icu_name "icudt${_tarnwick_icu_major}l")  # the little-endian package ICU's code looks for
 set(_tarnwick_icu_dir "${CMAKE_BINARY_DIR}/icu-data")
 set(_tarnwick_icu_items "${CMAKE_SOURCE_DIR}/cmake/icu-data-items.txt")
+# Homebrew's icu4c ships no .dat, only its data library; Xcode has no objcopy, so the Mach-O
+# object is read by ExtractICUData.cmake itself.
 if(APPLE)
   set(_tarnwick_icu_assembly gcc-darwin)
+  set(_tarnwick_icu_object_format -DMACHO=ON)
 else()
   set(_tarnwick_icu_assembly gcc)
+  set(_tarnwick_icu_object_format -DOBJCOPY=${CMAKE_OBJCOPY})
 endif()
 
 # ICU's whole data package: the one data object in its static data library.
@@ -31,7 +35,7 @@ else()
   set(_tarnwick_icu_extract
     COMMAND ${CMAKE_COMMAND} -E make_directory full/objects
     COMMAND ${CMAKE_COMMAND} -E chdir full/objects ${CMAKE_AR} x ${ICU_DATA_LIBRARY}
-    COMMAND ${CMAKE_COMMAND} -DOBJCOPY=${CMAKE_OBJCOPY} -DOBJECTS=full/objects -DOUT=${_tarnwick_icu_full}
+    COMMAND ${CMAKE_COMMAND} ${_tarnwick_icu_object_format} -DOBJECTS=full/objects -DOUT=${_tarnwick_icu_full}
             -P ${CMAKE_SOURCE_DIR}/cmake/ExtractICUData.cmake)
 endif()
 

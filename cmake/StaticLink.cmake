@@ -8,6 +8,11 @@ if(TARNWICK_STATIC)
   set(TARNWICK_ICU_TARGET tarnwick_icu_static)
   if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+    # ICU's never-called plugin loader calls dlopen, which in a static program needs the linking
+    # glibc's shared libraries at run time (the linker warns): its calls go to stubs that fail.
+    add_library(tarnwick_no_dynamic_loading STATIC ${CMAKE_SOURCE_DIR}/TarnwickApple/Platform/NoDynamicLoading.cpp)
+    target_link_libraries(tarnwick_icu_static INTERFACE tarnwick_no_dynamic_loading)
+    target_link_options(tarnwick_icu_static INTERFACE "LINKER:--wrap=dlopen,--wrap=dlsym,--wrap=dlclose")
   endif()
 else()
   find_package(PkgConfig REQUIRED)

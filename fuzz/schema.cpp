@@ -1,6 +1,8 @@
 // Fuzz target: schema translation, assembly and description on any JSON document. Translation
 // either answers or refuses with one of its own errors; the description is one line of JSON; the
-// explained translation gives the same schema or the same error, with a reason for a refusal.
+// explained translation gives the same schema or the same error, with a reason for a refusal,
+// and its notes for people take one line each.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,6 +15,7 @@
 #include "TarnwickApple/SchemaExplanation.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
 #include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/Wire.hpp"
 
 namespace {
 
@@ -55,6 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Fuzz::require(explained.schema && explained.schema->description() == *description,
                 "explaining does not change the translation", *description);
+  // For people each note is one line, whatever names and patterns the document holds.
+  CheckLine line = CheckLine::accepted(*description);
+  line.notes = explained.notes;
+  const std::string text = line.text();
+  Fuzz::require(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) == explained.notes.size() + 1,
+                "the text form is one line per note and one for the outcome", text);
   Fuzz::require(description->find('\n') == std::string::npos, "the description is one line", *description);
   std::optional<JSONValue> parsed;
   try {

@@ -12,6 +12,7 @@
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/SchemaExplanation.hpp"
 #include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/Sidecar.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/StandardStreams.hpp"
 #include "TarnwickApple/Wire.hpp"
@@ -38,7 +39,8 @@ constexpr std::string_view usage =
     "\n"
     "  --explain      add notes on what the model will not enforce, each with the JSON Pointer\n"
     "                 of its place, and the place and reason of a refusal\n"
-    "  --request      read a whole request document instead and check it, its schema included\n"
+    "  --request      read a whole request document instead and check it, its options and\n"
+    "                 schema included\n"
     "  --format text  write the notes one per line for people, pointer first\n"
     "  -h, --help     show this text\n"
     "  --version      show the version and the engine\n"
@@ -68,6 +70,8 @@ constexpr int notJSONStatus = 2;
 
 constexpr std::string_view notJSONMessage = "the schema on stdin is not JSON";
 constexpr std::string_view usageMessage = "--format takes json or text";
+constexpr std::string_view conflictingSamplingReason =
+    "\"top\" and \"probability_threshold\" are both set: keep one of them";
 
 struct Settings {
   bool explain = false;  // notes, or the place and reason of a refusal
@@ -174,10 +178,27 @@ Outcome explainedCheck(std::vector<std::string>&& input) {
   }
 }
 
+// The sidecar's refusal of options that decode but cannot run, or nothing. The options are
+// judged by the sidecar's own reading, which runs before the schema is translated.
+std::optional<Outcome> refusedOptions(const Request& request) {
+  try {
+    (void)Sidecar::generationOptions(request.options);
+    return std::nullopt;
+  } catch (...) {
+    const SidecarError error = SidecarError::resolve(std::current_exception());
+    Outcome outcome = refused(error);
+    const bool sampling = error == SidecarError::conflictingSampling;
+    outcome.line.pointer = sampling ? "/options/sampling" : "/options";
+    outcome.line.reason = std::string(sampling ? conflictingSamplingReason : error.message());
+    return outcome;
+  }
+}
+
 Outcome requestCheck(std::vector<std::string>&& input) {
   const std::string text = joined(std::move(input));
   try {
     const Request request = Request::decodeExplaining(text);
+    if (std::optional<Outcome> outcome = refusedOptions(request)) return std::move(*outcome);
     if (request.schema) return explainedSchema(*request.schema, false);
     CheckLine line = CheckLine::accepted("null");
     line.notes.emplace();

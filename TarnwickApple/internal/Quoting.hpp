@@ -1,5 +1,6 @@
 // How messages for people quote a JSON value: strings as JSON strings (long ones cut short),
-// numbers and literals as written, arrays and objects by their kind.
+// numbers and literals as written (a whole number always without a fraction), arrays and
+// objects by their kind.
 #pragma once
 
 #include <string>
@@ -11,7 +12,8 @@ namespace TarnwickApple::Quoting {
 
 std::string quoted(const JSONValue& value);
 std::string quoted(std::string_view text);
-// A pattern as people write it: between quotation marks, nothing escaped (long ones cut short).
+// A pattern as people write it: between quotation marks, nothing escaped, whole however long
+// (a note on a pattern is about every character of it).
 std::string verbatim(std::string_view text);
 
 // "a string", "a number", "an array", ... (a whole number is "a number" too).

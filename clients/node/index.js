@@ -1,13 +1,18 @@
 // Node.js client of the tarnwick_apple sidecar: each call runs it once, writes one request to its
 // stdin and reads one reply line. No dependencies.
 import { spawn } from 'node:child_process';
+import { randomBytes } from 'node:crypto';
 
+import { SEED_MAX, checkCall, encode, requestOf } from './arguments.js';
 import { firstViolation } from './check.js';
-import { ERROR_KINDS, FoundationModelsError, ProtocolError, SchemaViolationError, SidecarTimeoutError } from './errors.js';
-import { withWrittenOrder } from './ordering.js';
+import { noteAt, notesOf } from './enforcement.js';
+import {
+  ERROR_KINDS, FoundationModelsError, ProtocolError, SchemaViolationError, SidecarNotFoundError, SidecarTimeoutError,
+} from './errors.js';
 
 export * from './errors.js';
 export { firstViolation } from './check.js';
+export { CHECKER_VARIABLE } from './enforcement.js';
 export { withWrittenOrder } from './ordering.js';
 
 // The environment variable naming the sidecar when `executable` is not given; then PATH.
@@ -15,31 +20,41 @@ export const EXECUTABLE_VARIABLE = 'TARNWICK_APPLE';
 // Exit status of a sidecar that could not write its line.
 const UNWRITABLE_STATUS = 3;
 
-function run(executable, args, input, timeout) {
-  const file = executable || process.env[EXECUTABLE_VARIABLE] || 'tarnwick_apple';
+function sidecarOf(executable) {
+  return executable || process.env[EXECUTABLE_VARIABLE] || 'tarnwick_apple';
+}
+
+function run(file, args, input, timeout) {
   return new Promise((resolve, reject) => {
-    const child = spawn(file, args, { stdio: ['pipe', 'pipe', 'ignore'] });
+    // A process group of its own, so that a timeout ends whatever the sidecar started (a wrapper's
+    // child), and the promise settles on the timer, not when the last holder of stdout lets go.
+    const child = spawn(file, args, { stdio: ['pipe', 'pipe', 'ignore'], detached: true });
     const chunks = [];
-    let timer = null;
-    let timedOut = false;
-    if (timeout != null) {
-      timer = setTimeout(() => {
-        timedOut = true;
-        child.kill('SIGKILL');
-      }, timeout * 1000);
-    }
-    child.on('error', (error) => {
+    let settled = false;
+    const settle = (act) => {
+      if (settled) return;
+      settled = true;
       clearTimeout(timer);
-      reject(error);  // e.g. ENOENT: not found
-    });
+      act();
+    };
+    const timer = timeout == null ? null : setTimeout(() => settle(() => {
+      try {
+        process.kill(-child.pid, 'SIGKILL');
+      } catch {
+        // the group has already gone
+      }
+      child.stdout.destroy();
+      child.stdin.destroy();
+      reject(new SidecarTimeoutError(timeout));
+    }), timeout * 1000);
+    child.on('error', (error) => settle(() => {
+      const reason = error.code === 'ENOENT' ? 'was not found' : `could not be run: ${error.code}`;
+      reject(new SidecarNotFoundError(file, error.code, reason));
+    }));
     child.stdout.on('data', (chunk) => chunks.push(chunk));
     child.stdin.on('error', () => {});  // a sidecar that exits without reading (probe) closes the pipe
     child.stdin.end(input);
-    child.on('close', (status, signal) => {
-      clearTimeout(timer);
-      if (timedOut) reject(new SidecarTimeoutError(timeout));
-      else resolve({ status, signal, out: Buffer.concat(chunks) });
-    });
+    child.on('close', (status, signal) => settle(() => resolve({ status, signal, out: Buffer.concat(chunks) })));
   });
 }
 
@@ -60,18 +75,10 @@ function lineOf({ status, signal, out }) {
   return line;
 }
 
-// The request as JSON; a BigInt seed (beyond 2^53) is written as its exact digits.
-function encode(request) {
-  const seed = request.options?.sampling?.seed;
-  if (typeof seed !== 'bigint') return JSON.stringify(request);
-  const marker = '\u0000seed\u0000';
-  const text = JSON.stringify({ ...request, options: { ...request.options, sampling: { ...request.options.sampling, seed: marker } } });
-  return text.replace(JSON.stringify(marker), seed.toString());
-}
-
 // Whether the on-device model can be used now: {available, reason}.
 export async function probe({ timeout, executable } = {}) {
-  const result = await run(executable, ['--probe'], '', timeout);
+  checkCall({ timeout, executable });
+  const result = await run(sidecarOf(executable), ['--probe'], '', timeout);
   const line = lineOf(result);
   if (typeof line.available !== 'boolean' || result.status !== (line.available ? 0 : 1)) {
     throw new ProtocolError(`unexpected probe line ${JSON.stringify(line)} with exit status ${result.status}`);
@@ -79,31 +86,54 @@ export async function probe({ timeout, executable } = {}) {
   return { available: line.available, reason: line.reason ?? null };
 }
 
-// One generation: the text, or with `schema` the parsed answer. See index.d.ts.
-export async function generate(prompt, {
-  schema, instructions, useCase = 'general', guardrails = 'default', temperature, maxTokens, sampling,
-  timeout, executable, check = true,
-} = {}) {
-  const request = { prompt, use_case: useCase, guardrails };
-  if (instructions != null) request.instructions = instructions;
-  const options = {};
-  if (temperature != null) options.temperature = temperature;
-  if (maxTokens != null) options.maximum_response_tokens = maxTokens;
-  if (sampling != null) options.sampling = typeof sampling === 'string' ? { mode: sampling } : { ...sampling };
-  if (Object.keys(options).length > 0) request.options = options;
-  if (schema !== undefined) request.schema = withWrittenOrder(schema);
+// The sampling of each try: the caller's first, then random sampling with a new seed each time
+// (the following seeds when the caller gave one, so a run repeats).
+function samplings(request, tries) {
+  const sampling = request.options?.sampling;
+  const kept = sampling?.mode === 'random' ? { ...sampling } : { mode: 'random' };
+  const seed = kept.seed == null ? null : BigInt(kept.seed);
+  const result = [sampling];
+  for (let attempt = 1; attempt < tries; ++attempt) {
+    const next = seed === null ? randomBytes(8).readBigUInt64BE() : (seed + BigInt(attempt)) % (SEED_MAX + 1n);
+    result.push({ ...kept, seed: next });
+  }
+  return result;
+}
 
-  const line = lineOf(await run(executable, [], encode(request), timeout));
+// The text of one ok reply, or the reply's failure thrown.
+async function answer(sidecar, request, timeout) {
+  const line = lineOf(await run(sidecar, [], encode(request), timeout));
   if (line.status === 'error') {
     const ErrorClass = Object.hasOwn(ERROR_KINDS, line.kind) ? ERROR_KINDS[line.kind] : FoundationModelsError;
     throw new ErrorClass(line.kind, line.message ?? '');
   }
   if (line.status !== 'ok' || typeof line.text !== 'string') throw new ProtocolError(`unexpected reply line ${JSON.stringify(line)}`);
-  if (schema === undefined) return line.text;
-  const answer = JSON.parse(line.text);
-  if (check) {
-    const violation = firstViolation(answer, schema);
-    if (violation) throw new SchemaViolationError(violation.path, violation.message, answer);
+  return line.text;
+}
+
+// One generation: the text, or with `schema` the parsed answer. See index.d.ts.
+export async function generate(prompt, options = {}) {
+  checkCall(options);
+  const { schema, timeout, executable, check = true, retries = 0 } = options;
+  const request = requestOf(prompt, options);
+  const sidecar = sidecarOf(executable);
+  const tries = schema !== undefined && check ? 1 + Number(retries) : 1;
+  let failure = null;
+  let notes;
+  for (const [index, sampling] of samplings(request, tries).entries()) {
+    if (sampling !== undefined) request.options = { ...request.options, sampling };
+    const text = await answer(sidecar, request, timeout);
+    if (schema === undefined) return text;
+    let parsed;
+    try {
+      parsed = JSON.parse(text);
+    } catch (error) {
+      throw new ProtocolError(`the answer is not the JSON its schema asks for: ${error.message}`);
+    }
+    const violation = check ? firstViolation(parsed, schema) : null;
+    if (!violation) return parsed;
+    notes ??= await notesOf(request.schema, sidecar);
+    failure = new SchemaViolationError(violation.path, violation.message, parsed, noteAt(notes, violation), index + 1);
   }
-  return answer;
+  throw failure;
 }

@@ -9,6 +9,7 @@ test double (its cases skip when absent); TARNWICK_SOURCE_DIR, the repository.
 import glob
 import json
 import os
+import re
 import subprocess
 import unittest
 from unittest import mock
@@ -102,6 +103,23 @@ class SidecarLines(LineCase):
                 self.assertEqual(self.assertValidLine(probe, out)["available"], status == 0)
 
 
+# Schemas that between them draw each of the effects in DRAWN, at least once.
+EVERY_EFFECT = [
+    {"type": "object", "additionalProperties": False, "required": ["id", "gone"], "x-order": ["id", "nothing"],
+     "properties": {"id": {"type": "string", "pattern": "^[A-Z]{3}-\\d{4}$"}, "b": {"type": "string"}}},
+    {"type": "object", "properties": {"z": {"type": "string", "pattern": "^[^@]+$"},
+                                      "a": {"type": ["number", "null"], "exclusiveMinimum": 0}}},
+    {"oneOf": [{"type": "string"}, {"type": "integer"}]},
+]
+DRAWN = {"ignored", "pattern-dropped", "pattern-widened", "bound-relaxed", "null-dropped", "one-of-as-any-of",
+         "listed-but-absent", "order"}
+# Where the checker's sources write a note's effect: the explanation's note calls, whose first
+# argument is a literal or a name, and notes built whole.
+NOTE_CALL = re.compile(r"(?:Explain::note|->note)\(")
+EFFECT_OF_CALL = re.compile(r'(?:Explain::note|->note)\(\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*"([a-z-]+)"')
+EFFECT_OF_NOTE = re.compile(r'SchemaNote\{\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*"([a-z-]+)"')
+
+
 class CheckerLines(LineCase):
     def test_checker_lines(self):
         checker = validator("checker")
@@ -110,10 +128,67 @@ class CheckerLines(LineCase):
             (b'{"anyOf":[{"type":"integer","minimum":1},{"type":"null"}]}', 0),
             (b'"x"', 1), (b'{"type":"integer","minimum":2,"maximum":1}', 1), (b'{"not":{}}', 1), (b"{", 2),
         ]:
+            for args in [(), ("--explain",), ("--format", "json")]:
+                with self.subTest(stdin=stdin, args=args):
+                    code, out, _ = run(CHECKER, args, stdin=stdin)
+                    self.assertEqual(code, status)
+                    self.assertValidLine(checker, out)
+
+    def test_request_lines(self):
+        checker = validator("checker")
+        both = {"sampling": {"mode": "random", "top": 4, "probability_threshold": 0.5}}
+        for stdin, status, schema_member in [
+            (request(), 0, None),
+            (request(schema={"type": "object", "properties": {"b": {"type": "string"}, "a": {"type": "string"}}}), 0, dict),
+            (request(options=both), 1, "absent"), (request(options=both, schema={"type": "array"}), 1, "absent"),
+            (request(use_case="chat"), 1, "absent"), (b"[1]", 1, "absent"), (b"{", 2, "absent"),
+        ]:
             with self.subTest(stdin=stdin):
-                code, out, _ = run(CHECKER, stdin=stdin)
+                code, out, _ = run(CHECKER, ["--request"], stdin=stdin)
                 self.assertEqual(code, status)
-                self.assertValidLine(checker, out)
+                line = self.assertValidLine(checker, out)
+                if schema_member == "absent":
+                    self.assertNotIn("schema", line)
+                elif schema_member is None:
+                    self.assertEqual(line, {"status": "ok", "schema": None, "notes": []})
+                else:
+                    self.assertIsInstance(line["schema"], dict)
+
+    def test_effects_listed_are_exactly_those_written(self):
+        checker = validator("checker")
+        listed = set(checker.schema["$defs"]["note"]["properties"]["effect"]["enum"])
+        seen = set()
+        for schema in EVERY_EFFECT:
+            with self.subTest(schema=schema):
+                code, out, _ = run(CHECKER, ["--explain"], stdin=json.dumps(schema).encode())
+                self.assertEqual(code, 0)
+                seen |= {note["effect"] for note in self.assertValidLine(checker, out)["notes"]}
+        self.assertLessEqual(DRAWN, seen)
+        # Every effect the sources can write is listed, and nothing else: read from the sources,
+        # so that a note no schema here draws is held to the list too.
+        written, calls, found = set(), 0, 0
+        sources = [os.path.join(SOURCE, folder, "**", "*.cpp") for folder in ("TarnwickApple", "tarnwick_apple_schema")]
+        for path in sorted(p for pattern in sources for p in glob.glob(pattern, recursive=True)):
+            with open(path, encoding="utf-8") as f:
+                source = f.read()
+            calls += len(NOTE_CALL.findall(source))
+            effects = EFFECT_OF_CALL.findall(source)
+            found += len(effects)
+            written |= set(effects) | set(EFFECT_OF_NOTE.findall(source))
+        self.assertEqual(found, calls, "a note call whose effect is no literal: this test cannot see it")
+        self.assertEqual(written, listed)
+
+    def test_lines_the_checker_schema_refuses(self):
+        checker = validator("checker")
+        note = {"pointer": "", "keyword": "properties", "effect": "order", "detail": "d"}
+        for line in [
+            {"status": "ok"}, {"status": "ok", "schema": None}, {"status": "ok", "schema": None, "notes": [note]},
+            {"status": "ok", "schema": {}, "notes": [dict(note, effect="reference-unresolved")]},
+            {"status": "ok", "schema": {}, "notes": [dict(note, extra=1)]},
+            {"status": "error", "kind": "FoundationModelsError", "message": "m", "schema": None},
+        ]:
+            with self.subTest(line=line):
+                self.assertFalse(checker.is_valid(line))
 
 
 class Documents(unittest.TestCase):

@@ -109,6 +109,11 @@ TEST(CheckerRequest, MembersThatDoNotDecode) {
       {"{" + base + R"(,"options":{"sampling":{}}})", R"("pointer":"/options/sampling/mode","reason":"missing")"},
       {"{" + base + R"(,"options":{"sampling":{"mode":"top_k"}}})",
        R"("pointer":"/options/sampling/mode","reason":"\"top_k\" is not one of \"greedy\", \"random\"")"},
+      // Both whole-number members quote a number past their range as the whole number it is.
+      {"{" + base + R"(,"options":{"sampling":{"mode":"random","top":9223372036854775808}}})",
+       R"x("pointer":"/options/sampling/top","reason":"9223372036854775808 is out of range (from -2^63 to 2^63-1)")x"},
+      {"{" + base + R"(,"options":{"sampling":{"mode":"random","seed":18446744073709551616}}})",
+       R"x("pointer":"/options/sampling/seed","reason":"18446744073709551616 is out of range (from 0 to 2^64-1)")x"},
       {"{" + base + R"(,"options":{"sampling":{"mode":"random","seed":-1}}})",
        R"x("pointer":"/options/sampling/seed","reason":"-1 is out of range (from 0 to 2^64-1)")x"},
       {"{" + base + R"(,"options":{"sampling":{"mode":"random","top":true}}})",
@@ -140,6 +145,93 @@ TEST(CheckerRequest, RequestsThatDecode) {
              invalid + R"("the schema uses a construct the on-device model cannot express","pointer":"","reason":"array without \"items\""})"
                        "\n",
              1);
+}
+
+// The sidecar refuses random sampling with both "top" and "probability_threshold" before it looks
+// at the schema; the checker says the same, with the place, and the sidecar's line agrees.
+TEST(CheckerRequest, OptionsTheSidecarRefuses) {
+  const std::string base = R"("prompt":"p","use_case":"general","guardrails":"default")";
+  const std::string both = R"("options":{"sampling":{"mode":"random","top":40,"probability_threshold":0.9}})";
+  const std::string conflict =
+      R"({"status":"error","kind":"FoundationModelsError","message":"random sampling cannot set both top and probability_threshold",)"
+      R"("pointer":"/options/sampling","reason":"\"top\" and \"probability_threshold\" are both set: keep one of them"})"
+      "\n";
+  const std::pair<std::string, std::string> table[] = {
+      {"{" + base + "," + both + "}", conflict},
+      {"{" + base + "," + both + R"(,"schema":{"type":"string"}})", conflict},
+      // The sidecar's order: options before the schema, so this schema's refusal is not reached.
+      {"{" + base + "," + both + R"(,"schema":{"type":"array"}})", conflict},
+      {"{" + base + R"(,"options":{"sampling":{"mode":"random","top":40,"seed":7}}})", "{\"status\":\"ok\",\"schema\":null,\"notes\":[]}\n"},
+      {"{" + base + R"(,"options":{"sampling":{"mode":"greedy","top":40,"probability_threshold":0.9}}})",
+       "{\"status\":\"ok\",\"schema\":null,\"notes\":[]}\n"},
+  };
+  for (const auto& [request, line] : table) {
+    SCOPED_TRACE(request);
+    const bool ok = line.starts_with(R"({"status":"ok")");
+    expectLine(Subprocess::run(checker(), {"--request"}, request), line, ok ? 0 : 1);
+    if (ok) continue;
+    // What the sidecar answers is the checker's line without the explanation.
+    const std::string reply = line.substr(0, line.find(R"(,"pointer")")) + "}\n";
+    expectLine(Subprocess::run(Subprocess::sidecarUnderTest(), {}, request), reply, 0);
+  }
+  expectLine(Subprocess::run(checker(), {"--request", "--format", "text"}, table[0].first),
+             "refused at /options/sampling: \"top\" and \"probability_threshold\" are both set: keep one of them "
+             "(FoundationModelsError: random sampling cannot set both top and probability_threshold)\n",
+             1);
+}
+
+// The "order" note says the model gets the properties in another order than written, so it
+// appears exactly when name order differs from the written one.
+TEST(CheckerExplain, OrderNoteOnlyWhenTheWrittenOrderChanges) {
+  const auto note = [](const std::string& pointer, const std::string& names) {
+    return R"({"pointer":")" + pointer + R"(","keyword":"properties","effect":"order","detail":"the model receives the )"
+           R"(properties in name order ()" + names + R"(), not as written; list them in \"x-order\" to choose"})";
+  };
+  const std::string s = R"({"type":"string"})";
+  const std::pair<std::string, std::string> table[] = {
+      {R"({"properties":{"a":)" + s + R"(,"b":)" + s + "}}", ""},
+      {R"({"properties":{"b":)" + s + R"(,"a":)" + s + "}}", note("", "a, b")},
+      {R"({"properties":{"only":)" + s + "}}", ""},
+      // Name order is scalar order: capitals first, "a10" before "a2".
+      {R"({"properties":{"Zip":)" + s + R"(,"city":)" + s + "}}", ""},
+      {R"({"properties":{"city":)" + s + R"(,"Zip":)" + s + "}}", note("", "Zip, city")},
+      {R"({"properties":{"a2":)" + s + R"(,"a10":)" + s + "}}", note("", "a10, a2")},
+      // A key written twice keeps the place of its first writing.
+      {R"({"properties":{"a":)" + s + R"(,"b":)" + s + R"(,"a":{"type":"integer"}}})", ""},
+      {R"({"properties":{"b":)" + s + R"(,"a":)" + s + R"(,"b":{"type":"integer"}}})", note("", "a, b")},
+      // "x-order" is the writer's own choice, so nothing is said.
+      {R"({"x-order":["b"],"properties":{"b":)" + s + R"(,"a":)" + s + "}}", ""},
+      {R"({"properties":{"n":{"properties":{"y":)" + s + R"(,"x":)" + s + "}},\"m\":" + s + "}}",
+       note("", "m, n") + "," + note("/properties/n", "x, y")},
+      {R"({"$defs":{"D":{"properties":{"b":)" + s + R"(,"a":)" + s + R"(}}},"$ref":"#/$defs/D"})", note("/$defs/D", "a, b")},
+  };
+  for (const auto& [schema, notes] : table) {
+    SCOPED_TRACE(schema);
+    const auto result = Subprocess::run(checker(), {"--explain"}, schema);
+    expectCleanExit(result, 0);
+    const std::size_t at = result.out.rfind(R"(,"notes":[)");
+    ASSERT_NE(at, std::string::npos) << result.out;
+    EXPECT_EQ(result.out.substr(at), R"(,"notes":[)" + notes + "]}\n");
+  }
+}
+
+// --format text: one line per note whatever the names and patterns hold, and a pattern is
+// quoted whole in both forms.
+TEST(CheckerExplain, TextIsOneLinePerNoteAndPatternsAreWhole) {
+  const std::string longPattern = "^(?=x)" + std::string(70, 'a') + "$";
+  const std::string schema = R"({"required":["x\ny"],"properties":{"x\ny":{"type":"string","pattern":")" + longPattern +
+                             R"("},"\u2028":{"type":"string","pattern":"^a\nb[^c]$","format":"\t"}}})";
+  expectLine(Subprocess::run(checker(), {"--format", "text"}, schema),
+             "/properties/x\\ny  pattern  pattern-dropped: \"" + longPattern +
+                 "\" uses a lookahead (?=, which the model's dialect lacks; no pattern is enforced\n"
+                 "/properties/\\u2028  format  ignored: \"format\": \"\\t\" is not read on a string, so the model is not held to it\n"
+                 "/properties/\\u2028  pattern  pattern-dropped: \"^a\\nb[^c]$\" uses a negated class [^...], which the "
+                 "model's dialect lacks; no pattern is enforced\n"
+                 "ok: accepted with 3 notes\n",
+             0);
+  const auto json = Subprocess::run(checker(), {"--explain"}, schema);
+  expectCleanExit(json, 0);
+  EXPECT_NE(json.out.find(R"("detail":"\")" + longPattern + R"(\" uses )"), std::string::npos) << json.out;
 }
 
 // A random document mixing the subset with keywords outside it, accepted or refused.

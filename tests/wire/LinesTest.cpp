@@ -24,7 +24,7 @@ TEST(CheckLine, PlainAndExplained) {
   EXPECT_EQ(accepted.line(), plain.substr(0, plain.size() - 1) +
                                  R"(,"notes":[{"pointer":"/a~1b","keyword":"format","effect":"ignored","detail":"\"x\"\n"},)"
                                  R"({"pointer":"","keyword":"type","effect":"null-dropped","detail":"d"}]})" "\n");
-  EXPECT_EQ(accepted.text(), "/a~1b  format  ignored: \"x\"\n\n(root)  type  null-dropped: d\nok: accepted with 2 notes\n");
+  EXPECT_EQ(accepted.text(), "/a~1b  format  ignored: \"x\"\\n\n(root)  type  null-dropped: d\nok: accepted with 2 notes\n");
 
   CheckLine refused = CheckLine::refused(SidecarError::invalidSchema.reply());
   EXPECT_EQ(refused.line(), SidecarError::invalidSchema.reply().line());
@@ -34,6 +34,28 @@ TEST(CheckLine, PlainAndExplained) {
   EXPECT_EQ(refused.line(), failure.substr(0, failure.size() - 2) + R"(,"pointer":"/p","reason":"why"})" "\n");
   EXPECT_EQ(refused.text(),
             "refused at /p: why (InvalidGenerationSchemaError: the schema does not resolve into a generation schema)\n");
+}
+
+// For people every note is one line: whatever could end a line is written as JSON escapes it;
+// quotation marks, reverse solidi and other text stay as they are.
+TEST(CheckLine, TextKeepsEachNoteOnOneLine) {
+  const std::pair<std::string, std::string> table[] = {
+      {"a\nb\r\t\b\f", R"(a\nb\r\t\b\f)"},
+      {"\x01\x1f\x7f", R"(\u0001\u001f\u007f)"},
+      {"\u0085 \u009f \u2028 \u2029", R"(\u0085 \u009f \u2028 \u2029)"},
+      {R"("^\d+$" é \u2027 \u00a0 ~)", R"("^\d+$" é \u2027 \u00a0 ~)"},
+      {"\u00a0\u2027\u202a", "\u00a0\u2027\u202a"},
+  };
+  for (const auto& [raw, shown] : table) {
+    SCOPED_TRACE(raw);
+    CheckLine accepted = CheckLine::accepted("{}");
+    accepted.notes = std::vector<SchemaNote>{{"/" + raw, raw, "ignored", raw}};
+    EXPECT_EQ(accepted.text(), "/" + shown + "  " + shown + "  ignored: " + shown + "\nok: accepted with 1 note\n");
+    CheckLine refused = CheckLine::refused(Reply::failure(ErrorKind::foundationModels, raw));
+    refused.pointer = "/" + raw;
+    refused.reason = raw;
+    EXPECT_EQ(refused.text(), "refused at /" + shown + ": " + shown + " (FoundationModelsError: " + shown + ")\n");
+  }
 }
 
 TEST(ReplyLine, Examples) {

@@ -130,7 +130,12 @@ TEST(RequestDecodeExplaining, NamesTheMember) {
        {"/options/sampling/probability_threshold", R"("x" is not a number)"}},
       {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","top":2.5}}})", {"/options/sampling/top", "2.5 is not a whole number"}},
       {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","seed":18446744073709551616}}})",
-       {"/options/sampling/seed", "18446744073709551616.0 is out of range (from 0 to 2^64-1)"}},
+       {"/options/sampling/seed", "18446744073709551616 is out of range (from 0 to 2^64-1)"}},
+      // A whole number past 64 bits is quoted in its shortest form, never with a fraction.
+      {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","top":-1e19}}})",
+       {"/options/sampling/top", "-1e+19 is out of range (from -2^63 to 2^63-1)"}},
+      {"{" + minimal + R"(,"options":{"sampling":{"mode":"random","seed":1.5e300}}})",
+       {"/options/sampling/seed", "1.5e+300 is out of range (from 0 to 2^64-1)"}},
       {"{" + minimal + R"(,"options":{"sampling":[]}})", {"/options/sampling", "an array is not an object"}},
       {R"("text")", {"", "the request is a string, not an object"}},
       {"{" + minimal + "} 1", {std::nullopt, "not JSON at byte " + std::to_string(minimal.size() + 3) + ": two JSON values"}},

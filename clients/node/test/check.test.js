@@ -5,32 +5,38 @@ import { test } from 'node:test';
 
 import { firstViolation, withWrittenOrder } from '../index.js';
 
-test('first violation by keyword', () => {
+test('first violation by keyword, placed in the value and in the schema', () => {
+  // [value, schema, expected: null or [path, message, schemaPointer, keyword]]
   const cases = [
-    [1.5, { type: 'integer' }, { path: '', message: '1.5 is not of type integer' }],
+    [1.5, { type: 'integer' }, ['', '1.5 is not of type integer', '', 'type']],
     [2, { type: ['number', 'null'] }, null],
-    ['b', { enum: ['a', 1] }, { path: '', message: '"b" is not one of ["a",1]' }],
+    ['b', { enum: ['a', 1] }, ['', '"b" is not one of ["a",1]', '', 'enum']],
     [{ a: [1] }, { const: { a: [1] } }, null],
-    [0, { exclusiveMinimum: 0 }, { path: '', message: '0 is not more than 0' }],
-    [7, { minimum: 1, maximum: 5 }, { path: '', message: '7 is more than 5' }],
+    [0, { exclusiveMinimum: 0 }, ['', '0 is not more than 0', '', 'exclusiveMinimum']],
+    [7, { minimum: 1, maximum: 5 }, ['', '7 is more than 5', '', 'maximum']],
     [0.3, { multipleOf: 0.1 }, null],
-    [0.35, { multipleOf: 0.1 }, { path: '', message: '0.35 is not a multiple of 0.1' }],
+    [0.35, { multipleOf: 0.1 }, ['', '0.35 is not a multiple of 0.1', '', 'multipleOf']],
     ['🐦🐦', { maxLength: 2, minLength: 2 }, null],  // code points, not UTF-16 units
-    ['ab-1234', { pattern: '^[A-Z]{2}-\\d{4}$' }, { path: '', message: '"ab-1234" does not match "^[A-Z]{2}-\\\\d{4}$"' }],
-    [[1, 1], { uniqueItems: true }, { path: '', message: 'items 1 repeats an earlier item' }],
-    [[1, 'x'], { prefixItems: [{ type: 'integer' }], items: { type: 'integer' } }, { path: '/1', message: '"x" is not of type integer' }],
+    ['ab-1234', { pattern: '^[A-Z]{2}-\\d{4}$' }, ['', '"ab-1234" does not match "^[A-Z]{2}-\\\\d{4}$"', '', 'pattern']],
+    [[1, 1], { uniqueItems: true }, ['', 'items 1 repeats an earlier item', '', 'uniqueItems']],
+    [[1, 'x'], { prefixItems: [{ type: 'integer' }], items: { type: 'integer' } }, ['/1', '"x" is not of type integer', '/items', 'type']],
+    [['x'], { prefixItems: [{ type: 'integer' }] }, ['/0', '"x" is not of type integer', '/prefixItems/0', 'type']],
     [{ 'a/b': { c: 1 } }, { properties: { 'a/b': { additionalProperties: false } } },
-      { path: '/a~1b', message: 'additional property "c" is not allowed' }],
-    [{}, { required: ['toString'] }, { path: '', message: '"toString" is a required property' }],
+      ['/a~1b', 'additional property "c" is not allowed', '/properties/a~1b', 'additionalProperties']],
+    [{ x: 'y' }, { additionalProperties: { type: 'integer' } }, ['/x', '"y" is not of type integer', '/additionalProperties', 'type']],
+    [{}, { required: ['toString'] }, ['', '"toString" is a required property', '', 'required']],
     [{ n: -1 }, { properties: { n: { $ref: '#/$defs/Positive' } }, $defs: { Positive: { minimum: 0 } } },
-      { path: '/n', message: '-1 is less than 0' }],
-    [3, { oneOf: [{ type: 'integer' }, { type: 'number' }] }, { path: '', message: 'matches 2 of "oneOf", not exactly one' }],
-    [3, { anyOf: [{ type: 'string' }, { maximum: 1 }] }, { path: '', message: 'matches none of "anyOf"' }],
-    ['x', { not: { type: 'string' } }, { path: '', message: 'matches "not"' }],
+      ['/n', '-1 is less than 0', '/$defs/Positive', 'minimum']],
+    [3, { allOf: [true, { maximum: 1 }] }, ['', '3 is more than 1', '/allOf/1', 'maximum']],
+    [3, { oneOf: [{ type: 'integer' }, { type: 'number' }] }, ['', 'matches 2 of "oneOf", not exactly one', '', 'oneOf']],
+    [3, { anyOf: [{ type: 'string' }, { maximum: 1 }] }, ['', 'matches none of "anyOf"', '', 'anyOf']],
+    ['x', { not: { type: 'string' } }, ['', 'matches "not"', '', 'not']],
     ['any@thing', { format: 'email' }, null],  // not checked, as documented
   ];
   for (const [value, schema, expected] of cases) {
-    assert.deepEqual(firstViolation(value, schema), expected, JSON.stringify([value, schema]));
+    const [path, message, schemaPointer, keyword] = expected ?? [];
+    assert.deepEqual(firstViolation(value, schema), expected && { path, message, schemaPointer, keyword },
+      JSON.stringify([value, schema]));
   }
 });
 

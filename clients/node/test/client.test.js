@@ -1,9 +1,12 @@
 // The Node.js client against the built test sidecars: plain text, structured answers in the
 // caller's order, every error kind as its class, the probe, the timeout. Environment (set by
 // ctest): TARNWICK_TEST_SIDECARS (directory of the test sidecars), TARNWICK_TEST_DOUBLE (the
-// sidecar over the framework test double; its tests skip when absent), TARNWICK_TEST_NEVER_ANSWERS.
+// sidecar over the framework test double; its tests skip when absent), TARNWICK_TEST_NEVER_ANSWERS,
+// TARNWICK_SCHEMA_CHECKER (the schema checker), TARNWICK_SOURCE_DIR.
 import assert from 'node:assert/strict';
-import { accessSync, constants } from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { accessSync, constants, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { describe, test } from 'node:test';
 
@@ -14,6 +17,9 @@ const sidecar = (variant) => join(SIDECARS, `tarnwick_apple_${variant}`);
 const REFERENCE = sidecar('reference');
 const DOUBLE = process.env.TARNWICK_TEST_DOUBLE ?? '';
 const NEVER_ANSWERS = process.env.TARNWICK_TEST_NEVER_ANSWERS ?? '';
+const SOURCE = process.env.TARNWICK_SOURCE_DIR ?? new URL('../../..', import.meta.url).pathname;
+const script = (name) => join(SOURCE, 'tests', 'clients', name);
+process.env[ta.CHECKER_VARIABLE] ??= process.env.TARNWICK_SCHEMA_CHECKER ?? '';
 const doubleMissing = (() => {
   try {
     accessSync(DOUBLE, constants.X_OK);
@@ -42,6 +48,8 @@ describe('plain text', () => {
       ['línea 1\nline "2"\t\u2028 🐦', { instructions: 'Be brief.' }, 'línea 1\nline "2"\t\u2028 🐦'],
       ['x', { temperature: 0.5, sampling: { mode: 'random', seed: 18446744073709551615n, top: 3 } }, 'x'],
       ['x', { sampling: 'greedy', useCase: 'content_tagging', guardrails: 'permissive_content_transformations' }, 'x'],
+      // The seed is written without any stand-in text that a prompt could hold too.
+      ['\u0000seed\u0000 "\u0000seed\u0000"', { sampling: { mode: 'random', seed: 2n ** 64n - 1n } }, '\u0000seed\u0000 "\u0000seed\u0000"'],
     ];
     for (const [prompt, options, expected] of cases) {
       assert.equal(await ta.generate(prompt, { ...options, executable: REFERENCE }), expected);
@@ -80,17 +88,52 @@ describe('structured', () => {
     assert.deepEqual(await ta.generate('p', { schema, executable: REFERENCE }), { tags: [{ name: 't' }, { name: 't' }], mood: 'happy' });
   });
 
-  test('the check names the first violation of the caller\'s schema', async () => {
-    // The model is not told "minLength"; the built-in check catches it.
-    const schema = { type: 'object', required: ['id'], properties: { id: { type: 'string', minLength: 3 } } };
+  test('the check names the first violation and what the model was not held to', async () => {
+    // The model is not told "minLength" (in a definition, reached by "$ref"); the built-in check catches it.
+    const schema = {
+      type: 'object', required: ['id'], properties: { id: { $ref: '#/$defs/Id' } },
+      $defs: { Id: { type: 'object', required: ['v'], properties: { v: { type: 'string', minLength: 3 } } } },
+    };
+    const detail = '"minLength": 3 is not read on a string, so the model is not held to it';
     await assert.rejects(ta.generate('p', { schema, executable: REFERENCE }), (error) => {
       assert.ok(error instanceof ta.SchemaViolationError);
-      assert.equal(error.path, '/id');
-      assert.equal(error.message, '/id: "" is too short');
-      assert.deepEqual(error.value, { id: '' });
+      assert.deepEqual([error.path, error.value, error.attempts], ['/id/v', { id: { v: '' } }, 1]);
+      assert.deepEqual(error.note, { pointer: '/$defs/Id/properties/v', keyword: 'minLength', effect: 'ignored', detail });
+      assert.equal(error.message, `"" is too short; the model was not held to this constraint (${detail}), `
+        + 'so another try may pass: retries: N asks again with a new seed');
       return true;
     });
-    assert.deepEqual(await ta.generate('p', { schema, executable: REFERENCE, check: false }), { id: '' });
+    assert.deepEqual(await ta.generate('p', { schema, executable: REFERENCE, check: false }), { id: { v: '' } });
+    const checker = process.env[ta.CHECKER_VARIABLE];
+    process.env[ta.CHECKER_VARIABLE] = '/nonexistent/checker';
+    try {
+      await assert.rejects(ta.generate('p', { schema, executable: REFERENCE }), { note: null, message: '"" is too short' });
+    } finally {
+      process.env[ta.CHECKER_VARIABLE] = checker;
+    }
+  });
+
+  test('retries take new seeds until the answer passes', async () => {
+    // "^[A-Z]$" reaches the model widened to "\\w". Seeds 1 and 2 give "5" and "a", seed 3 gives "W".
+    const schema = { type: 'object', required: ['c'], properties: { c: { type: 'string', pattern: '^[A-Z]$' } } };
+    const seeded = { mode: 'random', seed: 1 };
+    await assert.rejects(ta.generate('p', { schema, sampling: seeded, retries: 1, executable: REFERENCE }), (error) => {
+      assert.deepEqual([error.note.effect, error.value, error.attempts], ['pattern-widened', { c: 'a' }, 2]);
+      return true;
+    });
+    assert.deepEqual(await ta.generate('p', { schema, sampling: seeded, retries: 40, executable: REFERENCE }), { c: 'W' });
+    const greedy = await ta.generate('p', { schema, sampling: 'greedy', retries: 40, executable: REFERENCE });
+    assert.match(greedy.c, /^[A-Z]$/);
+  });
+
+  test('an answer that is not JSON is a protocol error', async () => {
+    const executable = script('answers-not-json.sh');
+    await assert.rejects(ta.generate('p', { schema: { type: 'object' }, executable }), (error) => {
+      assert.ok(error instanceof ta.ProtocolError);
+      assert.match(error.message, /^the answer is not the JSON its schema asks for: /);
+      return true;
+    });
+    assert.equal(await ta.generate('p', { executable }), '{"name": tru');
   });
 });
 
@@ -103,7 +146,6 @@ describe('errors', () => {
     const cases = [
       [{ sampling: { mode: 'random', top: 2, probability_threshold: 0.5 } }, ta.FoundationModelsError,
         'random sampling cannot set both top and probability_threshold'],
-      [{ useCase: 'chat' }, ta.FoundationModelsError, 'the request on stdin could not be decoded into a sidecar request'],
       [{ schema: 'not a schema' }, ta.InvalidGenerationSchemaError, 'the schema is not a JSON object'],
       [{ schema: { type: 'integer', minimum: 2, maximum: 1 } }, ta.InvalidGenerationSchemaError,
         'the schema declares a numeric bound whose minimum exceeds its maximum'],
@@ -157,7 +199,32 @@ describe('errors', () => {
     for (const executable of ['/bin/true', '/bin/false']) {
       await assert.rejects(ta.generate('p', { executable }), ta.ProtocolError);
     }
-    await assert.rejects(ta.generate('p', { executable: join(SIDECARS, 'no_such_sidecar') }), { code: 'ENOENT' });
+  });
+
+  test('a sidecar that cannot be run', async () => {
+    const directory = mkdtempSync(join(tmpdir(), 'tarnwick-'));
+    const unexecutable = join(directory, 'tarnwick_apple');
+    writeFileSync(unexecutable, '#!/bin/sh\n');
+    const missing = join(directory, 'no_such_sidecar');
+    const path = process.env.PATH;
+    process.env.PATH = join(directory, 'bin');  // holds no sidecar
+    try {
+      const cases = [
+        [() => ta.generate('p', { executable: missing }), missing, 'ENOENT', 'was not found'],
+        [() => ta.probe({ executable: unexecutable }), unexecutable, 'EACCES', 'could not be run: EACCES'],
+        [() => ta.generate('p'), 'tarnwick_apple', 'ENOENT', 'was not found'],
+      ];
+      for (const [call, file, code, reason] of cases) {
+        await assert.rejects(call(), (error) => {
+          assert.ok(error instanceof ta.SidecarNotFoundError && error instanceof ta.TarnwickAppleError);
+          assert.deepEqual([error.path, error.code, error.message], [file, code, `the sidecar ${JSON.stringify(file)} ${reason}`]);
+          return true;
+        });
+      }
+    } finally {
+      process.env.PATH = path;
+      rmSync(directory, { recursive: true });
+    }
   });
 });
 
@@ -190,5 +257,43 @@ describe('probe and timeout', () => {
       return true;
     });
     assert.ok(Date.now() - started < 10000);
+  });
+
+  test('a timeout ends what a wrapper started and settles on the timer', async () => {
+    // The wrapper runs the sidecar as its child without exec, and the child holds stdout open.
+    const directory = mkdtempSync(join(tmpdir(), 'tarnwick-'));
+    const pidFile = join(directory, 'pid');
+    process.env.TARNWICK_TEST_PID_FILE = pidFile;
+    try {
+      await assert.rejects(ta.generate('p', { timeout: 0.5, executable: script('wrapper-no-exec.sh') }), ta.SidecarTimeoutError);
+      const child = Number(readFileSync(pidFile, 'utf8'));
+      const deadline = Date.now() + 10000;
+      while (running(child) && Date.now() < deadline) await new Promise((done) => setTimeout(done, 50));
+      assert.ok(!running(child), `the wrapper's child ${child} outlived the timeout`);
+    } finally {
+      delete process.env.TARNWICK_TEST_PID_FILE;
+      rmSync(directory, { recursive: true });
+    }
+  });
+});
+
+// Whether `pid` is a process that has not ended (a zombie has ended).
+function running(pid) {
+  try {
+    return readFileSync(`/proc/${pid}/stat`, 'utf8').split(')').at(-1).trim().split(' ')[0] !== 'Z';
+  } catch {
+    return false;
+  }
+}
+
+describe('readme', () => {
+  test('the Node.js example runs as pasted', () => {
+    // Every call must name the sidecar itself: none is on PATH or in the environment here.
+    const readme = readFileSync(join(SOURCE, 'README.md'), 'utf8');
+    const section = readme.slice(readme.indexOf('### Node.js'), readme.indexOf('## The reference engine'));
+    const example = section.split('```js\n')[1].split('```')[0].replaceAll('build/release/tarnwick_apple', REFERENCE);
+    const out = execFileSync(process.execPath, ['--input-type=module', '-e', example],
+      { cwd: SOURCE, env: { PATH: '/usr/bin:/bin' }, encoding: 'utf8', timeout: 60000 });
+    assert.equal(out, "Name three birds.\n[ 'name' ]\n{ available: true, reason: null }\n");
   });
 });

@@ -4,11 +4,14 @@ order and types, every error kind as its exception, the probe, and the timeout.
 Environment (set by ctest): TARNWICK_TEST_SIDECARS, the directory of the test sidecars
 (tarnwick_apple_reference and one per unavailability reason); TARNWICK_TEST_DOUBLE, the sidecar over the
 framework test double (tests needing it skip when it is absent); TARNWICK_TEST_NEVER_ANSWERS, a
-sidecar that never answers.
+sidecar that never answers; TARNWICK_SCHEMA_CHECKER, the schema checker; TARNWICK_SOURCE_DIR.
 """
 
 import json
 import os
+import subprocess
+import sys
+import tempfile
 import time
 import unittest
 from unittest import mock
@@ -19,6 +22,9 @@ SIDECARS = os.environ.get("TARNWICK_TEST_SIDECARS", "")
 REFERENCE = os.path.join(SIDECARS, "tarnwick_apple_reference")
 DOUBLE = os.environ.get("TARNWICK_TEST_DOUBLE", "")
 NEVER_ANSWERS = os.environ.get("TARNWICK_TEST_NEVER_ANSWERS", "")
+SOURCE = os.environ.get("TARNWICK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+SCRIPTS = os.path.join(SOURCE, "tests", "clients")
+os.environ.setdefault(ta.CHECKER_VARIABLE, os.environ.get("TARNWICK_SCHEMA_CHECKER", ""))
 
 
 def sidecar(variant):
@@ -92,16 +98,54 @@ class Structured(unittest.TestCase):
         self.assertEqual(list(person.fields.items()), [("name", ""), ("age", 18)])
 
     @unittest.skipUnless(ta.can_check(), "jsonschema is not installed: answers are not checked")
-    def test_check_names_the_first_violation(self):
-        # The model is not told "minLength"; the check against the caller's schema catches it.
-        schema = {"type": "object", "required": ["id"],
-                  "properties": {"id": {"type": "string", "minLength": 3}}}
+    def test_check_names_the_first_violation_and_what_the_model_was_not_held_to(self):
+        # The model is not told "minLength" (in a definition, reached by "$ref"); the check catches it.
+        schema = {"type": "object", "required": ["id"], "properties": {"id": {"$ref": "#/$defs/Id"}},
+                  "$defs": {"Id": {"type": "object", "required": ["v"],
+                                   "properties": {"v": {"type": "string", "minLength": 3}}}}}
         with self.assertRaises(ta.SchemaViolationError) as caught:
             ta.generate("p", schema=schema, executable=REFERENCE)
-        self.assertEqual(caught.exception.path, "/id")
-        self.assertIn("too short", caught.exception.message)
-        self.assertEqual(caught.exception.value, {"id": ""})
-        self.assertEqual(ta.generate("p", schema=schema, executable=REFERENCE, check=False), {"id": ""})
+        error = caught.exception
+        self.assertEqual((error.path, error.value, error.attempts), ("/id/v", {"id": {"v": ""}}, 1))
+        self.assertEqual(error.note, {"pointer": "/$defs/Id/properties/v", "keyword": "minLength", "effect": "ignored",
+                                      "detail": "\"minLength\": 3 is not read on a string, so the model is not held to it"})
+        self.assertEqual(error.message, "'' is too short; the model was not held to this constraint (\"minLength\": 3 is "
+                         "not read on a string, so the model is not held to it), so another try may pass: "
+                         "retries=N asks again with a new seed")
+        self.assertEqual(str(error), "SchemaViolation at /id/v: " + error.message)
+        self.assertEqual(ta.generate("p", schema=schema, executable=REFERENCE, check=False), {"id": {"v": ""}})
+        # Without a checker to ask, the violation stands alone.
+        with mock.patch.dict(os.environ, {ta.CHECKER_VARIABLE: "/nonexistent/checker"}), \
+                self.assertRaises(ta.SchemaViolationError) as caught:
+            ta.generate("p", schema=schema, executable=REFERENCE)
+        self.assertEqual((caught.exception.note, caught.exception.message), (None, "'' is too short"))
+
+    @unittest.skipUnless(ta.can_check(), "jsonschema is not installed: answers are not checked")
+    def test_retries_take_new_seeds_until_the_answer_passes(self):
+        # "^[A-Z]$" reaches the model widened to "\w": some seeds give a capital, others do not.
+        schema = {"type": "object", "required": ["c"], "properties": {"c": {"type": "string", "pattern": "^[A-Z]$"}}}
+        # Seeds 1 and 2 give "5" and "a", seed 3 gives "W".
+        seeded = {"mode": "random", "seed": 1}
+        with self.assertRaises(ta.SchemaViolationError) as caught:
+            ta.generate("p", schema=schema, sampling=seeded, retries=1, executable=REFERENCE)
+        self.assertEqual((caught.exception.note["effect"], caught.exception.value, caught.exception.attempts),
+                         ("pattern-widened", {"c": "a"}, 2))
+        self.assertEqual(ta.generate("p", schema=schema, sampling=seeded, retries=40, executable=REFERENCE), {"c": "W"})
+        self.assertRegex(ta.generate("p", schema=schema, sampling="greedy", retries=40, executable=REFERENCE)["c"],
+                         "^[A-Z]$")
+        # An answer that cannot pass ends after the tries, saying how many.
+        never = {"type": "object", "required": ["c"],
+                 "properties": {"c": {"type": "string", "pattern": "^a?$", "minLength": 3}}}
+        with self.assertRaises(ta.SchemaViolationError) as caught:
+            ta.generate("p", schema=never, sampling=seeded, retries=2, executable=REFERENCE)
+        self.assertEqual(caught.exception.attempts, 3)
+        self.assertRegex(str(caught.exception), "^SchemaViolation at /c after 3 tries: 'a?' is too short; ")
+
+    def test_an_answer_that_is_not_json_is_a_protocol_error(self):
+        with self.assertRaises(ta.ProtocolError) as caught:
+            ta.generate("p", schema={"type": "object"}, executable=os.path.join(SCRIPTS, "answers-not-json.sh"))
+        self.assertTrue(caught.exception.message.startswith("the answer is not the JSON its schema asks for: "))
+        self.assertEqual(ta.generate("p", executable=os.path.join(SCRIPTS, "answers-not-json.sh")), '{"name": tru')
 
 
 class Errors(unittest.TestCase):
@@ -118,8 +162,6 @@ class Errors(unittest.TestCase):
             (lambda: ta.generate("p", sampling={"mode": "random", "top": 2, "probability_threshold": 0.5},
                                  executable=REFERENCE),
              ta.FoundationModelsError, "random sampling cannot set both top and probability_threshold"),
-            (lambda: ta.generate("p", use_case="chat", executable=REFERENCE),
-             ta.FoundationModelsError, "the request on stdin could not be decoded into a sidecar request"),
             (lambda: ta.generate("p", schema="not a schema", executable=REFERENCE),
              ta.InvalidGenerationSchemaError, "the schema is not a JSON object"),
             (lambda: ta.generate("p", schema={"type": "integer", "minimum": 2, "maximum": 1}, executable=REFERENCE),
@@ -172,8 +214,29 @@ class Errors(unittest.TestCase):
         for executable in ["/bin/true", "/bin/false"]:
             with self.subTest(executable=executable), self.assertRaises(ta.ProtocolError):
                 ta.generate("p", executable=executable)
-        with self.assertRaises(FileNotFoundError):
-            ta.generate("p", executable=os.path.join(SIDECARS, "no_such_sidecar"))
+
+    def test_a_sidecar_that_cannot_be_run(self):
+        with tempfile.TemporaryDirectory() as directory:
+            unexecutable = os.path.join(directory, "tarnwick_apple")
+            with open(unexecutable, "w") as file:
+                file.write("#!/bin/sh\n")
+            missing = os.path.join(directory, "no_such_sidecar")
+            cases = [
+                (lambda: ta.generate("p", executable=missing), missing, 2, f"the sidecar {missing!r} was not found"),
+                (lambda: ta.probe(executable=unexecutable), unexecutable, 13,
+                 f"the sidecar {unexecutable!r} could not be run: Permission denied"),
+                (lambda: ta.generate("p"), "tarnwick_apple", 2, "the sidecar 'tarnwick_apple' is not on PATH; "
+                 "pass executable= or set TARNWICK_APPLE"),
+            ]
+            for call, filename, errno, message in cases:
+                with self.subTest(message=message), mock.patch.dict(os.environ, {"PATH": directory}), \
+                        self.assertRaises(ta.SidecarNotFoundError) as caught:
+                    os.environ.pop(ta.EXECUTABLE_VARIABLE, None)
+                    call()
+                self.assertIsInstance(caught.exception, OSError)
+                self.assertIsInstance(caught.exception, ta.TarnwickAppleError)
+                self.assertEqual((caught.exception.filename, caught.exception.errno, caught.exception.message),
+                                 (filename, errno, message))
 
 
 class ProbeAndTimeout(unittest.TestCase):
@@ -197,6 +260,44 @@ class ProbeAndTimeout(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 10)
         self.assertIsInstance(caught.exception, TimeoutError)
         self.assertEqual(caught.exception.message, "the sidecar did not answer within 0.5 seconds and was killed")
+
+    def test_timeout_ends_what_a_wrapper_started(self):
+        # The wrapper runs the sidecar as its child without exec: killing the wrapper alone would leave it.
+        with tempfile.TemporaryDirectory() as directory:
+            pid_file = os.path.join(directory, "pid")
+            with mock.patch.dict(os.environ, {"TARNWICK_TEST_PID_FILE": pid_file}), \
+                    self.assertRaises(ta.SidecarTimeoutError):
+                ta.generate("p", timeout=0.5, executable=os.path.join(SCRIPTS, "wrapper-no-exec.sh"))
+            with open(pid_file) as file:
+                child = int(file.read())
+        deadline = time.monotonic() + 10
+        while _running(child) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertFalse(_running(child), f"the wrapper's child {child} outlived the timeout")
+
+
+def _running(pid):
+    """Whether `pid` is a process that has not ended (a zombie has ended)."""
+    try:
+        with open(f"/proc/{pid}/stat") as file:
+            return file.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
+class Readme(unittest.TestCase):
+    def test_the_python_example_runs_as_pasted(self):
+        # Every call must name the sidecar itself: none is on PATH or in the environment here.
+        with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as file:
+            readme = file.read()
+        section = readme[readme.index("### Python"):readme.index("### Node.js")]
+        example = section.split("```python\n", 1)[1].split("```", 1)[0]
+        environment = {"PATH": "/usr/bin:/bin", "PYTHONPATH": os.path.join(SOURCE, "clients", "python")}
+        done = subprocess.run([sys.executable, "-c", example.replace("build/release/tarnwick_apple", REFERENCE)],
+                              cwd=SOURCE, env=environment, capture_output=True, text=True, timeout=60, check=False)
+        self.assertEqual((done.returncode, done.stderr), (0, ""))
+        self.assertEqual(done.stdout, "Name three birds.\n['age', 'name']\nDecodingFailureError the model's response "
+                         "could not be decoded into the requested schema\nProbe(available=True, reason=None)\n")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,22 @@
+// The Node.js client's typings through `tsc --strict`: a typed caller checks clean, and each misuse
+// in typed-misuse.ts is refused on its own line (a closed set, a prompt, the result type, a member).
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { test } from 'node:test';
+
+const TSC = ['--strict', '--noEmit', '--pretty', 'false', '--target', 'es2022', '--module', 'es2022', '--moduleResolution', 'node'];
+const tscMissing = spawnSync('tsc', ['--version']).error ? 'tsc is not installed (apt-get install node-typescript)' : false;
+
+test('strict tsc accepts the caller and refuses each misuse', { skip: tscMissing }, () => {
+  const run = spawnSync('tsc', [...TSC, 'test/typed-example.ts', 'test/typed-misuse.ts'], { encoding: 'utf8', timeout: 300000 });
+  const errors = [...run.stdout.matchAll(/^(\S+)\((\d+),\d+\): error (TS\d+)/gm)].map(([, file, line, code]) => [file, Number(line), code]);
+  assert.deepEqual(errors, [
+    ['test/typed-misuse.ts', 5, 'TS2769'],  // useCase: 'chat'
+    ['test/typed-misuse.ts', 6, 'TS2769'],  // guardrails: 'strict'
+    ['test/typed-misuse.ts', 7, 'TS2345'],  // a prompt that is not a string
+    ['test/typed-misuse.ts', 8, 'TS2769'],  // sampling: 'Greedy'
+    ['test/typed-misuse.ts', 9, 'TS2322'],  // plain text is a string
+    ['test/typed-misuse.ts', 10, 'TS2322'],  // executable: 7
+    ['test/typed-misuse.ts', 11, 'TS2769'],  // a misspelt sampling member
+  ], run.stdout + run.stderr);
+});
