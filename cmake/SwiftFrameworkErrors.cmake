@@ -8,12 +8,12 @@ function(tarnwick_probe_framework_errors target)
   if(CMAKE_OSX_SYSROOT)
     set(sdk -sdk ${CMAKE_OSX_SYSROOT})
   endif()
-  set(deployment ${CMAKE_OSX_DEPLOYMENT_TARGET})
-  if(NOT deployment)
-    set(deployment 26.0)
+  set(target ${CMAKE_Swift_COMPILER_TARGET})
+  if(NOT target)
+    set(target arm64-apple-macos26.0)
   endif()
   execute_process(
-    COMMAND ${CMAKE_Swift_COMPILER} -typecheck ${sdk} -target arm64-apple-macos${deployment} ${probe}
+    COMMAND ${CMAKE_Swift_COMPILER} -typecheck ${sdk} -target ${target} ${probe}
     RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
   if(status EQUAL 0)
     message(STATUS "Swift shim: the SDK throws Xcode 27's error types; mapping them too")
