@@ -4,7 +4,6 @@
 #include <unicode/brkiter.h>
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
-#include <unicode/regex.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
@@ -13,10 +12,6 @@
 
 namespace TarnwickApple::Unicode {
 namespace {
-
-// Regex matching stops after about this many ICU time units (roughly milliseconds) and counts as
-// no match, so a pathological expression cannot hang a run.
-constexpr int32_t regexTimeLimit = 4000;
 
 bool isASCII(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -193,39 +188,6 @@ std::string upperCased(std::string_view text) {
   std::string out;
   wide.toUTF8String(out);
   return out;
-}
-
-struct Regex::Compiled {
-  std::string pattern;
-  std::unique_ptr<icu::RegexPattern> expression;
-};
-
-Regex::Regex(std::shared_ptr<const Compiled> compiled) : compiled_(std::move(compiled)) {}
-
-std::optional<Regex> Regex::compile(std::string_view pattern) {
-  if (!isValidUTF8(pattern)) return std::nullopt;
-  UErrorCode status = U_ZERO_ERROR;
-  UText* utext = utext_openUTF8(nullptr, pattern.data(), static_cast<int64_t>(pattern.size()), &status);
-  UParseError parseError;
-  std::unique_ptr<icu::RegexPattern> expression(icu::RegexPattern::compile(utext, 0, parseError, status));
-  utext_close(utext);
-  if (U_FAILURE(status) || !expression) return std::nullopt;
-  auto compiled = std::make_shared<Compiled>();
-  compiled->pattern = std::string(pattern);
-  compiled->expression = std::move(expression);
-  return Regex(std::move(compiled));
-}
-
-const std::string& Regex::pattern() const { return compiled_->pattern; }
-
-bool Regex::matchesWhole(std::string_view text) const {
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::UnicodeString input = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  std::unique_ptr<icu::RegexMatcher> matcher(compiled_->expression->matcher(input, status));
-  if (U_FAILURE(status) || !matcher) return false;
-  matcher->setTimeLimit(regexTimeLimit, status);
-  const bool matched = matcher->matches(status);
-  return U_SUCCESS(status) && matched;
 }
 
 std::vector<std::string_view> graphemeClusterViews(std::string_view text) {

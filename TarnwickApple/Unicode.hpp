@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,21 +48,43 @@ bool hasNumericType(char32_t scalar);
 // Full Unicode upper-case mapping (may lengthen the text, as "ß" becomes "SS").
 std::string upperCased(std::string_view text);
 
+// How a whole-text match ended. Matching runs under time limits, so a match that takes too long
+// ends undecided: neither a match nor a failure, and never tried again for the same text.
+enum class Match { yes, no, undecided };
+
 // A compiled regular expression: the platform's Regex (ICU, UTF-8 pattern, no flags).
-// Copies share the compiled form, which is immutable and safe to match from any thread.
+// Copies share the compiled form, which is safe to match from any thread. Compiling the same
+// text twice in a process gives the same compiled form, and each compiled form remembers its
+// verdicts, so a pattern is compiled and a text matched once however often a schema repeats them.
 class Regex {
  public:
-  // Nothing when ICU refuses the pattern.
+  // ICU's compile time grows with the square of a pattern's length (a 1 MB pattern takes
+  // seconds); longer patterns are not compiled. Real patterns stay far below this (the longest
+  // of the corpus is a few hundred bytes), and a 4 kB one compiles in about a millisecond.
+  static constexpr std::size_t maximumPatternBytes = 4096;
+  // One match stops undecided after this many ICU time units (about 0.1 ms each here).
+  static constexpr std::int32_t matchTimeLimit = 100;
+  // All the matches of one process together stop after this many time units: past it every new
+  // match is undecided at once. The sidecar and the checker answer one request per process, so
+  // this bounds the regex time of a request (about 50 ms).
+  static constexpr std::int32_t processTimeBudget = 500;
+
+  // Nothing when ICU refuses the pattern, or it is longer than `maximumPatternBytes`.
   static std::optional<Regex> compile(std::string_view pattern);
 
   // The pattern text the expression was compiled from.
   const std::string& pattern() const;
+  // True for a plain pattern (RegexPattern::isPlain): its meaning is settled without ICU.
+  bool plain() const;
 
-  // True when the whole of `text` (well-formed UTF-8) matches.
-  bool matchesWhole(std::string_view text) const;
+  // Whether the whole of `text` (well-formed UTF-8) matches.
+  Match match(std::string_view text) const;
+  // True when the whole of `text` matches; undecided counts as no match.
+  bool matchesWhole(std::string_view text) const { return match(text) == Match::yes; }
+
+  struct Compiled;  // opaque outside its source
 
  private:
-  struct Compiled;
   explicit Regex(std::shared_ptr<const Compiled> compiled);
   std::shared_ptr<const Compiled> compiled_;
 };

@@ -90,6 +90,13 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
     });
     return std::nullopt;
   }
+  if (rewritten.pattern->size() > Unicode::Regex::maximumPatternBytes) {
+    Explain::note("pattern", "pattern-dropped", [&] {
+      return Quoting::verbatim(*text) + " is longer than " + std::to_string(Unicode::Regex::maximumPatternBytes) +
+             " bytes once rewritten, more than the regex engine compiles in good time; no pattern is enforced";
+    });
+    return std::nullopt;
+  }
   auto expression = Unicode::Regex::compile(*rewritten.pattern);
   if (!expression) {
     Explain::note("pattern", "pattern-dropped", [&] {
@@ -109,11 +116,23 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
 
 std::vector<GenerationGuide> stringGuides(const JSONObject& node) {
   std::vector<GenerationGuide> guides;
+  const std::string* constantText = nullptr;
   if (const JSONValue* constant = node.find("const")) {
-    if (const std::string* text = constant->stringValue()) guides.push_back(GenerationGuide::constant(*text));
+    if ((constantText = constant->stringValue())) guides.push_back(GenerationGuide::constant(*constantText));
   }
   if (const JSONValue* pattern = node.find("pattern")) {
-    if (auto guide = patternGuide(*pattern)) guides.push_back(std::move(*guide));
+    if (auto guide = patternGuide(*pattern)) {
+      // A constant its enforced pattern certainly rejects leaves no value to generate. A match
+      // that runs out of time proves nothing and refuses nothing; the verdict is remembered, so
+      // a schema repeating the pair pays for one match.
+      if (constantText && guide->expression().match(*constantText) == Unicode::Match::no) {
+        Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+          return "\"const\" " + quoted(*node.find("const")) + " does not match its \"pattern\" " +
+                 quoted(*node.find("pattern")) + ", so no value satisfies both";
+        });
+      }
+      guides.push_back(std::move(*guide));
+    }
   }
   return guides;
 }

@@ -18,6 +18,9 @@ TEST(Tokenizer, Counts) {
       {"", 0},       {"a", 1},          {"abcd", 1},     {"abcde", 2},   {"hello world", 4},
       {"  ", 1},     {"a  ", 2},        {"a,b", 3},      {"\xC3\xA9t\xC3\xA9", 3},
       {"\xF0\x9F\x98\x80!", 2},         {"12345678", 2}, {" \n a", 1},
+      // White space comes in pieces of at most 16 characters.
+      {"                a", 1},  {"                 a", 2}, {"                                ", 2},
+      {"                                 ", 3},
   };
   for (const auto& [text, tokens] : table) EXPECT_EQ(Tokenizer::count(text), tokens) << text;
   EXPECT_EQ(Tokenizer::prefixLength("hello world", 1), 4u);

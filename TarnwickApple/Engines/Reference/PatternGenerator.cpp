@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/Unicode.hpp"
 
 namespace TarnwickApple::Engines {
@@ -246,8 +247,9 @@ class Writer {
       const std::uint64_t room = item.maximum ? *item.maximum - item.minimum : PatternGenerator::extraRepetitions;
       count += sampler_->below(std::min(room, PatternGenerator::extraRepetitions) + 1);
     }
-    // Repetitions that may be empty need not all be written: the rest match the empty string.
-    if (item.shortestOnce == 0) count = std::min(count, sampler_ ? PatternGenerator::extraRepetitions : 0);
+    // A repetition whose body may write nothing runs at most once: the rest match the empty
+    // string, and nested ones would otherwise multiply into work that writes no byte.
+    if (item.shortestOnce == 0) count = std::min<std::uint64_t>(count, sampler_ ? 1 : 0);
     for (std::uint64_t i = 0; i < count; ++i) {
       once(item);
       guard_.watch(out_);
@@ -255,6 +257,10 @@ class Writer {
   }
 
   void once(const Item& item) {
+    if (++steps_ > PatternGenerator::maximumSteps) {
+      throw LanguageModelSession::GenerationError(LanguageModelSession::GenerationError::Case::exceededContextWindowSize,
+                                                  {"the pattern's answer takes more steps than the generation budget"});
+    }
     switch (item.kind) {
       case Item::Kind::literal:
         out_ += item.literal;
@@ -278,6 +284,7 @@ class Writer {
   Sampler* sampler_;
   std::string& out_;
   AnswerBuffer& guard_;
+  std::uint64_t steps_ = 0;
 };
 
 }  // namespace

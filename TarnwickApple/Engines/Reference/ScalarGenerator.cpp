@@ -173,6 +173,14 @@ std::uint64_t ScalarGenerator::canonicalSize() const {
   return 2 + (generator_ ? generator_->shortestLength() : 0);
 }
 
+bool ScalarGenerator::acceptsDrawn(const std::string& text) const {
+  // A plain pattern's structure is read as ICU reads it: what it draws needs no confirming.
+  if (patterns_.empty()) return false;
+  if (!patterns_.front().plain() && patterns_.front().match(text) == Unicode::Match::no) return false;
+  return std::all_of(patterns_.begin() + 1, patterns_.end(),
+                     [&](const Unicode::Regex& pattern) { return pattern.matchesWhole(text); });
+}
+
 const std::string& ScalarGenerator::canonicalString(AnswerBuffer& guard) const {
   if (canonical_) return *canonical_;
   // The shortest string of the pattern's structure, then fixed draws from it, then plain
@@ -180,12 +188,12 @@ const std::string& ScalarGenerator::canonicalString(AnswerBuffer& guard) const {
   std::string candidate;
   if (generator_) {
     generator_->appendShortest(candidate, guard);
-    if (matchesPatterns(candidate)) return *(canonical_ = jsonString(candidate));
+    if (acceptsDrawn(candidate)) return *(canonical_ = jsonString(candidate));
     for (std::uint64_t seed = 1; seed <= fallbackSeeds; ++seed) {
       Sampler sampler = Sampler::seeded(seed);
       candidate.clear();
       generator_->appendSampled(sampler, candidate, guard);
-      if (matchesPatterns(candidate)) return *(canonical_ = jsonString(candidate));
+      if (acceptsDrawn(candidate)) return *(canonical_ = jsonString(candidate));
     }
   }
   for (const std::string_view fallback : fallbackStrings) {
@@ -240,7 +248,7 @@ void ScalarGenerator::appendSampled(Sampler& sampler, AnswerBuffer& out, std::si
       for (int attempt = 0; attempt < sampledAttempts && generator_; ++attempt) {
         text.clear();
         generator_->appendSampled(sampler, text, out);
-        if (matchesPatterns(text)) {
+        if (acceptsDrawn(text)) {
           drawn = jsonString(text);
           break;
         }

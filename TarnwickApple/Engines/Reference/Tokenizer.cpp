@@ -8,15 +8,23 @@ namespace {
 
 // Most ASCII letters or digits one token holds.
 constexpr std::size_t maximumWordPiece = 4;
+// Most white-space characters one token holds. Real vocabularies hold white-space pieces about
+// as long as deep indentation and no longer, so a long run costs tokens in proportion to its
+// length (a 16 MB run of spaces is a million tokens, not one).
+constexpr std::size_t maximumSpacePiece = 16;
 
 bool isSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 bool isWordByte(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // The end of the token starting at `i` (i < text.size()).
 std::size_t tokenEnd(std::string_view text, std::size_t i) {
-  // token := space* (word{1,4} | other) | space+ at the end
-  while (i < text.size() && isSpace(static_cast<unsigned char>(text[i]))) ++i;
-  if (i == text.size()) return i;
+  // token := space{0,16} (word{1,4} | other) | space{16} before more space | space{1,16} at the end
+  std::size_t spaces = 0;
+  while (i < text.size() && spaces < maximumSpacePiece && isSpace(static_cast<unsigned char>(text[i]))) {
+    ++i;
+    ++spaces;
+  }
+  if (i == text.size() || isSpace(static_cast<unsigned char>(text[i]))) return i;
   const unsigned char c = static_cast<unsigned char>(text[i]);
   if (isWordByte(c)) {
     std::size_t n = 0;

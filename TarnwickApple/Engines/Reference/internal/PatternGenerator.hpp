@@ -23,6 +23,10 @@ class PatternGenerator {
   static constexpr std::size_t maximumNesting = 64;
   // Repetitions a random answer adds beyond a quantifier's minimum, so "*" and "{n,}" stay short.
   static constexpr std::uint64_t extraRepetitions = 3;
+  // Items one answer may write: four times the answer's byte limit, room for any answer that
+  // fits, so that walking a pattern ends quickly whatever its shape. Past it the answer does not
+  // fit, as with the byte limit.
+  static constexpr std::uint64_t maximumSteps = std::uint64_t{4} * AnswerBuffer::maximumAnswerBytes;
 
   // Nothing when the pattern uses anything outside the dialect.
   static std::optional<PatternGenerator> parse(std::string_view pattern);

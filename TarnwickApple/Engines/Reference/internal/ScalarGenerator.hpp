@@ -45,6 +45,10 @@ class ScalarGenerator {
   void readIntegerGuides(const std::vector<GenerationGuide>& guides);
   void readNumberGuides(const std::vector<GenerationGuide>& guides);
   bool matchesPatterns(const std::string& text) const;
+  // For a string drawn from the first pattern's structure: it is that pattern's by construction,
+  // so only a definite "no" from it refuses the string (a match that timed out does not), and a
+  // plain pattern is not asked at all.
+  bool acceptsDrawn(const std::string& text) const;
   const std::string& canonicalString(AnswerBuffer& guard) const;
 
   DynamicGenerationSchema::ScalarType type_;
