@@ -149,7 +149,7 @@ class JSONReader {
             if (number.signedValue) return JSONValue::integer(*number.signedValue);
             return JSONValue::numberFromText(number.value, number.unsignedValue);
           case internal::NumberLiteral::Status::outOfRange:
-            if (!outOfRange_) outOfRange_.emplace(at, pointerTo(stack), shortLiteral(token));
+            if (!outOfRange_) outOfRange_ = Noted{at, pointerTo(stack), shortLiteral(token)};
             return JSONValue::null();
           case internal::NumberLiteral::Status::malformed: fail(at, "a malformed number");
         }

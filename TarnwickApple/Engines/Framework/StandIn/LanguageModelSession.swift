@@ -52,6 +52,7 @@ public final class LanguageModelSession: @unchecked Sendable {
   public init(model: SystemLanguageModel = .default, tools: [any Tool] = [], instructions: Instructions? = nil) {
     self.model = model
     self.instructions = instructions?.text
+    self.turns = []
   }
 
   // FM/languagemodelsession/response: not Sendable in the SDK.

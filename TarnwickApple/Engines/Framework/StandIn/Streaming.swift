@@ -33,9 +33,9 @@ extension LanguageModelSession {
       public let rawContent: GeneratedContent
     }
 
-    let snapshots: AsyncThrowingStream<Snapshot, any Error>
+    let snapshots: AsyncThrowingStream<Snapshot, any Swift.Error>
 
-    public func makeAsyncIterator() -> AsyncThrowingStream<Snapshot, any Error>.AsyncIterator {
+    public func makeAsyncIterator() -> AsyncThrowingStream<Snapshot, any Swift.Error>.AsyncIterator {
       snapshots.makeAsyncIterator()
     }
   }
@@ -67,7 +67,7 @@ extension LanguageModelSession {
     let request = Result {
       try documentFor(prompt: prompt, schema: schema, includeSchemaInPrompt: includeSchemaInPrompt, options: options)
     }
-    let snapshots = AsyncThrowingStream<ResponseStream<Content>.Snapshot, any Error> { continuation in
+    let snapshots = AsyncThrowingStream<ResponseStream<Content>.Snapshot, any Swift.Error> { continuation in
       let generation = Task.detached {
         do {
           let text = try StreamingBackend.stream(try request.get()) { continuation.yield(snapshot($0)) }
