@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -155,9 +156,16 @@ struct CheckLine {
   static CheckLine accepted(std::string description);
   static CheckLine refused(Reply failure);
 
+  // A piece of the line or text on its way out; false stops the writing (stdout failed).
+  using Sink = std::function<bool(std::string_view)>;
+
   std::string line() const;
   // For people at a terminal: one line per note, pointer first, then the outcome.
   std::string text() const;
+  // The same bytes handed to `sink` in pieces (a buffer of notes, the description as it stands),
+  // so a line of a million notes is never held whole. False when the sink refused a piece.
+  bool writeLine(const Sink& sink) const;
+  bool writeText(const Sink& sink) const;
 };
 
 }  // namespace TarnwickApple
