@@ -134,11 +134,13 @@ struct Probe {
 
 // Something the translation of a schema leaves unenforced or changes: the schema object it is
 // about (an RFC 6901 pointer), the keyword, the effect ("ignored", "pattern-widened", ...) and a
-// sentence for people.
+// sentence for people. The keyword and the effect are drawn from a few fixed words, so they are
+// views of text that lives as long as the process (literals, or the recorder's interned words):
+// a million notes then carry no copies of them.
 struct SchemaNote {
   std::string pointer;
-  std::string keyword;
-  std::string effect;
+  std::string_view keyword;
+  std::string_view effect;
   std::string detail;
   friend bool operator==(const SchemaNote&, const SchemaNote&) = default;
 };
