@@ -173,9 +173,9 @@ std::string joined(std::vector<std::string>&& pieces) {
 }
 
 Outcome explainedCheck(std::vector<std::string>&& input) {
-  const std::string text = joined(std::move(input));
   try {
-    return explainedSchema(JSONValue::decode(text), true);
+    // Read as the plain check reads, so the text is not held beside the tree and the notes.
+    return explainedSchema(JSONValue::decodeReleasing(std::move(input)), true);
   } catch (const JSONValue::DecodeError& error) {
     return notJSON("not JSON at byte " + std::to_string(error.offset()) + ": " + error.reason());
   } catch (...) {
