@@ -1,26 +1,22 @@
-// The JSON reader: simdjson's first stage finds every structural character and checks the UTF-8
-// of the whole text at SIMD speed; our own pass over those positions checks the grammar and
-// builds the JSONValue tree, with exact number literals, the nesting limit and failure offsets.
-#include <simdjson.h>
-
+// The JSON reader: a first pass finds every token and checks the text's UTF-8 and strings
+// (StructuralIndex); this pass over those positions checks the grammar and builds the JSONValue
+// tree, with exact number literals, the nesting limit and failure offsets.
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "TarnwickApple/JSONValue.hpp"
 #include "TarnwickApple/Unicode.hpp"
 #include "TarnwickApple/internal/NumberLiteral.hpp"
+#include "TarnwickApple/internal/Quoting.hpp"
+#include "TarnwickApple/internal/StructuralIndex.hpp"
 
 namespace TarnwickApple {
 namespace {
 
-// simdjson numbers the structural characters' positions in 32 bits.
-constexpr std::size_t maximumTextSize = simdjson::SIMDJSON_MAXSIZE_BYTES;
-
-// Texts up to this size share one first-stage index per thread: setting one up costs more than
-// indexing a small text, and it holds 4 bytes per byte of capacity.
-constexpr std::size_t sharedIndexCapacity = 64 * 1024;
+// Longest number literal repeated whole in an error; a longer one is cut and marked.
+constexpr std::size_t longestQuotedLiteral = 40;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
@@ -45,9 +41,11 @@ class JSONReader {
     if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
       fail(static_cast<std::size_t>(static_cast<const char*>(nul) - text_.data()), "a NUL byte");
     }
-    if (text_.size() > maximumTextSize) fail(maximumTextSize, "a text larger than 4 GiB");
+    if (text_.size() > internal::maximumIndexedText) fail(internal::maximumIndexedText, "a text larger than 4 GiB");
     if (text_.empty()) fail(0, "no JSON value");
-    findStructurals();
+    index_ = internal::structuralIndex(text_, base_);
+    positions_ = index_.data();
+    count_ = index_.size();
     return build();
   }
 
@@ -61,57 +59,6 @@ class JSONReader {
 
   [[noreturn]] void fail(std::size_t offset, const char* reason) const {
     throw JSONValue::DecodeError(base_ + offset, reason);
-  }
-
-  using Stage1 = std::unique_ptr<simdjson::internal::dom_parser_implementation>;
-
-  static void create(Stage1& stage1, std::size_t capacity) {
-    const auto& implementation = simdjson::get_active_implementation();
-    if (implementation->create_dom_parser_implementation(capacity, JSONValue::maximumNesting, stage1) !=
-        simdjson::SUCCESS) {
-      throw std::bad_alloc();
-    }
-  }
-
-  void findStructurals() {
-    thread_local Stage1 shared;
-    simdjson::internal::dom_parser_implementation* stage1 = nullptr;
-    if (text_.size() <= sharedIndexCapacity) {
-      if (!shared) create(shared, sharedIndexCapacity);
-      stage1 = shared.get();
-    } else {
-      create(own_, text_.size());
-      stage1 = own_.get();
-    }
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text_.data());
-    const simdjson::error_code error = stage1->stage1(bytes, text_.size(), simdjson::stage1_mode::regular);
-    if (error == simdjson::EMPTY) fail(text_.size(), "no JSON value");
-    if (error != simdjson::SUCCESS) locateTextError(error);
-    positions_ = stage1->structural_indexes.get();
-    count_ = stage1->n_structural_indexes;
-  }
-
-  // The first stage says only that the text is wrong somewhere; find where, byte by byte.
-  [[noreturn]] void locateTextError(simdjson::error_code error) const {
-    std::size_t at = Unicode::validUTF8Prefix(text_);
-    const char* reason = "invalid UTF-8";
-    bool inString = false;
-    std::size_t opened = 0;
-    for (std::size_t i = 0; i < at; ++i) {
-      const char c = text_[i];
-      if (!inString) {
-        if (c == '"') inString = true, opened = i;
-      } else if (c == '\\') {
-        ++i;
-      } else if (c == '"') {
-        inString = false;
-      } else if (static_cast<unsigned char>(c) < 0x20) {
-        fail(i, "a control character in a string");
-      }
-    }
-    if (at == text_.size() && inString) at = opened, reason = "unterminated string";
-    if (at == text_.size()) fail(0, simdjson::error_message(error));
-    fail(at, reason);
   }
 
   // Where the token starting at the structural `k` ends: before the white space ahead of the
@@ -184,7 +131,9 @@ class JSONReader {
     return unit;
   }
 
-  JSONValue readScalar(std::size_t k) const {
+  // A scalar token; a number beyond every double is noted and read as null for now, so that
+  // text that is not JSON further on is still reported as such.
+  JSONValue readScalar(std::size_t k, const std::vector<Frame>& stack) {
     const std::size_t at = positions_[k];
     const std::string_view token = text_.substr(at, tokenEnd(k) - at);
     switch (token[0]) {
@@ -199,12 +148,29 @@ class JSONReader {
           case internal::NumberLiteral::Status::ok:
             if (number.signedValue) return JSONValue::integer(*number.signedValue);
             return JSONValue::numberFromText(number.value, number.unsignedValue);
-          case internal::NumberLiteral::Status::outOfRange: fail(at, "a number out of range");
+          case internal::NumberLiteral::Status::outOfRange:
+            if (!outOfRange_) outOfRange_.emplace(at, pointerTo(stack), shortLiteral(token));
+            return JSONValue::null();
           case internal::NumberLiteral::Status::malformed: fail(at, "a malformed number");
         }
       }
     }
     fail(at, "unexpected character");
+  }
+
+  // Where the value being read sits, as a JSON Pointer: each open object's current key, each
+  // open array's next index.
+  static std::string pointerTo(const std::vector<Frame>& stack) {
+    std::string pointer;
+    for (const Frame& frame : stack) {
+      Quoting::appendPointerSegment(pointer, frame.isObject ? frame.key : std::to_string(frame.array.size()));
+    }
+    return pointer;
+  }
+
+  static std::string shortLiteral(std::string_view token) {
+    if (token.size() <= longestQuotedLiteral) return std::string(token);
+    return std::string(token.substr(0, longestQuotedLiteral)) + "\u2026";
   }
 
   // The grammar over the structural positions, with an explicit stack so that nesting costs no
@@ -242,12 +208,17 @@ class JSONReader {
       } else if (c == '}' || c == ']' || c == ',' || c == ':') {
         fail(at(k), "unexpected character");
       } else {
-        value = readScalar(k++);
+        value = readScalar(k++, stack);
       }
       // Place the value, closing every container that ends right after it.
       for (;;) {
         if (stack.empty()) {
           if (k < count_) fail(at(k), "two JSON values");
+          if (outOfRange_) {
+            throw JSONValue::DecodeError(base_ + outOfRange_->offset, "a number out of range",
+                                         JSONValue::DecodeError::OutOfRange{std::move(outOfRange_->pointer),
+                                                                            std::move(outOfRange_->literal)});
+          }
           return value;
         }
         Frame& top = stack.back();
@@ -273,9 +244,15 @@ class JSONReader {
 
   std::string_view text_;
   std::size_t base_;
-  Stage1 own_;  // the first stage's index of a large text, released with the reader
+  std::vector<std::uint32_t> index_;
   const std::uint32_t* positions_ = nullptr;
   std::size_t count_ = 0;
+  struct Noted {
+    std::size_t offset;
+    std::string pointer;
+    std::string literal;
+  };
+  std::optional<Noted> outOfRange_;  // the first number beyond every double
 };
 
 namespace {
@@ -295,7 +272,7 @@ JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
   for (const std::string& piece : held) size += piece.size();
   // One contiguous text for the first stage; each piece is released as soon as it is copied.
   std::string text;
-  text.reserve(size + simdjson::SIMDJSON_PADDING);
+  text.reserve(size);
   for (std::string& piece : held) {
     text += piece;
     std::string().swap(piece);

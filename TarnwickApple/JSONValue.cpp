@@ -9,8 +9,8 @@
 
 namespace TarnwickApple {
 
-JSONValue::DecodeError::DecodeError(std::size_t offset, std::string reason)
-    : std::runtime_error(reason), offset_(offset), reason_(std::move(reason)) {}
+JSONValue::DecodeError::DecodeError(std::size_t offset, std::string reason, std::optional<OutOfRange> outOfRange)
+    : std::runtime_error(reason), offset_(offset), reason_(std::move(reason)), outOfRange_(std::move(outOfRange)) {}
 
 JSONValue::JSONValue() : storage_(std::monostate{}) {}
 JSONValue::JSONValue(Storage storage) : storage_(std::move(storage)) {}

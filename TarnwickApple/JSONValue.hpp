@@ -30,13 +30,22 @@ class JSONValue {
   // (a byte offset from the start of the whole text) and why, in a short phrase for people.
   class DecodeError : public std::runtime_error {
    public:
-    DecodeError(std::size_t offset, std::string reason);
+    // A text that is JSON but holds a number no double holds: where the first such number sits
+    // (a JSON Pointer) and how it was written (a long literal cut short).
+    struct OutOfRange {
+      std::string pointer;
+      std::string literal;
+    };
+
+    DecodeError(std::size_t offset, std::string reason, std::optional<OutOfRange> outOfRange = std::nullopt);
     std::size_t offset() const { return offset_; }
     const std::string& reason() const { return reason_; }
+    const std::optional<OutOfRange>& outOfRange() const { return outOfRange_; }
 
    private:
     std::size_t offset_;
     std::string reason_;
+    std::optional<OutOfRange> outOfRange_;
   };
 
   JSONValue();  // null

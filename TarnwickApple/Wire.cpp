@@ -232,6 +232,10 @@ Request readDocumentExplaining(ReadDocument readDocument) {
     try {
       document = readDocument();
     } catch (const JSONValue::DecodeError& error) {
+      // A number no double holds is JSON: it is a bad value where it stands, like any other.
+      if (const auto& number = error.outOfRange()) {
+        problem(number->pointer, number->literal + " is out of range (beyond the largest 64-bit floating-point number)");
+      }
       throw Request::Problem(std::nullopt, "not JSON at byte " + std::to_string(error.offset()) + ": " + error.reason());
     }
     const JSONObject* top = document.objectValue();

@@ -1,7 +1,23 @@
 # simdjson for the JSON reader, as the target `tarnwick_simdjson`: any release from 3.0 on (Debian 12
 # ships 3.0.x, Homebrew 4.x). simdjson's package accepts only a request for its own major version,
 # so none is requested and the lowest one is checked here.
-set(TARNWICK_SIMDJSON_MINIMUM 3.0)  # the reader uses the DOM API as it stands from 3.0
+# A simdjson single-header release (a directory with simdjson.h and simdjson.cpp, e.g. from a
+# Python package's source distribution) compiled in instead, to check the reader against another
+# simdjson version; the reader uses only simdjson's public API.
+set(TARNWICK_SIMDJSON_SOURCE_DIR "" CACHE PATH "A directory holding simdjson.h and simdjson.cpp to build against")
+if(TARNWICK_SIMDJSON_SOURCE_DIR)
+  if(NOT EXISTS "${TARNWICK_SIMDJSON_SOURCE_DIR}/simdjson.h" OR NOT EXISTS "${TARNWICK_SIMDJSON_SOURCE_DIR}/simdjson.cpp")
+    message(FATAL_ERROR "simdjson: ${TARNWICK_SIMDJSON_SOURCE_DIR} holds no simdjson.h and simdjson.cpp")
+  endif()
+  add_library(tarnwick_simdjson_static STATIC "${TARNWICK_SIMDJSON_SOURCE_DIR}/simdjson.cpp")
+  target_include_directories(tarnwick_simdjson_static SYSTEM PUBLIC "${TARNWICK_SIMDJSON_SOURCE_DIR}")
+  target_compile_options(tarnwick_simdjson_static PRIVATE -w)
+  add_library(tarnwick_simdjson INTERFACE)
+  target_link_libraries(tarnwick_simdjson INTERFACE tarnwick_simdjson_static)
+  return()
+endif()
+
+set(TARNWICK_SIMDJSON_MINIMUM 3.0)  # the reader uses simdjson's public UTF-8 check, there from 3.0
 find_package(simdjson CONFIG REQUIRED)
 if(simdjson_VERSION VERSION_LESS TARNWICK_SIMDJSON_MINIMUM)
   message(FATAL_ERROR "simdjson ${simdjson_VERSION} found in ${simdjson_DIR}; the JSON reader needs "

@@ -46,6 +46,8 @@ if(TARNWICK_SWIFT_BUILT)
     # No -warnings-as-errors here: a later SDK deprecates names the shim must keep for macOS 26.
     target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library)
     target_link_libraries(TarnwickFrameworkShim INTERFACE "-framework FoundationModels")
+    include(${CMAKE_CURRENT_LIST_DIR}/SwiftFrameworkErrors.cmake)
+    tarnwick_probe_framework_errors(TarnwickFrameworkShim)
   else()
     file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/StandIn/*.swift)
     set(standin_flags -swift-version 6 -parse-as-library -enable-library-evolution -warnings-as-errors)

@@ -5,6 +5,7 @@ import { randomBytes } from 'node:crypto';
 
 import { SEED_MAX, checkCall, encode, requestOf } from './arguments.js';
 import { firstViolation } from './check.js';
+import { parsedAnswer, parsedLine } from './lines.js';
 import { noteAt, notesOf } from './enforcement.js';
 import { withHistory } from './streaming.js';
 import {
@@ -67,14 +68,7 @@ function lineOf({ status, signal, out }) {
   if (!text.endsWith('\n') || text.indexOf('\n') !== text.length - 1) {
     throw new ProtocolError(`the sidecar wrote no single line (exit status ${status}): ${JSON.stringify(text.slice(0, 200))}`);
   }
-  let line;
-  try {
-    line = JSON.parse(text);
-  } catch (error) {
-    throw new ProtocolError(`the sidecar's line is not JSON: ${error.message}`);
-  }
-  if (line === null || typeof line !== 'object' || Array.isArray(line)) throw new ProtocolError('the sidecar\'s line is not a JSON object');
-  return line;
+  return parsedLine(text);
 }
 
 // Whether the on-device model can be used now: {available, reason}.
@@ -126,12 +120,7 @@ export async function generate(prompt, options = {}) {
     if (sampling !== undefined) request.options = { ...request.options, sampling };
     const text = await answer(sidecar, request, timeout);
     if (schema === undefined) return text;
-    let parsed;
-    try {
-      parsed = JSON.parse(text);
-    } catch (error) {
-      throw new ProtocolError(`the answer is not the JSON its schema asks for: ${error.message}`);
-    }
+    const parsed = parsedAnswer(text);
     const violation = check ? firstViolation(parsed, schema) : null;
     if (!violation) return parsed;
     notes ??= await notesOf(request.schema, sidecar);

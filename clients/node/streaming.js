@@ -5,6 +5,7 @@ import { createInterface } from 'node:readline';
 
 import { checkCall, encode, requestOf } from './arguments.js';
 import { firstViolation } from './check.js';
+import { parsedAnswer, parsedLine } from './lines.js';
 import { noteAt, notesOf } from './enforcement.js';
 import { ERROR_KINDS, FoundationModelsError, ProtocolError, SchemaViolationError, SidecarNotFoundError, SidecarTimeoutError } from './errors.js';
 
@@ -65,13 +66,7 @@ export class Stream {
     try {
       for await (const text of lines) {
         if (final !== null) throw new ProtocolError(`the sidecar wrote after its final line: ${JSON.stringify(text.slice(0, 200))}`);
-        let line;
-        try {
-          line = JSON.parse(text);
-        } catch (error) {
-          throw new ProtocolError(`the sidecar's line is not JSON: ${error.message}`);
-        }
-        if (line === null || typeof line !== 'object' || Array.isArray(line)) throw new ProtocolError('the sidecar\'s line is not a JSON object');
+        const line = parsedLine(text);
         if (line.status !== 'partial') {
           final = line;
           continue;
@@ -105,12 +100,7 @@ export class Stream {
   // The text, or with a schema the answer parsed and checked as `generate` does it.
   async _parsed(text, schema, check, sidecar) {
     if (schema === undefined) return text;
-    let parsed;
-    try {
-      parsed = JSON.parse(text);
-    } catch (error) {
-      throw new ProtocolError(`the answer is not the JSON its schema asks for: ${error.message}`);
-    }
+    const parsed = parsedAnswer(text);
     const violation = check ? firstViolation(parsed, schema) : null;
     if (!violation) return parsed;
     const notes = await notesOf(this._request.schema, sidecar);

@@ -120,6 +120,8 @@ TEST(CheckerRequest, MembersThatDoNotDecode) {
        R"x("pointer":"/options/sampling/seed","reason":"-1 is out of range (from 0 to 2^64-1)")x"},
       {"{" + base + R"(,"options":{"sampling":{"mode":"random","top":true}}})",
        R"("pointer":"/options/sampling/top","reason":"true is not a number")"},
+      {"{" + base + R"(,"options":{"temperature":1e400}})",
+       R"x("pointer":"/options/temperature","reason":"1e400 is out of range (beyond the largest 64-bit floating-point number)")x"},
       {"[1]", R"("pointer":"","reason":"the request is an array, not an object")"},
       // A schema given where a request is expected is recognised.
       {R"({"type":"object","properties":{}})", R"("pointer":"","reason":"this is a JSON Schema, not a request: check it without --request")"},

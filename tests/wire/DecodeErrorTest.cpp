@@ -31,11 +31,23 @@ const DecodeErrorCase decodeErrorCases[] = {
     {"Overlong", "{\"a\":\"\xC0\xAF\"}", 6, "invalid UTF-8"},
     {"UnterminatedString", "[1, \"abc", 4, "unterminated string"},
     {"ControlCharacter", "[\"a\tb\"]", 3, "a control character in a string"},
+    {"EscapedControlCharacter", "[\"a\\\x01\"]", 4, "a control character in a string"},
+    // Stops found sixteen bytes at a time: in a later block, and at each place in a block.
+    {"ControlCharacterInALaterBlock", "[\"0123456789abcdefghij\x1f\"]", 22, "a control character in a string"},
+    {"ControlCharacterLastInABlock", "\"0123456789abcde\n\"", 16, "a control character in a string"},
+    {"UnterminatedAfterEscapedQuote", "[\"0123456789abcdefgh\\\"]", 1, "unterminated string"},
+    {"ControlCharacterBeforeInvalidUTF8", "[\"a\x01\xFF\"]", 3, "a control character in a string"},
+    {"InvalidUTF8InUnterminatedString", "[\"abc\xFF", 5, "invalid UTF-8"},
+    {"InvalidUTF8OutsideStrings", "[1, \xE2\x82]", 4, "invalid UTF-8"},
+    {"LiteralAfterString", "[\"a\"b]", 4, "unexpected character"},
     {"TrailingComma", "[1,]", 3, "unexpected character"},
     {"MissingColon", "{\"a\" 1}", 5, "unexpected character"},
     {"BareWord", "[nul]", 1, "unexpected character"},
     {"LeadingZero", "[01]", 1, "a malformed number"},
     {"OutOfRange", "{\"a\":-1e400}", 5, "a number out of range"},
+    // Text that is not JSON is that, whatever number came before.
+    {"OutOfRangeThenTrailingComma", "[1e400,]", 7, "unexpected character"},
+    {"OutOfRangeThenUnclosed", "[1e400", 6, "an unexpected end of the text"},
     {"InvalidEscape", "\"a\\x\"", 2, "an invalid escape"},
     {"LoneSurrogate", "[\"\\udc00\"]", 2, "a lone surrogate escape"},
     {"HighSurrogateAlone", "\"\\ud800x\"", 1, "a lone surrogate escape"},
@@ -69,6 +81,42 @@ TEST_P(DecodeErrorPlace, TextInPieces) {
   } catch (const JSONValue::DecodeError& error) {
     EXPECT_EQ(error.offset(), c.offset);
     EXPECT_EQ(error.reason(), c.reason);
+  }
+}
+
+// A number no double holds is JSON: the error says where the first such number stands and how
+// it was written, a long literal cut short.
+TEST(DecodeErrorOutOfRange, NamesWhereTheNumberStands) {
+  const std::string digits(400, '9');
+  const struct {
+    std::string text;
+    std::size_t offset;
+    std::string pointer;
+    std::string literal;
+  } cases[] = {
+      {"1e400", 0, "", "1e400"},
+      {"\xEF\xBB\xBF[0, -1E+400]", 7, "/1", "-1E+400"},
+      {R"({"a":[0,{"b/c~":1e400,"d":1e999}]})", 16, "/a/1/b~1c~0", "1e400"},
+      {R"({"":[[],2e308]})", 8, "//1", "2e308"},
+      {R"({"k":)" + digits + "}", 5, "/k", std::string(40, '9') + "\u2026"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    try {
+      JSONValue::decode(c.text);
+      ADD_FAILURE() << "decoded";
+    } catch (const JSONValue::DecodeError& error) {
+      EXPECT_EQ(error.offset(), c.offset);
+      EXPECT_EQ(error.reason(), "a number out of range");
+      ASSERT_TRUE(error.outOfRange().has_value());
+      EXPECT_EQ(error.outOfRange()->pointer, c.pointer);
+      EXPECT_EQ(error.outOfRange()->literal, c.literal);
+    }
+  }
+  try {
+    JSONValue::decode("[1,]");
+  } catch (const JSONValue::DecodeError& error) {
+    EXPECT_FALSE(error.outOfRange().has_value());
   }
 }
 

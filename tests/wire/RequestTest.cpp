@@ -139,6 +139,13 @@ TEST(RequestDecodeExplaining, NamesTheMember) {
       {"{" + minimal + R"(,"options":{"sampling":[]}})", {"/options/sampling", "an array is not an object"}},
       {R"("text")", {"", "the request is a string, not an object"}},
       {"{" + minimal + "} 1", {std::nullopt, "not JSON at byte " + std::to_string(minimal.size() + 3) + ": two JSON values"}},
+      // A number no double holds is a bad value where it stands, even where nothing reads it.
+      {"{" + minimal + R"(,"options":{"temperature":-1e400}})",
+       {"/options/temperature", "-1e400 is out of range (beyond the largest 64-bit floating-point number)"}},
+      {"{" + minimal + R"(,"schema":{"enum":[1,2e308]}})",
+       {"/schema/enum/1", "2e308 is out of range (beyond the largest 64-bit floating-point number)"}},
+      {"{" + minimal + R"(,"x":1e400} 1)",
+       {std::nullopt, "not JSON at byte " + std::to_string(minimal.size() + 13) + ": two JSON values"}},
   };
   for (const auto& [text, expected] : table) {
     SCOPED_TRACE(text);

@@ -20,3 +20,21 @@ test('strict tsc accepts the caller and refuses each misuse', { skip: tscMissing
     ['test/typed-misuse.ts', 11, 'TS2769'],  // a misspelt sampling member
   ], run.stdout + run.stderr);
 });
+
+// The published package holds every module its entry point reaches: a module left out of
+// package.json's "files" installs a client that cannot be imported.
+test('the package lists every module it imports', async () => {
+  const { readFile } = await import('node:fs/promises');
+  const root = new URL('../', import.meta.url);
+  const listed = new Set(JSON.parse(await readFile(new URL('package.json', root), 'utf8')).files);
+  const seen = new Set();
+  const pending = ['index.js'];
+  while (pending.length) {
+    const file = pending.pop();
+    if (seen.has(file)) continue;
+    seen.add(file);
+    const source = await readFile(new URL(file, root), 'utf8');
+    for (const [, name] of source.matchAll(/from '\.\/([^']+)'/g)) pending.push(name);
+  }
+  assert.deepEqual([...seen].filter((file) => !listed.has(file)), []);
+});

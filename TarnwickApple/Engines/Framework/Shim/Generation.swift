@@ -55,6 +55,9 @@ enum Generation {
 
   // The boundary's name for a failure; the framework's messages and contexts stay here.
   static func failureName(_ error: any Error) -> String {
+#if TARNWICK_FRAMEWORK_ERRORS_27
+    if #available(macOS 27.0, *), let name = newFailureName(error) { return name }
+#endif
     if let failure = error as? LanguageModelSession.GenerationError {
       switch failure {
       case .exceededContextWindowSize: return "exceededContextWindowSize"

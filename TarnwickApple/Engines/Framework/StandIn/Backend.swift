@@ -91,8 +91,41 @@ enum Backend {
   }
 
   private static func failure(named name: String) -> any Error {
+    if name == "schema" {
+      return GenerationSchema.SchemaError.undefinedReferences(
+        schema: nil, references: [], context: .init(debugDescription: "refused by the backend"))
+    }
+    return generationFailure(named: name, "the stand-in's backend answered \(name)")
+  }
+
+  // A generation failure as the SDK the stand-in was built as throws it: GenerationError from
+  // the 26 SDK, the new types from the 27 SDK.
+  static func generationFailure(named name: String, _ description: String) -> any Error {
+#if TARNWICK_STANDIN_XCODE27
+    if #available(macOS 27.0, *) {
+      switch name {
+      case "exceededContextWindowSize": return LanguageModelError.contextSizeExceeded(.init(debugDescription: description))
+      case "assetsUnavailable": return SystemLanguageModel.Error.assetsUnavailable(.init(debugDescription: description))
+      case "guardrailViolation": return LanguageModelError.guardrailViolation(.init(debugDescription: description))
+      case "unsupportedGuide": return LanguageModelError.unsupportedGenerationGuide(.init(debugDescription: description))
+      case "unsupportedLanguageOrLocale":
+        return LanguageModelError.unsupportedLanguageOrLocale(.init(debugDescription: description))
+      case "decodingFailure": return GeneratedContent.ParsingError(debugDescription: description)
+      case "rateLimited": return LanguageModelError.rateLimited(.init(debugDescription: description))
+      case "concurrentRequests": return LanguageModelSession.Error.concurrentRequests
+      case "refusal": return LanguageModelError.refusal(.init(debugDescription: description))
+      case "other":
+#if TARNWICK_STANDIN_FUTURE
+        return LanguageModelError.futureFailure(.init(debugDescription: description))
+#else
+        return LanguageModelError.timeout(.init(debugDescription: description))
+#endif
+      default: return StandInFailure.unknown
+      }
+    }
+#endif
     typealias Failure = LanguageModelSession.GenerationError
-    let context = Failure.Context(debugDescription: "the stand-in's backend answered \(name)")
+    let context = Failure.Context(debugDescription: description)
     switch name {
     case "exceededContextWindowSize": return Failure.exceededContextWindowSize(context)
     case "assetsUnavailable": return Failure.assetsUnavailable(context)
@@ -103,9 +136,6 @@ enum Backend {
     case "rateLimited": return Failure.rateLimited(context)
     case "concurrentRequests": return Failure.concurrentRequests(context)
     case "refusal": return Failure.refusal(Failure.Refusal(), context)
-    case "schema":
-      return GenerationSchema.SchemaError.undefinedReferences(
-        schema: nil, references: [], context: .init(debugDescription: "refused by the backend"))
     case "other":
 #if TARNWICK_STANDIN_FUTURE
       return Failure.futureFailure(context)

@@ -29,9 +29,9 @@ public struct GenerationOptions: Sendable, Equatable {
   public var temperature: Double?
   public var maximumResponseTokens: Int?
 
-  // FM/generationoptions/init(sampling:temperature:maximumresponsetokens:); the page gives
-  // `sampling` no default, so the stand-in gives it none either.
-  public init(sampling: SamplingMode?, temperature: Double? = nil, maximumResponseTokens: Int? = nil) {
+  // FM/generationoptions/init(sampling:temperature:maximumresponsetokens:), as the macOS 26
+  // SDK declares it: every argument defaults to nil (a later page shows `sampling` without one).
+  public init(sampling: SamplingMode? = nil, temperature: Double? = nil, maximumResponseTokens: Int? = nil) {
     self.sampling = sampling
     self.temperature = temperature
     self.maximumResponseTokens = maximumResponseTokens

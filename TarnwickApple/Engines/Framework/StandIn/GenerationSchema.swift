@@ -122,11 +122,66 @@ public struct GenerationSchema: Sendable {
   let root: DynamicGenerationSchema
   let dependencies: [DynamicGenerationSchema]
 
-  // FM/generationschema/init(root:dependencies:). The stand-in leaves the naming checks to the
-  // reference engine behind it, which reports them when the schema is used.
+  // FM/generationschema/init(root:dependencies:): throws SchemaError here, before any
+  // generation, "if there are schemas with naming conflicts or references to undefined types".
   public init(root: DynamicGenerationSchema, dependencies: [DynamicGenerationSchema]) throws {
+    var assembly = Assembly()
+    for node in [root] + dependencies { try assembly.walk(node) }
+    try assembly.resolveReferences()
     self.root = root
     self.dependencies = dependencies
+  }
+
+  // One walk over the trees: named forms by name, references collected, what one node shows
+  // refused at once. Names compare as Swift strings do, by canonical equivalence.
+  private struct Assembly {
+    var named: Set<String> = []
+    var references: [String] = []
+
+    mutating func walk(_ schema: DynamicGenerationSchema) throws {
+      switch schema.node {
+      case .reference(let name):
+        references.append(name)
+      case .choices(let name, _, let choices):
+        try record(name)
+        if choices.isEmpty { throw SchemaError.emptyTypeChoices(schema: name, context: .init(debugDescription: "no choices")) }
+      case .anyOf(let name, _, let alternatives):
+        try record(name)
+        if alternatives.isEmpty {
+          throw SchemaError.emptyTypeChoices(schema: name, context: .init(debugDescription: "no alternatives"))
+        }
+        for alternative in alternatives { try walk(alternative) }
+      case .object(let name, _, let properties):
+        try record(name)
+        var seen: Set<String> = []
+        for property in properties {
+          guard seen.insert(property.name).inserted else {
+            throw SchemaError.duplicateProperty(schema: name, property: property.name,
+                                                context: .init(debugDescription: "a property named twice"))
+          }
+          try walk(property.schema)
+        }
+      case .array(let element, _, _):
+        try walk(element)
+      case .scalar:
+        break
+      }
+    }
+
+    private mutating func record(_ name: String) throws {
+      guard named.insert(name).inserted else {
+        throw SchemaError.duplicateType(schema: nil, type: name, context: .init(debugDescription: "a type named twice"))
+      }
+    }
+
+    // Every reference names a named form somewhere in the schema; all that do not are listed.
+    func resolveReferences() throws {
+      let undefined = references.filter { !named.contains($0) }
+      if !undefined.isEmpty {
+        throw SchemaError.undefinedReferences(schema: nil, references: undefined,
+                                              context: .init(debugDescription: "references to undefined types"))
+      }
+    }
   }
 
   // FM/generationschema/schemaerror

@@ -1,5 +1,7 @@
 // The stand-in's session (FM/languagemodelsession): each respond writes one request document and
 // has the registered backend answer it; a failure it names is thrown as the framework would.
+// Its initialisers and respond overloads are the 26 SDK's that a String or a Prompt reaches, so
+// a call that would pick another overload there picks it here too.
 #if !os(Linux)
 #error("FoundationModelsStandIn is the Linux stand-in; on Apple platforms build against FoundationModels")
 #endif
@@ -14,13 +16,26 @@ public struct GeneratedContent: Sendable {
   public let jsonString: String
 }
 
+// FM/prompt
+public struct Prompt: Sendable {
+  let text: String
+  public init(_ text: String) { self.text = text }
+}
+
+// FM/instructions
+public struct Instructions: Sendable {
+  let text: String
+  public init(_ text: String) { self.text = text }
+}
+
 public final class LanguageModelSession: @unchecked Sendable {
   let model: SystemLanguageModel
   let instructions: String?
   let turns: [(role: String, text: String)]
   public private(set) var isResponding = false
 
-  // FM/languagemodelsession/init(model:tools:instructions:)
+  // FM/languagemodelsession/init(model:tools:instructions:), the String form the SDK disfavours.
+  @_disfavoredOverload
   public init(model: SystemLanguageModel = .default, tools: [any Tool] = [], instructions: String? = nil) {
     self.model = model
     self.instructions = instructions
@@ -33,8 +48,14 @@ public final class LanguageModelSession: @unchecked Sendable {
     (self.instructions, self.turns) = transcript.backendParts
   }
 
-  // FM/languagemodelsession/response
-  public struct Response<Content>: Sendable where Content: Sendable {
+  // The same with Instructions.
+  public init(model: SystemLanguageModel = .default, tools: [any Tool] = [], instructions: Instructions? = nil) {
+    self.model = model
+    self.instructions = instructions?.text
+  }
+
+  // FM/languagemodelsession/response: not Sendable in the SDK.
+  public struct Response<Content> {
     public let content: Content
     public let rawContent: GeneratedContent
   }
@@ -42,22 +63,37 @@ public final class LanguageModelSession: @unchecked Sendable {
   // FM/languagemodelsession/respond(to:options:)
   @discardableResult
   nonisolated(nonsending) public final func respond(
-    to prompt: String, options: GenerationOptions = GenerationOptions(sampling: nil)
+    to prompt: Prompt, options: GenerationOptions = GenerationOptions()
   ) async throws -> Response<String> {
-    let text = try await answer(prompt: prompt, schema: nil, includeSchemaInPrompt: false, options: options)
+    let text = try await answer(prompt: prompt.text, schema: nil, includeSchemaInPrompt: false, options: options)
     return Response(content: text, rawContent: GeneratedContent(jsonString: text))
+  }
+
+  @discardableResult
+  nonisolated(nonsending) public final func respond(
+    to prompt: String, options: GenerationOptions = GenerationOptions()
+  ) async throws -> Response<String> {
+    try await respond(to: Prompt(prompt), options: options)
   }
 
   // FM/languagemodelsession/respond(to:schema:includeschemainprompt:options:)
   @discardableResult
   nonisolated(nonsending) public final func respond(
-    to prompt: String, schema: GenerationSchema, includeSchemaInPrompt: Bool = true,
-    options: GenerationOptions = GenerationOptions(sampling: nil)
+    to prompt: Prompt, schema: GenerationSchema, includeSchemaInPrompt: Bool = true,
+    options: GenerationOptions = GenerationOptions()
   ) async throws -> Response<GeneratedContent> {
-    let json = try await answer(prompt: prompt, schema: schema, includeSchemaInPrompt: includeSchemaInPrompt,
+    let json = try await answer(prompt: prompt.text, schema: schema, includeSchemaInPrompt: includeSchemaInPrompt,
                                 options: options)
     let content = GeneratedContent(jsonString: json)
     return Response(content: content, rawContent: content)
+  }
+
+  @discardableResult
+  nonisolated(nonsending) public final func respond(
+    to prompt: String, schema: GenerationSchema, includeSchemaInPrompt: Bool = true,
+    options: GenerationOptions = GenerationOptions()
+  ) async throws -> Response<GeneratedContent> {
+    try await respond(to: Prompt(prompt), schema: schema, includeSchemaInPrompt: includeSchemaInPrompt, options: options)
   }
 
   private func answer(prompt: String, schema: GenerationSchema?, includeSchemaInPrompt: Bool,
@@ -73,8 +109,9 @@ public final class LanguageModelSession: @unchecked Sendable {
       schema: schema.map { ($0, includeSchemaInPrompt) })
   }
 
-  // FM/languagemodelsession/generationerror (not frozen)
-  public enum GenerationError: Error {  // LocalizedError in the SDK; the shim reads no message
+  // FM/languagemodelsession/generationerror (not frozen). Inside this class `Error` is the 27
+  // SDK's nested type, so the protocol is spelled in full.
+  public enum GenerationError: Swift.Error {  // LocalizedError in the SDK; the shim reads no message
     case exceededContextWindowSize(Context)
     case assetsUnavailable(Context)
     case guardrailViolation(Context)

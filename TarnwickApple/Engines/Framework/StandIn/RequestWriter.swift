@@ -156,8 +156,7 @@ enum RequestWriter {
       out += "]}"
     case .pattern(let text):
       guard let text else {
-        throw LanguageModelSession.GenerationError.unsupportedGuide(
-          .init(debugDescription: "the stand-in cannot write this regular expression back"))
+        throw Backend.generationFailure(named: "unsupportedGuide", "the stand-in cannot write this regular expression back")
       }
       out += "{\"pattern\":"
       appendString(&out, plainPunctuation(text))
