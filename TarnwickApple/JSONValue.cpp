@@ -22,6 +22,8 @@ JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> e
   return JSONValue(Storage(Number{value, true, exactUnsigned}));
 }
 JSONValue JSONValue::string(std::string value) {
+  // What fits the empty string's own buffer needs no allocation of its own.
+  if (value.size() <= std::string().capacity()) return JSONValue(Storage(ShortString{std::move(value)}));
   return JSONValue(Storage(std::make_shared<std::string>(std::move(value))));
 }
 JSONValue JSONValue::array(JSONArray elements) {
@@ -40,6 +42,7 @@ JSONValue::Case JSONValue::kind() const {
     case 3: return Case::string;
     case 4: return Case::array;
     case 5: return Case::object;
+    case 7: return Case::string;
     default: return Case::null;
   }
 }
@@ -55,11 +58,17 @@ const JSONValue* JSONValue::operator[](std::string_view key) const {
 }
 
 const std::string* JSONValue::stringValue() const {
+  if (const auto* inPlace = std::get_if<ShortString>(&storage_)) return &inPlace->text;
   const auto* s = std::get_if<std::shared_ptr<std::string>>(&storage_);
   return s ? s->get() : nullptr;
 }
 
 std::optional<std::string> JSONValue::releaseString(JSONValue&& value) {
+  if (auto* inPlace = std::get_if<ShortString>(&value.storage_)) {
+    std::string text = std::move(inPlace->text);
+    value = JSONValue();
+    return text;
+  }
   auto* s = std::get_if<std::shared_ptr<std::string>>(&value.storage_);
   if (s == nullptr) return std::nullopt;
   std::shared_ptr<std::string> owner = std::move(*s);

@@ -99,9 +99,14 @@ class JSONValue {
     std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
   };
   // The string is held non-const only so that releaseString can move it out of a sole owner.
+  // A string short enough for std::string's own buffer is held in place instead (ShortString):
+  // no allocation and no count, which is most of what a list of a million names costs.
+  struct ShortString {
+    std::string text;
+  };
   using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<std::string>,
                                std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
-                               std::monostate>;
+                               std::monostate, ShortString>;
   explicit JSONValue(Storage storage);
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
   static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);

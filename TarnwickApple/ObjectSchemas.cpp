@@ -166,6 +166,8 @@ std::string typeName(const std::string& propertyName) {
 DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
                                const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
   const JSONObject& properties = propertyTable(node);
+  // The NFC forms of the required names that are properties: only those are ever looked up, so
+  // a long list of absent names costs no set of its own.
   std::unordered_set<std::string> required;
   const JSONValue* list = node.find("required");
   // A boolean is draft-03's mark on a property, read by the object that holds the property.
@@ -175,13 +177,14 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     });
   }
   if (list && list->arrayValue()) {
-    for (const std::string& requiredName : strings(*list->arrayValue(), "required")) {
-      if (Explain::active() && !properties.find(requiredName)) {
+    for (const std::string* requiredName : stringMembers(*list->arrayValue(), "required")) {
+      if (properties.find(*requiredName)) {
+        required.insert(Unicode::nfc(*requiredName));
+      } else {
         Explain::note("required", "listed-but-absent", [&] {
-          return Quoting::quoted(requiredName) + " is required but is no property, so the answer never holds it";
+          return Quoting::quoted(*requiredName) + " is required but is no property, so the answer never holds it";
         });
       }
-      required.insert(Unicode::nfc(requiredName));
     }
   }
   const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node);

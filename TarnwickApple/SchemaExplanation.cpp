@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include "TarnwickApple/SchemaTranslator.hpp"
 #include "TarnwickApple/Unicode.hpp"
@@ -13,6 +16,17 @@
 namespace TarnwickApple {
 namespace Explain {
 namespace {
+
+// A note's keyword or effect as a view that outlives every note: one copy of each distinct word
+// for the whole process (there are a few dozen), however many notes name it.
+std::string_view interned(std::string_view word) {
+  static std::mutex guard;
+  static std::set<std::string, std::less<>> words;  // nodes never move, so views stay valid
+  const std::lock_guard<std::mutex> lock(guard);
+  auto found = words.find(word);
+  if (found == words.end()) found = words.emplace(word).first;
+  return *found;
+}
 
 using SchemaErrorCase = FoundationModels::GenerationSchema::SchemaError::Case;
 
@@ -117,7 +131,7 @@ void Recorder::push(std::string_view segment) {
 
 void Recorder::note(std::string_view keyword, std::string_view effect, std::string detail) {
   if (elsewhere_ > 0) return;
-  notes.push_back(SchemaNote{pointer_, std::string(keyword), std::string(effect), std::move(detail)});
+  notes.push_back(SchemaNote{pointer_, interned(keyword), interned(effect), std::move(detail)});
 }
 
 void Recorder::rollback(const Mark& mark) {

@@ -457,8 +457,8 @@ std::string kind(const JSONObject& node) {
   return std::string(implied);
 }
 
-std::vector<std::string> strings(const JSONArray& array, std::string_view keyword) {
-  std::vector<std::string> result;
+std::vector<const std::string*> stringMembers(const JSONArray& array, std::string_view keyword) {
+  std::vector<const std::string*> result;
   result.reserve(array.size());
   for (const JSONValue& member : array) {
     const std::string* text = member.stringValue();
@@ -468,8 +468,15 @@ std::vector<std::string> strings(const JSONArray& array, std::string_view keywor
                std::string(Quoting::kindName(member)) + ", not a string";
       });
     }
-    result.push_back(*text);
+    result.push_back(text);
   }
+  return result;
+}
+
+std::vector<std::string> strings(const JSONArray& array, std::string_view keyword) {
+  std::vector<std::string> result;
+  result.reserve(array.size());
+  for (const std::string* text : stringMembers(array, keyword)) result.push_back(*text);
   return result;
 }
 

@@ -376,12 +376,63 @@ CheckLine CheckLine::refused(Reply failure) {
   return line;
 }
 
+namespace {
+
+// Collects a line's bytes and hands them on whenever a buffer's worth is ready, so the caller
+// holds one buffer rather than the whole line; after a refused piece nothing more is sent.
+class PieceWriter {
+ public:
+  // Big enough that a pipe sees few writes, small beside any input worth streaming.
+  static constexpr std::size_t bufferSize = 64 * 1024;
+
+  explicit PieceWriter(const CheckLine::Sink& sink) : sink_(sink) { buffer_.reserve(bufferSize + 1024); }
+
+  std::string& buffer() { return buffer_; }
+  // Sends the buffer once it is full (call between notes).
+  void pause() {
+    if (buffer_.size() >= bufferSize) flush();
+  }
+  // Sends what is buffered, then `bytes` as they stand (no copy of a long description).
+  void passThrough(std::string_view bytes) {
+    flush();
+    if (ok_) ok_ = sink_(bytes);
+  }
+  bool finish() {
+    flush();
+    return ok_;
+  }
+
+ private:
+  void flush() {
+    if (ok_ && !buffer_.empty()) ok_ = sink_(buffer_);
+    buffer_.clear();
+  }
+
+  const CheckLine::Sink& sink_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
 std::string CheckLine::line() const {
   std::string out;
+  writeLine([&](std::string_view piece) { return out += piece, true; });
+  return out;
+}
+
+std::string CheckLine::text() const {
+  std::string out;
+  writeText([&](std::string_view piece) { return out += piece, true; });
+  return out;
+}
+
+bool CheckLine::writeLine(const Sink& sink) const {
+  PieceWriter writer(sink);
+  std::string& out = writer.buffer();
   if (description) {
-    out.reserve(description->size() + 32);
     out += "{\"status\":\"ok\",\"schema\":";
-    out += *description;
+    writer.passThrough(*description);
   } else {
     out = failure.line();
     out.resize(out.size() - 2);  // reopened after the plain members: "}\n"
@@ -399,6 +450,7 @@ std::string CheckLine::line() const {
       out += ",\"detail\":";
       JSONText::appendString(out, note.detail);
       out += '}';
+      writer.pause();
     }
     out += ']';
   }
@@ -411,11 +463,12 @@ std::string CheckLine::line() const {
     JSONText::appendString(out, *reason);
   }
   out += "}\n";
-  return out;
+  return writer.finish();
 }
 
-std::string CheckLine::text() const {
-  std::string out;
+bool CheckLine::writeText(const Sink& sink) const {
+  PieceWriter writer(sink);
+  std::string& out = writer.buffer();
   // The root's pointer is empty; people see it as "(root)".
   const auto place = [&](const std::string& pointer) {
     if (pointer.empty()) return static_cast<void>(out += "(root)");
@@ -431,12 +484,13 @@ std::string CheckLine::text() const {
       out += ": ";
       appendOnOneLine(out, note.detail);
       out += '\n';
+      writer.pause();
     }
   }
   if (description) {
     const std::size_t count = notes ? notes->size() : 0;
     out += "ok: accepted with " + std::to_string(count) + (count == 1 ? " note\n" : " notes\n");
-    return out;
+    return writer.finish();
   }
   out += "refused";
   if (pointer) {
@@ -450,7 +504,7 @@ std::string CheckLine::text() const {
   out += ": ";
   appendOnOneLine(out, failure.message);
   out += ")\n";
-  return out;
+  return writer.finish();
 }
 
 }  // namespace TarnwickApple

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -133,11 +134,13 @@ struct Probe {
 
 // Something the translation of a schema leaves unenforced or changes: the schema object it is
 // about (an RFC 6901 pointer), the keyword, the effect ("ignored", "pattern-widened", ...) and a
-// sentence for people.
+// sentence for people. The keyword and the effect are drawn from a few fixed words, so they are
+// views of text that lives as long as the process (literals, or the recorder's interned words):
+// a million notes then carry no copies of them.
 struct SchemaNote {
   std::string pointer;
-  std::string keyword;
-  std::string effect;
+  std::string_view keyword;
+  std::string_view effect;
   std::string detail;
   friend bool operator==(const SchemaNote&, const SchemaNote&) = default;
 };
@@ -155,9 +158,16 @@ struct CheckLine {
   static CheckLine accepted(std::string description);
   static CheckLine refused(Reply failure);
 
+  // A piece of the line or text on its way out; false stops the writing (stdout failed).
+  using Sink = std::function<bool(std::string_view)>;
+
   std::string line() const;
   // For people at a terminal: one line per note, pointer first, then the outcome.
   std::string text() const;
+  // The same bytes handed to `sink` in pieces (a buffer of notes, the description as it stands),
+  // so a line of a million notes is never held whole. False when the sink refused a piece.
+  bool writeLine(const Sink& sink) const;
+  bool writeText(const Sink& sink) const;
 };
 
 }  // namespace TarnwickApple

@@ -173,9 +173,9 @@ std::string joined(std::vector<std::string>&& pieces) {
 }
 
 Outcome explainedCheck(std::vector<std::string>&& input) {
-  const std::string text = joined(std::move(input));
   try {
-    return explainedSchema(JSONValue::decode(text), true);
+    // Read as the plain check reads, so the text is not held beside the tree and the notes.
+    return explainedSchema(JSONValue::decodeReleasing(std::move(input)), true);
   } catch (const JSONValue::DecodeError& error) {
     return notJSON("not JSON at byte " + std::to_string(error.offset()) + ": " + error.reason());
   } catch (...) {
@@ -240,6 +240,8 @@ int main(int argc, char** argv) {
   const Outcome outcome = chosen ? check(*chosen)
                                  : Outcome{CheckLine::refused(Reply::failure(ErrorKind::foundationModels, usageMessage)),
                                            notJSONStatus};
-  const std::string bytes = chosen && chosen->text ? outcome.line.text() : outcome.line.line();
-  return StandardStreams::writeAll(bytes) ? outcome.status : StandardStreams::unwritableStatus;
+  // Written in pieces: a line of a million notes is never held whole.
+  const CheckLine::Sink sink = [](std::string_view piece) { return StandardStreams::writeAll(piece); };
+  const bool written = chosen && chosen->text ? outcome.line.writeText(sink) : outcome.line.writeLine(sink);
+  return written ? outcome.status : StandardStreams::unwritableStatus;
 }

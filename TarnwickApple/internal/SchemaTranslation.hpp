@@ -111,6 +111,8 @@ std::string_view impliedKind(const JSONObject& node);
 
 // The strings of a JSON array that must hold only strings; `keyword` names it in a refusal.
 std::vector<std::string> strings(const JSONArray& array, std::string_view keyword);
+// The same members in place, for a list too long to copy.
+std::vector<const std::string*> stringMembers(const JSONArray& array, std::string_view keyword);
 
 FoundationModels::DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
                                                  const std::optional<std::string>& description,

@@ -20,7 +20,7 @@ std::vector<std::string> explain(std::string_view json) {
   if (!explained.schema) return {"refused at " + explained.pointer + ": " + explained.reason};
   std::vector<std::string> lines;
   for (const SchemaNote& note : explained.notes) {
-    lines.push_back(note.pointer + " " + note.keyword + " " + note.effect + ": " + note.detail);
+    lines.push_back(note.pointer + " " + std::string(note.keyword) + " " + std::string(note.effect) + ": " + note.detail);
   }
   return lines;
 }

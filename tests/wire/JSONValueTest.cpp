@@ -168,6 +168,25 @@ TEST(JSONValueAccessors, IntegerReadingOfNumbers) {
   EXPECT_EQ(JSONValue::integer((1LL << 53) + 1).doubleValue(), 9007199254740992.0);
 }
 
+// Short strings are held in place and longer ones shared: either side of the boundary a string
+// reads, compares (canonically, across the two forms) and is released the same, and a released
+// copy leaves the original whole.
+TEST(JSONValueStrings, InPlaceAndSharedAgree) {
+  const std::string composed = std::string(10, 'a') + "caf\xC3\xA9";      // 15 bytes
+  const std::string decomposed = std::string(10, 'a') + "cafe\xCC\x81";   // 16 bytes
+  EXPECT_EQ(JSONValue::string(composed), JSONValue::string(decomposed));
+  EXPECT_EQ(JSONValue::decode("[\"" + decomposed + "\"]"), JSONValue::array({JSONValue::string(composed)}));
+  for (const std::string& text : {std::string(), composed, decomposed, std::string(1000, 'x')}) {
+    const JSONValue original = JSONValue::string(text);
+    EXPECT_EQ(*original.stringValue(), text);
+    EXPECT_EQ(original.kind(), JSONValue::Case::string);
+    JSONValue copy = original;
+    EXPECT_EQ(JSONValue::releaseString(std::move(copy)), text);
+    EXPECT_TRUE(copy.isNull());
+    EXPECT_EQ(*original.stringValue(), text);
+  }
+}
+
 TEST(JSONValueEquality, CasesAndPayloads) {
   EXPECT_FALSE(JSONValue::integer(1) == JSONValue::number(1.0));
   EXPECT_EQ(JSONValue::number(0.0), JSONValue::number(-0.0));

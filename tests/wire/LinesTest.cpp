@@ -58,6 +58,32 @@ TEST(CheckLine, TextKeepsEachNoteOnOneLine) {
   }
 }
 
+// Written in pieces, the line and the text are the same bytes as whole, in more than one piece
+// once the notes outgrow a buffer; a refused piece stops the writing and says so.
+TEST(CheckLine, PiecesMakeTheSameBytes) {
+  CheckLine accepted = CheckLine::accepted(std::string(100000, ' ') + "{}");
+  accepted.notes.emplace();
+  for (int i = 0; i < 5000; ++i) accepted.notes->push_back({"/p" + std::to_string(i), "required", "listed-but-absent", "\"n\" is required"});
+  CheckLine refused = CheckLine::refused(SidecarError::invalidSchema.reply());
+  refused.pointer = "/p";
+  refused.reason = "why";
+  for (const CheckLine* line : {&accepted, &refused}) {
+    for (const bool text : {false, true}) {
+      std::vector<std::string> pieces;
+      const CheckLine::Sink collect = [&](std::string_view piece) { return pieces.emplace_back(piece), true; };
+      ASSERT_TRUE(text ? line->writeText(collect) : line->writeLine(collect));
+      std::string joined;
+      for (const std::string& piece : pieces) joined += piece;
+      EXPECT_EQ(joined, text ? line->text() : line->line());
+      EXPECT_EQ(pieces.size() > 2, line == &accepted) << pieces.size();
+      int calls = 0;
+      const CheckLine::Sink failing = [&](std::string_view) { return ++calls, false; };
+      EXPECT_FALSE(text ? line->writeText(failing) : line->writeLine(failing));
+      EXPECT_EQ(calls, 1);
+    }
+  }
+}
+
 TEST(ReplyLine, Examples) {
   EXPECT_EQ(Reply::ok("").line(), "{\"status\":\"ok\",\"text\":\"\"}\n");
   EXPECT_EQ(Reply::ok("").line().size(), 26u);
