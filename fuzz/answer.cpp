@@ -45,6 +45,13 @@ extern "C" char* tarnwick_fm_respond(const char*, size_t, size_t* answerLength) 
   return copy;
 }
 
+// Streamed calls see the same bytes: first as one snapshot, then as the answer.
+extern "C" char* tarnwick_fm_stream(const char* request, size_t requestLength, tarnwick_fm_snapshot_fn snapshot,
+                                    void* context, size_t* answerLength) {
+  snapshot(context, current.data(), current.size());
+  return tarnwick_fm_respond(request, requestLength, answerLength);
+}
+
 extern "C" void tarnwick_fm_free(char* answer) {
   if (answer != nullptr) --outstanding;
   std::free(answer);
