@@ -4,9 +4,9 @@ line for a usable model, an unusable one, a broken one and the wrong engine; and
 `otool -l` and of the binary's bytes behind its macOS-only checks.
 """
 import importlib.machinery
-import importlib.util
 import os
 import subprocess
+import types
 import unittest
 
 SOURCE = os.environ.get("TARNWICK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -15,8 +15,8 @@ SMOKE = os.path.join(SOURCE, "scripts", "macos-smoke")
 
 def load_smoke():
     loader = importlib.machinery.SourceFileLoader("macos_smoke", SMOKE)
-    spec = importlib.util.spec_from_loader("macos_smoke", loader)
-    module = importlib.util.module_from_spec(spec)
+    module = types.ModuleType("macos_smoke")
+    module.__file__ = SMOKE
     loader.exec_module(module)
     return module
 
