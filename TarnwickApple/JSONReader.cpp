@@ -2,6 +2,7 @@
 // (StructuralIndex); this pass over those positions checks the grammar and builds the JSONValue
 // tree, with exact number literals, the nesting limit and failure offsets.
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,10 +51,12 @@ class JSONReader {
   }
 
  private:
+  // An open array or object. Frames are kept when closed and reused by the next container at
+  // their depth, so the members' vectors grow once per depth, not once per container.
   struct Frame {
-    bool isObject;
+    bool isObject = false;
     JSONArray array;
-    JSONObject object;
+    std::vector<JSONObject::Slot> members;  // as written
     std::string key;
   };
 
@@ -133,7 +136,7 @@ class JSONReader {
 
   // A scalar token; a number beyond every double is noted and read as null for now, so that
   // text that is not JSON further on is still reported as such.
-  JSONValue readScalar(std::size_t k, const std::vector<Frame>& stack) {
+  JSONValue readScalar(std::size_t k) {
     const std::size_t at = positions_[k];
     const std::string_view token = text_.substr(at, tokenEnd(k) - at);
     switch (token[0]) {
@@ -149,7 +152,7 @@ class JSONReader {
             if (number.signedValue) return JSONValue::integer(*number.signedValue);
             return JSONValue::numberFromText(number.value, number.unsignedValue);
           case internal::NumberLiteral::Status::outOfRange:
-            if (!outOfRange_) outOfRange_ = Noted{at, pointerTo(stack), shortLiteral(token)};
+            if (!outOfRange_) outOfRange_ = Noted{at, pointerTo(), shortLiteral(token)};
             return JSONValue::null();
           case internal::NumberLiteral::Status::malformed: fail(at, "a malformed number");
         }
@@ -160,12 +163,35 @@ class JSONReader {
 
   // Where the value being read sits, as a JSON Pointer: each open object's current key, each
   // open array's next index.
-  static std::string pointerTo(const std::vector<Frame>& stack) {
+  std::string pointerTo() const {
     std::string pointer;
-    for (const Frame& frame : stack) {
+    for (std::size_t depth = 0; depth < depth_; ++depth) {
+      const Frame& frame = frames_[depth];
       Quoting::appendPointerSegment(pointer, frame.isObject ? frame.key : std::to_string(frame.array.size()));
     }
     return pointer;
+  }
+
+  // Opens a container one level deeper, reusing the frame last used at that depth.
+  void open(bool isObject) {
+    if (depth_ == frames_.size()) frames_.emplace_back();
+    Frame& frame = frames_[depth_++];
+    frame.isObject = isObject;
+  }
+
+  // Closes the innermost container: its value, of exactly the size it holds.
+  JSONValue close() {
+    Frame& frame = frames_[--depth_];
+    if (frame.isObject) {
+      JSONValue value = JSONValue::object(JSONObject::fromWritten(std::move(frame.members)));
+      frame.members.clear();
+      return value;
+    }
+    JSONArray elements;
+    elements.reserve(frame.array.size());
+    std::move(frame.array.begin(), frame.array.end(), std::back_inserter(elements));
+    frame.array.clear();
+    return JSONValue::array(std::move(elements));
   }
 
   static std::string shortLiteral(std::string_view token) {
@@ -176,8 +202,7 @@ class JSONReader {
   // The grammar over the structural positions, with an explicit stack so that nesting costs no
   // C++ stack.
   JSONValue build() {
-    std::vector<Frame> stack;
-    stack.reserve(16);
+    frames_.reserve(16);
     std::size_t k = 0;
     bool wantKey = false;
     const auto at = [&](std::size_t index) { return index < count_ ? positions_[index] : text_.size(); };
@@ -186,7 +211,7 @@ class JSONReader {
       if (k >= count_) fail(text_.size(), "an unexpected end of the text");
       if (wantKey) {
         if (charAt(k) != '"') fail(at(k), "unexpected character");
-        stack.back().key = readString(k++);
+        frames_[depth_ - 1].key = readString(k++);
         if (charAt(k) != ':') fail(at(k), k < count_ ? "unexpected character" : "an unexpected end of the text");
         ++k;
         wantKey = false;
@@ -195,24 +220,24 @@ class JSONReader {
       JSONValue value;
       const char c = charAt(k);
       if (c == '{' || c == '[') {
-        if (stack.size() >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
+        if (depth_ >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
         ++k;
         if (charAt(k) == (c == '{' ? '}' : ']')) {
           ++k;
           value = c == '{' ? JSONValue::object({}) : JSONValue::array({});
         } else {
-          stack.push_back(Frame{c == '{', {}, {}, {}});
+          open(c == '{');
           wantKey = c == '{';
           continue;
         }
       } else if (c == '}' || c == ']' || c == ',' || c == ':') {
         fail(at(k), "unexpected character");
       } else {
-        value = readScalar(k++, stack);
+        value = readScalar(k++);
       }
       // Place the value, closing every container that ends right after it.
       for (;;) {
-        if (stack.empty()) {
+        if (depth_ == 0) {
           if (k < count_) fail(at(k), "two JSON values");
           if (outOfRange_) {
             throw JSONValue::DecodeError(base_ + outOfRange_->offset, "a number out of range",
@@ -221,9 +246,10 @@ class JSONReader {
           }
           return value;
         }
-        Frame& top = stack.back();
+        Frame& top = frames_[depth_ - 1];
         if (top.isObject) {
-          top.object.insert(std::move(top.key), std::move(value));
+          const auto position = static_cast<std::uint32_t>(top.members.size());
+          top.members.push_back(JSONObject::slot(std::move(top.key), std::move(value), position));
         } else {
           top.array.push_back(std::move(value));
         }
@@ -236,8 +262,7 @@ class JSONReader {
         }
         if (next != (top.isObject ? '}' : ']')) fail(at(k), "unexpected character");
         ++k;
-        value = top.isObject ? JSONValue::object(std::move(top.object)) : JSONValue::array(std::move(top.array));
-        stack.pop_back();
+        value = close();
       }
     }
   }
@@ -247,6 +272,8 @@ class JSONReader {
   std::vector<std::uint32_t> index_;
   const std::uint32_t* positions_ = nullptr;
   std::size_t count_ = 0;
+  std::vector<Frame> frames_;
+  std::size_t depth_ = 0;  // frames in use
   struct Noted {
     std::size_t offset;
     std::string pointer;

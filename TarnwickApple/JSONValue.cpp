@@ -141,36 +141,111 @@ bool operator==(const JSONValue& a, const JSONValue& b) {
   return false;
 }
 
+namespace {
+
+bool isASCII(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Up to this many members a lookup scans them all: comparing lengths first, that beats a
+// binary search's string comparisons for the few keywords a schema node holds.
+constexpr std::size_t scannedMembers = 8;
+
+}  // namespace
+
+JSONObject::Slot JSONObject::slot(std::string key, JSONValue value, std::uint32_t position) {
+  std::shared_ptr<const std::string> canonical;
+  if (!isASCII(key)) {  // ASCII text is its own NFC form
+    std::string form = Unicode::nfc(key);
+    if (form != key) canonical = std::make_shared<const std::string>(std::move(form));
+  }
+  return Slot{Member{std::move(key), std::move(value), position}, std::move(canonical)};
+}
+
+JSONObject JSONObject::fromWritten(std::vector<Slot>&& written) {
+  JSONObject object;
+  object.written_ = static_cast<std::uint32_t>(written.size());
+  const auto before = [](const Slot& a, const Slot& b) { return a.canonical() < b.canonical(); };
+  std::stable_sort(written.begin(), written.end(), before);
+  // Keys written more than once: the last spelling and value under the first one's position.
+  bool repeated = false;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    if (kept > 0 && written[kept - 1].canonical() == written[i].canonical()) {
+      const std::uint32_t first = written[kept - 1].member.position;
+      written[kept - 1] = std::move(written[i]);
+      written[kept - 1].member.position = first;
+      repeated = true;
+      continue;
+    }
+    if (kept != i) written[kept] = std::move(written[i]);
+    ++kept;
+  }
+  written.resize(kept);
+  if (repeated) {
+    // Positions count distinct keys written before: renumber the survivors' first occurrences.
+    std::vector<std::pair<std::uint32_t, std::size_t>> order;
+    order.reserve(kept);
+    for (std::size_t i = 0; i < kept; ++i) order.emplace_back(written[i].member.position, i);
+    std::sort(order.begin(), order.end());
+    for (std::size_t rank = 0; rank < kept; ++rank) written[order[rank].second].member.position = static_cast<std::uint32_t>(rank);
+    object.written_ = static_cast<std::uint32_t>(kept);
+  }
+  object.slots_.reserve(kept);
+  std::move(written.begin(), written.end(), std::back_inserter(object.slots_));
+  return object;
+}
+
+std::size_t JSONObject::indexOf(std::string_view canonical) const {
+  const std::size_t count = slots_.size();
+  if (count <= scannedMembers) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string_view form = slots_[i].canonical();
+      if (form.size() == canonical.size() && form == canonical) return i;
+    }
+    return count;
+  }
+  const auto at = std::lower_bound(slots_.begin(), slots_.end(), canonical,
+                                   [](const Slot& slot, std::string_view key) { return slot.canonical() < key; });
+  if (at == slots_.end() || at->canonical() != canonical) return count;
+  return static_cast<std::size_t>(at - slots_.begin());
+}
+
 void JSONObject::insert(std::string key, JSONValue value) {
-  const auto [at, added] = members_.try_emplace(Unicode::nfc(key));
-  at->second.key = std::move(key);
-  at->second.value = std::move(value);
-  if (added) at->second.position = written_++;
+  Slot added = slot(std::move(key), std::move(value), written_);
+  const auto at = std::lower_bound(slots_.begin(), slots_.end(), added.canonical(),
+                                   [](const Slot& slot, std::string_view form) { return slot.canonical() < form; });
+  if (at != slots_.end() && at->canonical() == added.canonical()) {
+    added.member.position = at->member.position;
+    *at = std::move(added);
+    return;
+  }
+  ++written_;
+  slots_.insert(at, std::move(added));
 }
 
 const JSONValue* JSONObject::find(std::string_view key) const {
-  auto found = members_.find(key);
-  const bool ascii = std::all_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (found == members_.end() && !ascii) {  // ASCII text is its own NFC form
+  std::size_t found = indexOf(key);
+  if (found == slots_.size() && !isASCII(key)) {
     const std::string canonical = Unicode::nfc(key);
-    if (canonical != key) found = members_.find(canonical);
+    if (canonical != key) found = indexOf(canonical);
   }
-  return found == members_.end() ? nullptr : &found->second.value;
+  return found == slots_.size() ? nullptr : &slots_[found].member.value;
 }
 
 std::optional<JSONValue> JSONObject::extract(std::string_view key) {
-  auto found = members_.find(key);
-  if (found == members_.end()) found = members_.find(Unicode::nfc(key));
-  if (found == members_.end()) return std::nullopt;
-  JSONValue value = std::move(found->second.value);
-  members_.erase(found);
+  std::size_t found = indexOf(key);
+  if (found == slots_.size()) found = indexOf(Unicode::nfc(key));
+  if (found == slots_.size()) return std::nullopt;
+  JSONValue value = std::move(slots_[found].member.value);
+  slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(found));
   return value;
 }
 
 bool operator==(const JSONObject& a, const JSONObject& b) {
-  if (a.members_.size() != b.members_.size()) return false;
-  for (auto i = a.members_.begin(), j = b.members_.begin(); i != a.members_.end(); ++i, ++j) {
-    if (i->first != j->first || !(i->second.value == j->second.value)) return false;
+  if (a.slots_.size() != b.slots_.size()) return false;
+  for (std::size_t i = 0; i < a.slots_.size(); ++i) {
+    if (a.slots_[i].canonical() != b.slots_[i].canonical() || !(a.slots_[i].member.value == b.slots_[i].member.value)) return false;
   }
   return true;
 }

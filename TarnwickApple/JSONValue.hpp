@@ -7,6 +7,9 @@
 #include <memory>
 #include <optional>
 #include <exception>
+#include <iterator>
+#include <stdexcept>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -116,7 +119,8 @@ class JSONValue {
 };
 
 // A JSON object's members: unique keys up to canonical equivalence. Members are visited in
-// ascending order of their keys' NFC forms; each remembers where it was first written.
+// ascending order of their keys' NFC forms; each remembers where it was first written. They are
+// held in one vector in that order, so a small object is one allocation and a lookup one scan.
 class JSONObject {
  public:
   struct Member {
@@ -127,6 +131,48 @@ class JSONObject {
     std::uint32_t position = 0;
   };
 
+ private:
+  struct Slot {
+    Member member;
+    // The key's NFC form where it differs from the spelling (rare), nothing otherwise.
+    std::shared_ptr<const std::string> nfc;
+    std::string_view canonical() const { return nfc ? std::string_view(*nfc) : std::string_view(member.key); }
+  };
+  using Slots = std::vector<Slot>;
+
+ public:
+  // What a visit yields: the key's NFC form and the member.
+  using Entry = std::pair<std::string_view, const Member&>;
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Entry;
+    using difference_type = std::ptrdiff_t;
+    using reference = Entry;
+    struct pointer {
+      Entry entry;
+      const Entry* operator->() const { return &entry; }
+    };
+    Iterator() = default;
+    Entry operator*() const { return Entry(at_->canonical(), at_->member); }
+    pointer operator->() const { return pointer{**this}; }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    Iterator operator++(int) {
+      Iterator was = *this;
+      ++at_;
+      return was;
+    }
+    friend bool operator==(const Iterator& a, const Iterator& b) { return a.at_ == b.at_; }
+
+   private:
+    friend class JSONObject;
+    explicit Iterator(Slots::const_iterator at) : at_(at) {}
+    Slots::const_iterator at_;
+  };
+
   // Adds a member; a key canonically equal to an existing one replaces its spelling and value
   // (the last one wins) and keeps its place in the written order.
   void insert(std::string key, JSONValue value);
@@ -134,17 +180,24 @@ class JSONObject {
   const JSONValue* find(std::string_view key) const;
   // Removes and returns the member under `key` (for taking a document apart after reading).
   std::optional<JSONValue> extract(std::string_view key);
-  std::size_t size() const { return members_.size(); }
-  bool empty() const { return members_.empty(); }
+  std::size_t size() const { return slots_.size(); }
+  bool empty() const { return slots_.empty(); }
 
-  using Map = std::map<std::string, Member, std::less<>>;  // keyed by the NFC form of the key
-  Map::const_iterator begin() const { return members_.begin(); }
-  Map::const_iterator end() const { return members_.end(); }
+  Iterator begin() const { return Iterator(slots_.begin()); }
+  Iterator end() const { return Iterator(slots_.end()); }
 
   friend bool operator==(const JSONObject& a, const JSONObject& b);
 
  private:
-  Map members_;
+  friend class JSONReader;
+  static Slot slot(std::string key, JSONValue value, std::uint32_t position);
+  // The members as written (each slot's position its index), put in order with repeated keys
+  // folded: the reader collects an object's members this way and sorts them once.
+  static JSONObject fromWritten(std::vector<Slot>&& written);
+  // The index of the slot whose NFC form is `canonical`, or size().
+  std::size_t indexOf(std::string_view canonical) const;
+
+  Slots slots_;
   std::uint32_t written_ = 0;  // the next member's position
 };
 
