@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "TarnwickApple/Unicode.hpp"
@@ -143,8 +144,17 @@ bool operator==(const JSONValue& a, const JSONValue& b) {
 
 namespace {
 
+// Eight bytes at a time: keys and keywords are short, and a lookup that misses asks this of its key.
 bool isASCII(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080u) == 0;
 }
 
 // Up to this many members a lookup scans them all: comparing lengths first, that beats a
@@ -163,36 +173,46 @@ JSONObject::Slot JSONObject::slot(std::string key, JSONValue value, std::uint32_
 }
 
 JSONObject JSONObject::fromWritten(std::vector<Slot>&& written) {
+  // The order is found on indices, so that each member moves once, into its place.
+  const std::size_t count = written.size();
+  std::vector<std::uint32_t> order(count);
+  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+  const auto before = [&](std::uint32_t a, std::uint32_t b) { return written[a].canonical() < written[b].canonical(); };
+  if (count <= 2 * scannedMembers) {
+    for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
+      const std::uint32_t moving = order[i];
+      std::size_t j = i;
+      for (; j > 0 && before(moving, order[j - 1]); --j) order[j] = order[j - 1];
+      order[j] = moving;
+    }
+  } else {
+    std::stable_sort(order.begin(), order.end(), before);
+  }
   JSONObject object;
-  object.written_ = static_cast<std::uint32_t>(written.size());
-  const auto before = [](const Slot& a, const Slot& b) { return a.canonical() < b.canonical(); };
-  std::stable_sort(written.begin(), written.end(), before);
+  object.slots_.reserve(count);
   // Keys written more than once: the last spelling and value under the first one's position.
   bool repeated = false;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < written.size(); ++i) {
-    if (kept > 0 && written[kept - 1].canonical() == written[i].canonical()) {
-      const std::uint32_t first = written[kept - 1].member.position;
-      written[kept - 1] = std::move(written[i]);
-      written[kept - 1].member.position = first;
+  for (const std::uint32_t i : order) {
+    if (!object.slots_.empty() && object.slots_.back().canonical() == written[i].canonical()) {
+      const std::uint32_t first = object.slots_.back().member.position;
+      object.slots_.back() = std::move(written[i]);
+      object.slots_.back().member.position = first;
       repeated = true;
       continue;
     }
-    if (kept != i) written[kept] = std::move(written[i]);
-    ++kept;
+    object.slots_.push_back(std::move(written[i]));
   }
-  written.resize(kept);
+  object.written_ = static_cast<std::uint32_t>(object.slots_.size());
   if (repeated) {
     // Positions count distinct keys written before: renumber the survivors' first occurrences.
-    std::vector<std::pair<std::uint32_t, std::size_t>> order;
-    order.reserve(kept);
-    for (std::size_t i = 0; i < kept; ++i) order.emplace_back(written[i].member.position, i);
-    std::sort(order.begin(), order.end());
-    for (std::size_t rank = 0; rank < kept; ++rank) written[order[rank].second].member.position = static_cast<std::uint32_t>(rank);
-    object.written_ = static_cast<std::uint32_t>(kept);
+    std::vector<std::pair<std::uint32_t, std::size_t>> firsts;
+    firsts.reserve(object.slots_.size());
+    for (std::size_t i = 0; i < object.slots_.size(); ++i) firsts.emplace_back(object.slots_[i].member.position, i);
+    std::sort(firsts.begin(), firsts.end());
+    for (std::size_t rank = 0; rank < firsts.size(); ++rank) {
+      object.slots_[firsts[rank].second].member.position = static_cast<std::uint32_t>(rank);
+    }
   }
-  object.slots_.reserve(kept);
-  std::move(written.begin(), written.end(), std::back_inserter(object.slots_));
   return object;
 }
 
