@@ -19,6 +19,10 @@ namespace {
 // Longest number literal repeated whole in an error; a longer one is cut and marked.
 constexpr std::size_t longestQuotedLiteral = 40;
 
+// Members or elements a closed frame keeps room for, to reuse at its depth; beyond it the room
+// is released (it would be held beside the tree until the reading ends).
+constexpr std::size_t keptRoom = 1024;
+
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 bool isWhiteSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
@@ -179,18 +183,23 @@ class JSONReader {
     frame.isObject = isObject;
   }
 
-  // Closes the innermost container: its value, of exactly the size it holds.
+  // Closes the innermost container: its value, of exactly the size it holds. A frame that held
+  // a large container lets its room go, so that it is not held beside the tree to the end.
   JSONValue close() {
     Frame& frame = frames_[--depth_];
+    JSONValue value;
     if (frame.isObject) {
-      JSONValue value = JSONValue::object(JSONObject::fromWritten(std::move(frame.members)));
+      value = JSONValue::object(JSONObject::fromWritten(frame.members, order_));
       frame.members.clear();
+      if (frame.members.capacity() > keptRoom) std::vector<JSONObject::Slot>().swap(frame.members);
+      if (order_.capacity() > keptRoom) std::vector<std::uint32_t>().swap(order_);
       return value;
     }
     JSONArray elements;
     elements.reserve(frame.array.size());
     std::move(frame.array.begin(), frame.array.end(), std::back_inserter(elements));
     frame.array.clear();
+    if (frame.array.capacity() > keptRoom) JSONArray().swap(frame.array);
     return JSONValue::array(std::move(elements));
   }
 
@@ -273,6 +282,7 @@ class JSONReader {
   const std::uint32_t* positions_ = nullptr;
   std::size_t count_ = 0;
   std::vector<Frame> frames_;
+  std::vector<std::uint32_t> order_;  // room for sorting an object's members
   std::size_t depth_ = 0;  // frames in use
   struct Noted {
     std::size_t offset;

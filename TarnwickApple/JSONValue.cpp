@@ -172,10 +172,10 @@ JSONObject::Slot JSONObject::slot(std::string key, JSONValue value, std::uint32_
   return Slot{Member{std::move(key), std::move(value), position}, std::move(canonical)};
 }
 
-JSONObject JSONObject::fromWritten(std::vector<Slot>&& written) {
+JSONObject JSONObject::fromWritten(std::vector<Slot>& written, std::vector<std::uint32_t>& order) {
   // The order is found on indices, so that each member moves once, into its place.
   const std::size_t count = written.size();
-  std::vector<std::uint32_t> order(count);
+  order.resize(count);
   for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
   const auto before = [&](std::uint32_t a, std::uint32_t b) { return written[a].canonical() < written[b].canonical(); };
   if (count <= 2 * scannedMembers) {
@@ -189,6 +189,15 @@ JSONObject JSONObject::fromWritten(std::vector<Slot>&& written) {
     std::stable_sort(order.begin(), order.end(), before);
   }
   JSONObject object;
+  object.written_ = static_cast<std::uint32_t>(count);
+  const bool inOrder = std::adjacent_find(written.begin(), written.end(), [](const Slot& a, const Slot& b) {
+                         return !(a.canonical() < b.canonical());
+                       }) == written.end();
+  if (inOrder && written.capacity() - count <= count / 8) {  // already sorted and tight: taken whole
+    object.slots_ = std::move(written);
+    written = {};
+    return object;
+  }
   object.slots_.reserve(count);
   // Keys written more than once: the last spelling and value under the first one's position.
   bool repeated = false;
@@ -202,8 +211,8 @@ JSONObject JSONObject::fromWritten(std::vector<Slot>&& written) {
     }
     object.slots_.push_back(std::move(written[i]));
   }
-  object.written_ = static_cast<std::uint32_t>(object.slots_.size());
   if (repeated) {
+    object.written_ = static_cast<std::uint32_t>(object.slots_.size());
     // Positions count distinct keys written before: renumber the survivors' first occurrences.
     std::vector<std::pair<std::uint32_t, std::size_t>> firsts;
     firsts.reserve(object.slots_.size());
