@@ -74,6 +74,17 @@ def many_required_names(size):
     return "checker-explain", {"type": "object", "properties": {}, "required": names}
 
 
+def many_properties(size):
+    # An object of many short required properties: the JSON tree's own memory (a member, its key
+    # and a small object as its value, for each name).
+    names = ["p%d" % i for i in range(max(size // 42, 1))]
+    return "checker", {"type": "object", "properties": {n: {"type": "string"} for n in names}, "required": names}
+
+
+def many_properties_request(size):
+    return "sidecar", request(many_properties(size)[1])
+
+
 FAMILIES = {
     "nested-empty-loops": (nested_empty_loops, [100, 200, 400, 720]),
     "const-against-pattern": (const_against_pattern, [KB, 10 * KB, 100 * KB, 1000 * KB]),
@@ -82,6 +93,8 @@ FAMILIES = {
     "counted-repetitions": (counted_repetitions, [KB, 10 * KB, 100 * KB, 1000 * KB]),
     "white-space-run": (white_space_run, [KB, 10 * KB, 100 * KB, 1000 * KB]),
     "many-required-names": (many_required_names, [KB, 10 * KB, 100 * KB, 1000 * KB]),
+    "many-properties": (many_properties, [KB, 10 * KB, 100 * KB, 1000 * KB, 12400 * KB]),
+    "many-properties-request": (many_properties_request, [KB, 10 * KB, 100 * KB, 1000 * KB, 12400 * KB]),
 }
 
 
@@ -147,7 +160,7 @@ def expect(name, stdout, status):
         return "the answer is not one JSON line: %r" % stdout[:200]
     if name in ("nested-empty-loops", "slow-shortest-string"):
         return None if reply.get("status") == "ok" else "expected ok, got %.200r" % reply
-    if name in ("const-against-pattern", "white-space-run"):
+    if name in ("const-against-pattern", "white-space-run", "many-properties-request"):
         return None if reply.get("status") == "error" else "expected an error, got %.200r" % reply
     return None if status == 0 and reply.get("status") == "ok" else "expected ok, got %.200r" % reply
 
