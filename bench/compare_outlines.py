@@ -3,7 +3,10 @@
 same files, alternating whole passes: for each schema both accept, the median over the passes of
 each side's per-schema median time; then the median and p99 over schemas and their ratios.
 
-  compare_outlines.py BENCH_CORPUS_TRANSLATE corpus.jsonl... [--passes N] [--runs R]
+  compare_outlines.py BENCH_CORPUS_TRANSLATE corpus.jsonl... [--passes N] [--runs R] [--baseline OLD]
+
+--baseline times an older build of bench_corpus_translate in the same alternating passes, for
+before/after figures from one run.
 
 Ours is bytes to description in process (bench_corpus_translate, which also times its reader
 alone); outlines-core's is JSON text to regular expression in process, timed by perf_counter_ns
@@ -41,7 +44,8 @@ def outlines_pass(texts, runs):
 def ours_pass(program, path, runs):
     """Per schema: (median time, accepted, median time of the reader alone)."""
     out = subprocess.run([program, path, str(runs)], capture_output=True, text=True, check=True).stdout
-    return [(float(t), a == "1", float(d)) for t, a, d in (line.split() for line in out.splitlines())]
+    rows = [line.split() for line in out.splitlines()]  # an older build prints no reader time
+    return [(float(r[0]), r[1] == "1", float(r[2]) if len(r) > 2 else float("nan")) for r in rows]
 
 
 def percentile(values, p):
@@ -55,6 +59,7 @@ def main():
     parser.add_argument("corpora", nargs="+")
     parser.add_argument("--passes", type=int, default=5)
     parser.add_argument("--runs", type=int, default=9)
+    parser.add_argument("--baseline")
     args = parser.parse_args()
     texts = []
     for path in args.corpora:
@@ -63,8 +68,10 @@ def main():
     with tempfile.NamedTemporaryFile("w", suffix=".txt") as file:
         file.write("\n".join(texts) + "\n")
         file.flush()
-        ours, theirs, overheads = [], [], []
+        ours, theirs, overheads, old = [], [], [], []
         for _ in range(args.passes):  # alternating whole passes over the same files
+            if args.baseline:
+                old.append(ours_pass(args.baseline, file.name, args.runs))
             ours.append(ours_pass(args.program, file.name, args.runs))
             result, overhead = outlines_pass(texts, args.runs)
             theirs.append(result)
@@ -82,6 +89,11 @@ def main():
     print(f"ours, the reader alone: median {percentile(reader_t, 0.5) / 1000:.1f} us, p99 "
           f"{percentile(reader_t, 0.99) / 1000:.1f} us; the rest (translating, describing): median "
           f"{percentile([o - r for o, r in zip(ours_t, reader_t)], 0.5) / 1000:.1f} us")
+    if old:
+        old_t = [statistics.median(p[i][0] for p in old) for i in both]
+        for name, p in (("median", 0.5), ("p99", 0.99)):
+            o, b = percentile(ours_t, p) / 1000, percentile(old_t, p) / 1000
+            print(f"{name:6s} ours {o:9.1f} us   baseline {b:9.1f} us   ours/baseline {o / b:6.2f}")
     per_schema = sorted(t / o for o, t in zip(ours_t, theirs_t))
     print(f"per-schema ratio outlines-core/ours: median {statistics.median(per_schema):.2f}, "
           f"ours faster on {sum(r > 1 for r in per_schema)} of {len(per_schema)}")
