@@ -19,7 +19,7 @@ namespace {
 // Longest number literal repeated whole in an error; a longer one is cut and marked.
 constexpr std::size_t longestQuotedLiteral = 40;
 
-// Members or elements a closed frame keeps room for, to reuse at its depth; beyond it the room
+// Room for sorting a closed object's members that is kept for the next one; beyond it the room
 // is released (it would be held beside the tree until the reading ends).
 constexpr std::size_t keptRoom = 1024;
 
@@ -51,12 +51,12 @@ class JSONReader {
     index_ = internal::structuralIndex(text_, base_);
     positions_ = index_.data();
     count_ = index_.size();
+    countSizes();
     return build();
   }
 
  private:
-  // An open array or object. Frames are kept when closed and reused by the next container at
-  // their depth, so the members' vectors grow once per depth, not once per container.
+  // An open array or object; frames are kept when closed, for the next container at their depth.
   struct Frame {
     bool isObject = false;
     JSONArray array;
@@ -176,31 +176,54 @@ class JSONReader {
     return pointer;
   }
 
-  // Opens a container one level deeper, reusing the frame last used at that depth.
-  void open(bool isObject) {
+  // How many members or elements each container holds, in the order the containers open: one
+  // pass over the positions, so that each container is allocated once, at its size. Only a
+  // hint: text that is not JSON gives wrong counts, and the grammar below reports it.
+  void countSizes() {
+    std::vector<std::size_t> open;
+    for (std::size_t k = 0; k < count_; ++k) {
+      switch (text_[positions_[k]]) {
+        case '{': case '[':
+          open.push_back(sizes_.size());
+          sizes_.push_back(1);
+          break;
+        case ',':
+          if (!open.empty()) ++sizes_[open.back()];
+          break;
+        case '}': case ']':  // an empty container counts one, but is made without a frame
+          if (!open.empty()) open.pop_back();
+          break;
+        default: break;
+      }
+    }
+  }
+
+  // Opens a container one level deeper, reusing the frame last used at that depth, with room for
+  // what it holds (never more than the tokens left could hold).
+  void open(bool isObject, std::size_t k) {
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& frame = frames_[depth_++];
     frame.isObject = isObject;
+    const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - k) : 0;
+    if (isObject) {
+      frame.members.reserve(size);
+    } else {
+      frame.array.reserve(size);
+    }
   }
 
-  // Closes the innermost container: its value, of exactly the size it holds. A frame that held
-  // a large container lets its room go, so that it is not held beside the tree to the end.
+  // Closes the innermost container: its value, handing over the frame's vector whole.
   JSONValue close() {
     Frame& frame = frames_[--depth_];
-    JSONValue value;
     if (frame.isObject) {
-      value = JSONValue::object(JSONObject::fromWritten(frame.members, order_));
-      frame.members.clear();
-      if (frame.members.capacity() > keptRoom) std::vector<JSONObject::Slot>().swap(frame.members);
+      JSONValue value = JSONValue::object(JSONObject::fromWritten(std::move(frame.members), order_));
+      frame.members = {};
       if (order_.capacity() > keptRoom) std::vector<std::uint32_t>().swap(order_);
       return value;
     }
-    JSONArray elements;
-    elements.reserve(frame.array.size());
-    std::move(frame.array.begin(), frame.array.end(), std::back_inserter(elements));
-    frame.array.clear();
-    if (frame.array.capacity() > keptRoom) JSONArray().swap(frame.array);
-    return JSONValue::array(std::move(elements));
+    JSONValue value = JSONValue::array(std::move(frame.array));
+    frame.array = {};
+    return value;
   }
 
   static std::string shortLiteral(std::string_view token) {
@@ -230,12 +253,14 @@ class JSONReader {
       const char c = charAt(k);
       if (c == '{' || c == '[') {
         if (depth_ >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
-        ++k;
+        const std::size_t opening = k++;
         if (charAt(k) == (c == '{' ? '}' : ']')) {
           ++k;
+          ++opened_;
           value = c == '{' ? JSONValue::object({}) : JSONValue::array({});
         } else {
-          open(c == '{');
+          open(c == '{', opening);
+          ++opened_;
           wantKey = c == '{';
           continue;
         }
@@ -283,6 +308,8 @@ class JSONReader {
   std::size_t count_ = 0;
   std::vector<Frame> frames_;
   std::vector<std::uint32_t> order_;  // room for sorting an object's members
+  std::vector<std::uint32_t> sizes_;  // each container's members or elements, in opening order
+  std::size_t opened_ = 0;            // containers opened so far
   std::size_t depth_ = 0;  // frames in use
   struct Noted {
     std::size_t offset;

@@ -172,8 +172,9 @@ JSONObject::Slot JSONObject::slot(std::string key, JSONValue value, std::uint32_
   return Slot{Member{std::move(key), std::move(value), position}, std::move(canonical)};
 }
 
-JSONObject JSONObject::fromWritten(std::vector<Slot>& written, std::vector<std::uint32_t>& order) {
-  // The order is found on indices, so that each member moves once, into its place.
+JSONObject JSONObject::fromWritten(std::vector<Slot>&& written, std::vector<std::uint32_t>& order) {
+  // The order is found on indices, then the slots are put in it where they are: each moves about
+  // once, and no second vector is held beside the first.
   const std::size_t count = written.size();
   order.resize(count);
   for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
@@ -188,40 +189,46 @@ JSONObject JSONObject::fromWritten(std::vector<Slot>& written, std::vector<std::
   } else {
     std::stable_sort(order.begin(), order.end(), before);
   }
+  // Slot i takes what was at order[i], one cycle of the permutation at a time; a placed index
+  // is marked by pointing at itself.
+  for (std::size_t i = 0; i < count; ++i) {
+    if (order[i] == i) continue;
+    Slot held = std::move(written[i]);
+    std::size_t j = i;
+    while (order[j] != i) {
+      const std::size_t from = order[j];
+      written[j] = std::move(written[from]);
+      order[j] = static_cast<std::uint32_t>(j);
+      j = from;
+    }
+    written[j] = std::move(held);
+    order[j] = static_cast<std::uint32_t>(j);
+  }
   JSONObject object;
   object.written_ = static_cast<std::uint32_t>(count);
-  const bool inOrder = std::adjacent_find(written.begin(), written.end(), [](const Slot& a, const Slot& b) {
-                         return !(a.canonical() < b.canonical());
-                       }) == written.end();
-  if (inOrder && written.capacity() - count <= count / 8) {  // already sorted and tight: taken whole
-    object.slots_ = std::move(written);
-    written = {};
-    return object;
-  }
-  object.slots_.reserve(count);
   // Keys written more than once: the last spelling and value under the first one's position.
-  bool repeated = false;
-  for (const std::uint32_t i : order) {
-    if (!object.slots_.empty() && object.slots_.back().canonical() == written[i].canonical()) {
-      const std::uint32_t first = object.slots_.back().member.position;
-      object.slots_.back() = std::move(written[i]);
-      object.slots_.back().member.position = first;
-      repeated = true;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (kept > 0 && written[kept - 1].canonical() == written[i].canonical()) {
+      const std::uint32_t first = written[kept - 1].member.position;
+      written[kept - 1] = std::move(written[i]);
+      written[kept - 1].member.position = first;
       continue;
     }
-    object.slots_.push_back(std::move(written[i]));
+    if (kept != i) written[kept] = std::move(written[i]);
+    ++kept;
   }
-  if (repeated) {
-    object.written_ = static_cast<std::uint32_t>(object.slots_.size());
+  if (kept < count) {
+    written.erase(written.begin() + static_cast<std::ptrdiff_t>(kept), written.end());
     // Positions count distinct keys written before: renumber the survivors' first occurrences.
     std::vector<std::pair<std::uint32_t, std::size_t>> firsts;
-    firsts.reserve(object.slots_.size());
-    for (std::size_t i = 0; i < object.slots_.size(); ++i) firsts.emplace_back(object.slots_[i].member.position, i);
+    firsts.reserve(kept);
+    for (std::size_t i = 0; i < kept; ++i) firsts.emplace_back(written[i].member.position, i);
     std::sort(firsts.begin(), firsts.end());
-    for (std::size_t rank = 0; rank < firsts.size(); ++rank) {
-      object.slots_[firsts[rank].second].member.position = static_cast<std::uint32_t>(rank);
-    }
+    for (std::size_t rank = 0; rank < kept; ++rank) written[firsts[rank].second].member.position = static_cast<std::uint32_t>(rank);
+    object.written_ = static_cast<std::uint32_t>(kept);
   }
+  object.slots_ = std::move(written);
   return object;
 }
 

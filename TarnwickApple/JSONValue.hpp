@@ -192,9 +192,9 @@ class JSONObject {
   friend class JSONReader;
   static Slot slot(std::string key, JSONValue value, std::uint32_t position);
   // The members as written (each slot's position its index), put in order with repeated keys
-  // folded: the reader collects an object's members this way and sorts them once. Moves the
-  // slots out of `written`; `order` is room for the sort.
-  static JSONObject fromWritten(std::vector<Slot>& written, std::vector<std::uint32_t>& order);
+  // folded: the reader collects an object's members this way and sorts them once, in place.
+  // `order` is room for the sort.
+  static JSONObject fromWritten(std::vector<Slot>&& written, std::vector<std::uint32_t>& order);
   // The index of the slot whose NFC form is `canonical`, or size().
   std::size_t indexOf(std::string_view canonical) const;
 
