@@ -114,16 +114,16 @@ std::string answerDocument(std::string_view request, FM::Engine& engine, const F
     } catch (const FM::LanguageModelSession::GenerationError& error) {
       return Boundary::failureAnswer(Boundary::failureOf(error.kind()));
     } catch (const FM::GenerationSchema::SchemaError&) {
-      return Boundary::failureAnswer(Boundary::Failure::schema);
+      return Boundary::failureAnswer(tarnwick_fm_failure_schema);
     } catch (const UnreadableRequest&) {
-      return Boundary::failureAnswer(Boundary::Failure::other);
+      return Boundary::failureAnswer(tarnwick_fm_failure_other);
     } catch (const DescriptionError&) {
-      return Boundary::failureAnswer(Boundary::Failure::other);
+      return Boundary::failureAnswer(tarnwick_fm_failure_other);
     } catch (const JSONValue::DecodeError&) {
-      return Boundary::failureAnswer(Boundary::Failure::other);
+      return Boundary::failureAnswer(tarnwick_fm_failure_other);
     } catch (...) {
       // A stopped generation lands here too: its caller reads nothing of the answer.
-      return Boundary::failureAnswer(Boundary::Failure::unknown);
+      return Boundary::failureAnswer(tarnwick_fm_failure_unknown);
     }
   } catch (...) {
     // Not even a failure answer could be written (out of memory): the caller sees no answer.

@@ -6,6 +6,7 @@
 
 internal import FoundationEssentials
 internal import Glibc
+internal import TarnwickFrameworkBoundary
 
 public typealias StandInAvailability = @convention(c) () -> Int32
 public typealias StandInRespond = @convention(c) (UnsafePointer<CChar>?, Int, UnsafeMutablePointer<Int>?) -> UnsafeMutablePointer<CChar>?
@@ -40,10 +41,10 @@ enum Backend {
   static func availability() -> SystemLanguageModel.Availability {
     guard let (availability, _, _) = registered else { return .unavailable(.modelNotReady) }
     switch availability() {
-    case 0: return .available
-    case 1: return .unavailable(.deviceNotEligible)
-    case 2: return .unavailable(.appleIntelligenceNotEnabled)
-    case 3: return .unavailable(.modelNotReady)
+    case TARNWICK_FM_AVAILABLE: return .available
+    case TARNWICK_FM_DEVICE_NOT_ELIGIBLE: return .unavailable(.deviceNotEligible)
+    case TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED: return .unavailable(.appleIntelligenceNotEnabled)
+    case TARNWICK_FM_MODEL_NOT_READY: return .unavailable(.modelNotReady)
     default:
 #if TARNWICK_STANDIN_FUTURE
       return .unavailable(.futureReason)
@@ -91,58 +92,69 @@ enum Backend {
   }
 
   private static func failure(named name: String) -> any Error {
-    if name == "schema" {
+    var failure: tarnwick_fm_failure = .other
+    var bytes = Array(name.utf8)
+    let known = bytes.withUnsafeMutableBufferPointer { buffer in
+      buffer.baseAddress.map {
+        $0.withMemoryRebound(to: CChar.self, capacity: buffer.count) {
+          tarnwick_fm_failure_named($0, buffer.count, &failure) != 0
+        }
+      } ?? false
+    }
+    guard known else { return StandInFailure.unknown }
+    let description = "the stand-in's backend answered \(name)"
+    if failure == .schema {
       return GenerationSchema.SchemaError.undefinedReferences(
         schema: nil, references: [], context: .init(debugDescription: "refused by the backend"))
     }
-    return generationFailure(named: name, "the stand-in's backend answered \(name)")
+    return generationFailure(failure, description)
   }
 
   // A generation failure as the SDK the stand-in was built as throws it: GenerationError from
   // the 26 SDK, the new types from the 27 SDK.
-  static func generationFailure(named name: String, _ description: String) -> any Error {
+  static func generationFailure(_ failure: tarnwick_fm_failure, _ description: String) -> any Error {
 #if TARNWICK_STANDIN_XCODE27
     if #available(macOS 27.0, *) {
-      switch name {
-      case "exceededContextWindowSize": return LanguageModelError.contextSizeExceeded(.init(debugDescription: description))
-      case "assetsUnavailable": return SystemLanguageModel.Error.assetsUnavailable(.init(debugDescription: description))
-      case "guardrailViolation": return LanguageModelError.guardrailViolation(.init(debugDescription: description))
-      case "unsupportedGuide": return LanguageModelError.unsupportedGenerationGuide(.init(debugDescription: description))
-      case "unsupportedLanguageOrLocale":
+      switch failure {
+      case .exceededContextWindowSize: return LanguageModelError.contextSizeExceeded(.init(debugDescription: description))
+      case .assetsUnavailable: return SystemLanguageModel.Error.assetsUnavailable(.init(debugDescription: description))
+      case .guardrailViolation: return LanguageModelError.guardrailViolation(.init(debugDescription: description))
+      case .unsupportedGuide: return LanguageModelError.unsupportedGenerationGuide(.init(debugDescription: description))
+      case .unsupportedLanguageOrLocale:
         return LanguageModelError.unsupportedLanguageOrLocale(.init(debugDescription: description))
-      case "decodingFailure": return GeneratedContent.ParsingError(debugDescription: description)
-      case "rateLimited": return LanguageModelError.rateLimited(.init(debugDescription: description))
-      case "concurrentRequests": return LanguageModelSession.Error.concurrentRequests
-      case "refusal": return LanguageModelError.refusal(.init(debugDescription: description))
-      case "other":
+      case .decodingFailure: return GeneratedContent.ParsingError(debugDescription: description)
+      case .rateLimited: return LanguageModelError.rateLimited(.init(debugDescription: description))
+      case .concurrentRequests: return LanguageModelSession.Error.concurrentRequests
+      case .refusal: return LanguageModelError.refusal(.init(debugDescription: description))
+      case .other:
 #if TARNWICK_STANDIN_FUTURE
         return LanguageModelError.futureFailure(.init(debugDescription: description))
 #else
         return LanguageModelError.timeout(.init(debugDescription: description))
 #endif
-      default: return StandInFailure.unknown
+      case .schema, .unknown: return StandInFailure.unknown
       }
     }
 #endif
     typealias Failure = LanguageModelSession.GenerationError
     let context = Failure.Context(debugDescription: description)
-    switch name {
-    case "exceededContextWindowSize": return Failure.exceededContextWindowSize(context)
-    case "assetsUnavailable": return Failure.assetsUnavailable(context)
-    case "guardrailViolation": return Failure.guardrailViolation(context)
-    case "unsupportedGuide": return Failure.unsupportedGuide(context)
-    case "unsupportedLanguageOrLocale": return Failure.unsupportedLanguageOrLocale(context)
-    case "decodingFailure": return Failure.decodingFailure(context)
-    case "rateLimited": return Failure.rateLimited(context)
-    case "concurrentRequests": return Failure.concurrentRequests(context)
-    case "refusal": return Failure.refusal(Failure.Refusal(), context)
-    case "other":
+    switch failure {
+    case .exceededContextWindowSize: return Failure.exceededContextWindowSize(context)
+    case .assetsUnavailable: return Failure.assetsUnavailable(context)
+    case .guardrailViolation: return Failure.guardrailViolation(context)
+    case .unsupportedGuide: return Failure.unsupportedGuide(context)
+    case .unsupportedLanguageOrLocale: return Failure.unsupportedLanguageOrLocale(context)
+    case .decodingFailure: return Failure.decodingFailure(context)
+    case .rateLimited: return Failure.rateLimited(context)
+    case .concurrentRequests: return Failure.concurrentRequests(context)
+    case .refusal: return Failure.refusal(Failure.Refusal(), context)
+    case .other:
 #if TARNWICK_STANDIN_FUTURE
       return Failure.futureFailure(context)
 #else
       return StandInFailure.other
 #endif
-    default: return StandInFailure.unknown
+    case .schema, .unknown: return StandInFailure.unknown
     }
   }
 }

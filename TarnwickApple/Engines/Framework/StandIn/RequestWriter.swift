@@ -4,32 +4,34 @@
 #error("FoundationModelsStandIn is the Linux stand-in; on Apple platforms build against FoundationModels")
 #endif
 
+internal import TarnwickFrameworkBoundary
+
 enum RequestWriter {
   static func document(model: SystemLanguageModel, instructions: String?,
                        turns: [(role: String, text: String)] = [], prompt: String,
                        options: GenerationOptions,
                        schema: (GenerationSchema, includeInPrompt: Bool)?) throws -> String {
     var out = "{\"version\":1,\"use_case\":"
-    appendString(&out, model.useCase.wireName)
+    appendJSONString(&out, model.useCase.wireName)
     out += ",\"guardrails\":"
-    appendString(&out, model.guardrails.wireName)
+    appendJSONString(&out, model.guardrails.wireName)
     if let instructions {
       out += ",\"instructions\":"
-      appendString(&out, instructions)
+      appendJSONString(&out, instructions)
     }
     if !turns.isEmpty {
       out += ",\"history\":["
       for (index, turn) in turns.enumerated() {
         out += index == 0 ? "{\"role\":" : ",{\"role\":"
-        appendString(&out, turn.role)
+        appendJSONString(&out, turn.role)
         out += ",\"text\":"
-        appendString(&out, turn.text)
+        appendJSONString(&out, turn.text)
         out += "}"
       }
       out += "]"
     }
     out += ",\"prompt\":"
-    appendString(&out, prompt)
+    appendJSONString(&out, prompt)
     out += ",\"options\":"
     appendOptions(&out, options)
     if let (schema, includeInPrompt) = schema {
@@ -85,23 +87,23 @@ enum RequestWriter {
 
   private static func appendNamed(_ out: inout String, _ name: String, _ description: String?) {
     out += "{\"name\":"
-    appendString(&out, name)
+    appendJSONString(&out, name)
     out += ",\"description\":"
-    if let description { appendString(&out, description) } else { out += "null" }
+    if let description { appendJSONString(&out, description) } else { out += "null" }
   }
 
   private static func appendNode(_ out: inout String, _ schema: DynamicGenerationSchema) throws {
     switch schema.node {
     case .reference(let name):
       out += "{\"ref\":"
-      appendString(&out, name)
+      appendJSONString(&out, name)
       out += "}"
     case .choices(let name, let description, let choices):
       appendNamed(&out, name, description)
       out += ",\"choices\":["
       for (index, choice) in choices.enumerated() {
         if index > 0 { out += "," }
-        appendString(&out, choice)
+        appendJSONString(&out, choice)
       }
       out += "]}"
     case .anyOf(let name, let description, let alternatives):
@@ -118,9 +120,9 @@ enum RequestWriter {
       for (index, property) in properties.enumerated() {
         if index > 0 { out += "," }
         out += "{\"name\":"
-        appendString(&out, property.name)
+        appendJSONString(&out, property.name)
         out += ",\"description\":"
-        if let description = property.description { appendString(&out, description) } else { out += "null" }
+        if let description = property.description { appendJSONString(&out, description) } else { out += "null" }
         out += property.isOptional ? ",\"optional\":true,\"schema\":" : ",\"optional\":false,\"schema\":"
         try appendNode(&out, property.schema)
         out += "}"
@@ -145,21 +147,21 @@ enum RequestWriter {
     switch guide {
     case .constant(let value):
       out += "{\"constant\":"
-      appendString(&out, value)
+      appendJSONString(&out, value)
       out += "}"
     case .anyOf(let values):
       out += "{\"anyOf\":["
       for (index, value) in values.enumerated() {
         if index > 0 { out += "," }
-        appendString(&out, value)
+        appendJSONString(&out, value)
       }
       out += "]}"
     case .pattern(let text):
       guard let text else {
-        throw Backend.generationFailure(named: "unsupportedGuide", "the stand-in cannot write this regular expression back")
+        throw Backend.generationFailure(.unsupportedGuide, "the stand-in cannot write this regular expression back")
       }
       out += "{\"pattern\":"
-      appendString(&out, plainPunctuation(text))
+      appendJSONString(&out, plainPunctuation(text))
       out += "}"
     case .minimum(let bound):
       out += "{\"minimum\":"
@@ -201,27 +203,5 @@ enum RequestWriter {
     }
     if escaped { out.append("\\") }
     return out
-  }
-
-  // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
-  static func appendString(_ out: inout String, _ text: String) {
-    out += "\""
-    for scalar in text.unicodeScalars {
-      switch scalar {
-      case "\"": out += "\\\""
-      case "\\": out += "\\\\"
-      case "\n": out += "\\n"
-      case "\r": out += "\\r"
-      case "\t": out += "\\t"
-      default:
-        if scalar.value < 0x20 {
-          let hex = String(scalar.value, radix: 16)
-          out += "\\u" + String(repeating: "0", count: 4 - hex.count) + hex
-        } else {
-          out.unicodeScalars.append(scalar)
-        }
-      }
-    }
-    out += "\""
   }
 }

@@ -1,5 +1,5 @@
 // The documents that cross the framework boundary: the request the engine writes, the answer it
-// reads, and the failure names both sides share. Used by the framework engine and by whatever
+// reads, and what each failure name means on this side. Used by the framework engine and by whatever
 // answers in the platform's place (test double, stand-in).
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
 #include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 
@@ -20,24 +21,11 @@ inline constexpr long long documentVersion = 1;
 // no honest answer comes near it, and reading it would only risk memory.
 inline constexpr std::size_t maximumAnswerBytes = std::size_t{256} << 20;
 
-// How a generation ended when it did not give text.
-enum class Failure {
-  exceededContextWindowSize,
-  assetsUnavailable,
-  guardrailViolation,
-  unsupportedGuide,
-  unsupportedLanguageOrLocale,
-  decodingFailure,
-  rateLimited,
-  concurrentRequests,
-  refusal,
-  other,    // any other GenerationError case, and every broken answer
-  schema,   // the platform could not assemble the schema
-  unknown,  // a failure that is neither of the framework's two
-};
+// How a generation ended when it did not give text: one of the header's failure names.
+using Failure = tarnwick_fm_failure;
 
-std::string_view failureName(Failure failure);
-std::optional<Failure> failureNamed(std::string_view name);
+// The failure an answer names, from the GenerationError case the framework layer threw; cases
+// with no name of their own are "other".
 Failure failureOf(FoundationModels::LanguageModelSession::GenerationError::Case kind);
 
 // The session settings' names in the request document, both ways.
@@ -55,10 +43,10 @@ std::string requestDocument(const FoundationModels::SessionSettings& session, st
                             const FoundationModels::GenerationOptions& options,
                             const FoundationModels::GenerationSchema* schema, bool includeSchemaInPrompt);
 
-// What an answer document says: text, or how it failed. Anything unreadable is Failure::other.
+// What an answer document says: text, or how it failed. Anything unreadable is "other".
 struct Answer {
   std::optional<std::string> text;
-  Failure failure = Failure::other;  // when there is no text
+  Failure failure = tarnwick_fm_failure_other;  // when there is no text
 };
 Answer readAnswer(std::string_view document) noexcept;
 
