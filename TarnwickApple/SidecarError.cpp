@@ -1,7 +1,8 @@
 // The table of error kinds and named errors, and the one place foreign failures become ours.
 #include "TarnwickApple/SidecarError.hpp"
 
-#include <new>
+#include <cstddef>
+#include <iterator>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
@@ -9,36 +10,40 @@
 
 namespace TarnwickApple {
 
+namespace {
+
+// Each kind's wire string, indexed by ErrorKind: the one place the strings are written.
+constexpr std::string_view kindTexts[] = {
+    "ExceededContextWindowSizeError",
+    "AssetsUnavailableError",
+    "GuardrailViolationError",
+    "UnsupportedGuideError",
+    "UnsupportedLanguageOrLocaleError",
+    "DecodingFailureError",
+    "RateLimitedError",
+    "ConcurrentRequestsError",
+    "RefusalError",
+    "InvalidGenerationSchemaError",
+    "GenerationError",
+    "FoundationModelsError",
+};
+static_assert(std::size(kindTexts) == errorKindCount, "every error kind needs its wire string");
+
+}  // namespace
+
 std::string_view rawText(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::exceededContextWindowSize: return "ExceededContextWindowSizeError";
-    case ErrorKind::assetsUnavailable: return "AssetsUnavailableError";
-    case ErrorKind::guardrailViolation: return "GuardrailViolationError";
-    case ErrorKind::unsupportedGuide: return "UnsupportedGuideError";
-    case ErrorKind::unsupportedLanguageOrLocale: return "UnsupportedLanguageOrLocaleError";
-    case ErrorKind::decodingFailure: return "DecodingFailureError";
-    case ErrorKind::rateLimited: return "RateLimitedError";
-    case ErrorKind::concurrentRequests: return "ConcurrentRequestsError";
-    case ErrorKind::refusal: return "RefusalError";
-    case ErrorKind::invalidGenerationSchema: return "InvalidGenerationSchemaError";
-    case ErrorKind::generation: return "GenerationError";
-    case ErrorKind::foundationModels: return "FoundationModelsError";
-  }
-  return "FoundationModelsError";
+  const auto index = static_cast<std::size_t>(kind);
+  return index < errorKindCount ? kindTexts[index] : kindTexts[static_cast<std::size_t>(ErrorKind::foundationModels)];
 }
 
 std::optional<ErrorKind> errorKind(std::string_view text) {
-  for (ErrorKind kind : {ErrorKind::exceededContextWindowSize, ErrorKind::assetsUnavailable,
-                         ErrorKind::guardrailViolation, ErrorKind::unsupportedGuide,
-                         ErrorKind::unsupportedLanguageOrLocale, ErrorKind::decodingFailure,
-                         ErrorKind::rateLimited, ErrorKind::concurrentRequests, ErrorKind::refusal,
-                         ErrorKind::invalidGenerationSchema, ErrorKind::generation,
-                         ErrorKind::foundationModels}) {
-    if (rawText(kind) == text) return kind;
+  for (std::size_t i = 0; i < errorKindCount; ++i) {
+    if (kindTexts[i] == text) return static_cast<ErrorKind>(i);
   }
   return std::nullopt;
 }
 
+// The named errors: value, kind and message, one row each. A kind's wire string is kindTexts'.
 using K = ErrorKind;
 const SidecarError SidecarError::malformedRequest{K::foundationModels, "the request on stdin could not be decoded into a sidecar request"};
 const SidecarError SidecarError::conflictingSampling{K::foundationModels, "random sampling cannot set both top and probability_threshold"};

@@ -2,6 +2,7 @@
 // which turns any failure into one of them.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <optional>
 #include <string>
@@ -23,8 +24,11 @@ enum class ErrorKind {
   refusal,
   invalidGenerationSchema,
   generation,
-  foundationModels,
+  foundationModels,  // the last kind: errorKindCount follows it
 };
+
+// How many kinds there are; ErrorKind's values are 0 to errorKindCount - 1, in the order above.
+inline constexpr std::size_t errorKindCount = static_cast<std::size_t>(ErrorKind::foundationModels) + 1;
 
 // The wire string of a kind, such as "RefusalError".
 std::string_view rawText(ErrorKind kind);
