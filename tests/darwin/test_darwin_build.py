@@ -87,6 +87,27 @@ def swift_foreign_flag_faults(commands):
     return [f"{arg}: " + " ".join(s)[:120] for s in swift_steps(commands) for arg in s if CLANG_ONLY.fullmatch(arg)]
 
 
+def import_dirs(step):
+    """The directories a swiftc step searches for modules (-I, joined or not)."""
+    return [arg[2:] or (step[i + 1] if i + 1 < len(step) else "") for i, arg in enumerate(step) if arg.startswith("-I")]
+
+
+def boundary_module_faults(commands):
+    """Shim compiles that cannot import FrameworkBoundary.h as the module TarnwickFrameworkBoundary."""
+    def finds_module(directory):
+        try:
+            with open(os.path.join(directory, "module.modulemap")) as f:
+                text = f.read()
+        except OSError:
+            return False
+        return ("module TarnwickFrameworkBoundary" in text and 'header "FrameworkBoundary.h"' in text
+                and os.path.exists(os.path.join(directory, "FrameworkBoundary.h")))
+    shim = [s for s in swift_steps(commands) if any(arg.endswith(".swift") and "/Shim/" in arg for arg in s)]
+    if not shim:
+        return ["no swiftc step compiles the shim"]
+    return [" ".join(s)[:160] for s in shim if not any(finds_module(d) for d in import_dirs(s))]
+
+
 def cxx_target_faults(commands):
     need = ("-mmacosx-version-min=26.0", "-arch", "-isysroot")
     return [" ".join(s)[:160] for s in cxx_compiles(commands) if not all(flag in s for flag in need)]
@@ -152,6 +173,9 @@ class Commands(unittest.TestCase):
     def test_no_swift_step_has_a_clang_only_option(self):
         self.assertEqual(swift_foreign_flag_faults(self.commands), [])
 
+    def test_the_shim_imports_the_boundary_header_as_a_module(self):
+        self.assertEqual(boundary_module_faults(self.commands), [])
+
     def test_every_cxx_compile_targets_macos_26_arm64(self):
         self.assertTrue(cxx_compiles(self.commands), "no C++ compile at all")
         self.assertEqual(cxx_target_faults(self.commands), [])
@@ -198,6 +222,15 @@ class ChecksFindFaults(unittest.TestCase):
             self.assertNotEqual(swift_foreign_flag_faults([f"/x/swiftc -emit-executable -o x {arg} a.o"]), [])
         self.assertEqual(swift_foreign_flag_faults(["/x/swiftc -o x -framework FoundationModels -Xlinker -dead_strip"]), [])
         self.assertNotEqual(cxx_target_faults(["/usr/bin/clang++ -arch arm64 -isysroot /s -c a.cpp -o a.o"]), [])
+
+    def test_boundary_module(self):
+        framework = os.path.join(os.path.dirname(__file__), "..", "..", "TarnwickApple", "Engines", "Framework")
+        shim = "/x/swiftc -target arm64-apple-macos26.0 -emit-library -static -o s.a {} " + framework + "/Shim/Boundary.swift"
+        self.assertEqual(boundary_module_faults([shim.format("-I" + framework)]), [])
+        self.assertEqual(boundary_module_faults([shim.format("-I " + framework)]), [])
+        self.assertNotEqual(boundary_module_faults([shim.format("")]), [])
+        self.assertNotEqual(boundary_module_faults([shim.format("-I" + os.path.dirname(framework))]), [])
+        self.assertNotEqual(boundary_module_faults(["/x/swiftc -emit-executable -o x a.o"]), [])
 
     def test_links(self):
         self.assertEqual(link_faults(self.links(), self.PREFIXES), [])
