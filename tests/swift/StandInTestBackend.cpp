@@ -69,14 +69,10 @@ char* respond(const char* request, size_t length, size_t* answerLength) {
 // Streamed: the reference engine's snapshots first, so a failure comes after partial lines.
 char* stream(const char* request, size_t length, tarnwick_standin_snapshot_fn snapshot, void* context,
              size_t* answerLength) {
-  try {
-    const auto sink = [&](std::string_view text) { return snapshot(context, text.data(), text.size()) != 0; };
-    std::string answer = answerStreamedRequestDocument(std::string_view(request, length), sink);
-    if (after("fail:")) return respond(request, length, answerLength);
-    return copyAnswer(answer, answerLength);
-  } catch (...) {
-    return nullptr;
-  }
+  char* answer = streamedReferenceAnswer(request, length, snapshot, context, answerLength);
+  if (!after("fail:")) return answer;
+  releaseAnswer(answer);
+  return respond(request, length, answerLength);
 }
 
 const bool registered = (tarnwick_standin_register(availability, respond, releaseAnswer),

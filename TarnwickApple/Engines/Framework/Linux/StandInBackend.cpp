@@ -22,20 +22,8 @@ char* respond(const char* request, size_t length, size_t* answerLength) {
   }
 }
 
-
-// Snapshots from the reference engine go to the stand-in's callback until it says stop.
-char* stream(const char* request, size_t length, tarnwick_standin_snapshot_fn snapshot, void* context,
-             size_t* answerLength) {
-  try {
-    const auto sink = [&](std::string_view text) { return snapshot(context, text.data(), text.size()) != 0; };
-    return copyAnswer(answerStreamedRequestDocument(std::string_view(request, length), sink), answerLength);
-  } catch (...) {
-    return nullptr;
-  }
-}
-
 const bool registered = (tarnwick_standin_register(availability, respond, releaseAnswer),
-                         tarnwick_standin_register_stream(stream), true);
+                         tarnwick_standin_register_stream(streamedReferenceAnswer), true);
 
 }  // namespace
 }  // namespace TarnwickApple::Engines::StandIn
