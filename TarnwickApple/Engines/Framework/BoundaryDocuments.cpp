@@ -1,5 +1,5 @@
 // Writing the boundary's request document, reading its answer document, and the failure names.
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 #include <array>
 #include <charconv>
@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
-#include "TarnwickApple/JSONText.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Engines::Boundary {
 namespace {

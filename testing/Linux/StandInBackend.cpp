@@ -1,0 +1,41 @@
+// Makes the reference engine the Linux stand-in framework's backend, registered before main:
+// the stand-in's sessions send it boundary request documents and get its answer documents back.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "testing/Linux/StandIn.h"
+#include "testing/Linux/StandInAnswers.hpp"
+#include "testing/ReferenceBoundary.hpp"
+
+namespace TarnwickApple::Engines::StandIn {
+namespace {
+
+int32_t availability() { return referenceAvailability(); }
+
+char* respond(const char* request, size_t length, size_t* answerLength) {
+  try {
+    return copyAnswer(answerRequestDocument(std::string_view(request, length)), answerLength);
+  } catch (...) {
+    return nullptr;  // out of memory: the stand-in reports an unreadable answer
+  }
+}
+
+
+// Snapshots from the reference engine go to the stand-in's callback until it says stop.
+char* stream(const char* request, size_t length, tarnwick_standin_snapshot_fn snapshot, void* context,
+             size_t* answerLength) {
+  try {
+    const auto sink = [&](std::string_view text) { return snapshot(context, text.data(), text.size()) != 0; };
+    return copyAnswer(answerStreamedRequestDocument(std::string_view(request, length), sink), answerLength);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+const bool registered = (tarnwick_standin_register(availability, respond, releaseAnswer),
+                         tarnwick_standin_register_stream(stream), true);
+
+}  // namespace
+}  // namespace TarnwickApple::Engines::StandIn
