@@ -12,11 +12,9 @@
 #include "TarnwickApple/Protocol/StandardStreams.hpp"
 #include "TarnwickApple/Protocol/Wire.hpp"
 
-#ifndef TARNWICK_VERSION
-#error "the build sets TARNWICK_VERSION from the project version"
-#endif
-#ifndef TARNWICK_ENGINE_NAME
-#define TARNWICK_ENGINE_NAME "reference"
+// The build names the project version and its engine, for --version.
+#if !defined(TARNWICK_VERSION) || !defined(TARNWICK_ENGINE_NAME)
+#error "the build sets TARNWICK_VERSION and TARNWICK_ENGINE_NAME"
 #endif
 
 namespace {
