@@ -54,7 +54,7 @@ if(TARNWICK_SWIFT_BUILT)
     include(${CMAKE_CURRENT_LIST_DIR}/SwiftFrameworkErrors.cmake)
     tarnwick_probe_framework_errors(TarnwickFrameworkShim)
   else()
-    file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/StandIn/*.swift)
+    file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testing/StandIn/*.swift)
     list(APPEND TARNWICK_STANDIN_SOURCES ${TARNWICK_FRAMEWORK_DIR}/Shim/JSONString.swift)  # the one escaper
     set_property(SOURCE ${TARNWICK_STANDIN_SOURCES} APPEND PROPERTY OBJECT_DEPENDS ${TARNWICK_BOUNDARY_MODULE_FILES})
     set(standin_flags -swift-version 6 -parse-as-library -enable-library-evolution -warnings-as-errors
@@ -101,7 +101,7 @@ if(TARNWICK_SWIFT_BUILT)
     # swiftc links the executables, and adds the Swift runtime but not the C++ one.
     target_link_libraries(tarnwick_framework_boundary INTERFACE TarnwickFrameworkShim c++)
   else()
-    add_library(tarnwick_standin_backend STATIC ${TARNWICK_FRAMEWORK_DIR}/Linux/StandInBackend.cpp)
+    add_library(tarnwick_standin_backend STATIC ${CMAKE_SOURCE_DIR}/testing/Linux/StandInBackend.cpp)
     target_link_libraries(tarnwick_standin_backend PUBLIC tarnwick_reference_boundary TarnwickFrameworkShim)
     target_link_libraries(tarnwick_framework_boundary INTERFACE
       "$<LINK_LIBRARY:WHOLE_ARCHIVE,tarnwick_standin_backend>" TarnwickFrameworkShim)

@@ -123,11 +123,21 @@ def link_faults(commands, prefixes):
             faults.append(f"{name}: no link step")
             continue
         line = " ".join(step)
-        checks = {
-            "be linked by swiftc": program(step) == "swiftc",
-            "target arm64-apple-macos26.0": f"-target {TARGET}" in line,
-            "link FoundationModels": "-framework FoundationModels" in line,
-            "link the C++ runtime": "-lc++" in step,
+        if name == "tarnwick_apple":
+            checks = {
+                "be linked by swiftc": program(step) == "swiftc",
+                "target arm64-apple-macos26.0": f"-target {TARGET}" in line,
+                "link FoundationModels": "-framework FoundationModels" in line,
+                "link the C++ runtime": "-lc++" in step,
+            }
+        else:  # the checker runs no engine: a C++ link, without Swift or the framework
+            checks = {
+                "be linked by the C++ driver": program(step) in ("clang++", "c++"),
+                "target macOS 26": "-mmacosx-version-min=26.0" in step,
+                "link no framework or Swift": "-framework FoundationModels" not in line
+                                              and not any(a.startswith("-lswift") or "Shim" in a for a in step),
+            }
+        checks |= {
             "link ICU's libicuuc.a and libicui18n.a": all(f"{homebrew}/opt/icu4c@78/lib/lib{lib}.a" in step
                                                           for lib in ("icuuc", "icui18n")),
             "link the reduced ICU data, not ICU's whole library": "libtarnwick_icu_data.a" in step
@@ -198,12 +208,15 @@ class ChecksFindFaults(unittest.TestCase):
     """Each check against a command that breaks it: the Linux build's forms, and a Mac build
     with the deployment target lost or ICU linked dynamically."""
     PREFIXES = {"homebrew": "/opt/homebrew"}
-    GOOD_LINK = ("/x/swiftc -target arm64-apple-macos26.0 -emit-executable -o {name} a.o "
-                 "/opt/homebrew/opt/icu4c@78/lib/libicui18n.a /opt/homebrew/opt/icu4c@78/lib/libicuuc.a "
-                 "libtarnwick_icu_data.a /opt/homebrew/lib/libsimdjson.a -framework FoundationModels -lc++")
+    LIBRARIES = ("/opt/homebrew/opt/icu4c@78/lib/libicui18n.a /opt/homebrew/opt/icu4c@78/lib/libicuuc.a "
+                 "libtarnwick_icu_data.a /opt/homebrew/lib/libsimdjson.a")
+    GOOD_LINKS = ("/x/swiftc -target arm64-apple-macos26.0 -emit-executable -o tarnwick_apple a.o "
+                  f"{LIBRARIES} -framework FoundationModels -lc++",
+                  "/usr/bin/clang++ -arch arm64 -mmacosx-version-min=26.0 a.o -o tarnwick_apple_schema "
+                  f"{LIBRARIES}")
 
     def links(self):
-        return [self.GOOD_LINK.format(name=name) for name in EXECUTABLES]
+        return list(self.GOOD_LINKS)
 
     def test_gnu_only_flags(self):
         for line in (": && /usr/bin/ar qcD libx.a a.o && :", "/usr/bin/ranlib -D libx.a",
@@ -237,6 +250,8 @@ class ChecksFindFaults(unittest.TestCase):
         broken = {
             "a c++ link": [line.replace("/x/swiftc", "/usr/bin/clang++") for line in self.links()],
             "no target": [line.replace("-target arm64-apple-macos26.0", "") for line in self.links()],
+            "the checker with no target": [line.replace("-mmacosx-version-min=26.0", "") for line in self.links()],
+            "the checker linking the framework": [self.links()[0], self.links()[1] + " -framework FoundationModels"],
             "dynamic ICU": [line.replace("/opt/homebrew/opt/icu4c@78/lib/libicuuc.a", "-licuuc") for line in self.links()],
             "ICU's whole data": [line.replace("libtarnwick_icu_data.a", "/opt/homebrew/opt/icu4c@78/lib/libicudata.a")
                                  for line in self.links()],

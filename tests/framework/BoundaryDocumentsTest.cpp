@@ -1,12 +1,12 @@
 // The boundary's documents: the request text the engine writes, every answer it may read, and
 // the description read back into the same schema.
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 #include <gtest/gtest.h>
 
-#include "TarnwickApple/Engines/Framework/SchemaDescription.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/SidecarError.hpp"
+#include "testing/SchemaDescription.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
 #include "support/ErrorTables.hpp"
 #include "support/SchemaDocuments.hpp"
 

@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
-#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "testing/ReferenceBoundary.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 namespace {
 

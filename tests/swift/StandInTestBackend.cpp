@@ -11,9 +11,9 @@
 #include <string_view>
 
 #include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
-#include "TarnwickApple/Engines/Framework/Linux/StandIn.h"
-#include "TarnwickApple/Engines/Framework/Linux/StandInAnswers.hpp"
-#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
+#include "testing/Linux/StandIn.h"
+#include "testing/Linux/StandInAnswers.hpp"
+#include "testing/ReferenceBoundary.hpp"
 
 namespace TarnwickApple::Engines::StandIn {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
 #include "support/Subprocess.hpp"
 
 namespace {

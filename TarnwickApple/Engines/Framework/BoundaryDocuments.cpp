@@ -1,6 +1,6 @@
 // Writing the boundary's request document, reading its answer document, and what each failure
 // name means to the framework layer.
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 #include <iterator>
 #include <charconv>
@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
-#include "TarnwickApple/JSONText.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Engines::Boundary {
 namespace {
