@@ -28,21 +28,16 @@ struct FailureMeaning {
   Case generationCase;  // read for Thrown::generationError only
 };
 
-// The one table both directions read, in the header's order of names.
+// The one table both directions read, in the header's order of names. A generation failure is
+// the framework layer's case of the same name.
+#define TARNWICK_GENERATION_MEANING(name) {tarnwick_fm_failure_##name, Thrown::generationError, Case::name},
 constexpr FailureMeaning failureMeanings[] = {
-    {tarnwick_fm_failure_exceededContextWindowSize, Thrown::generationError, Case::exceededContextWindowSize},
-    {tarnwick_fm_failure_assetsUnavailable, Thrown::generationError, Case::assetsUnavailable},
-    {tarnwick_fm_failure_guardrailViolation, Thrown::generationError, Case::guardrailViolation},
-    {tarnwick_fm_failure_unsupportedGuide, Thrown::generationError, Case::unsupportedGuide},
-    {tarnwick_fm_failure_unsupportedLanguageOrLocale, Thrown::generationError, Case::unsupportedLanguageOrLocale},
-    {tarnwick_fm_failure_decodingFailure, Thrown::generationError, Case::decodingFailure},
-    {tarnwick_fm_failure_rateLimited, Thrown::generationError, Case::rateLimited},
-    {tarnwick_fm_failure_concurrentRequests, Thrown::generationError, Case::concurrentRequests},
-    {tarnwick_fm_failure_refusal, Thrown::generationError, Case::refusal},
+    TARNWICK_FM_GENERATION_FAILURES(TARNWICK_GENERATION_MEANING)
     {tarnwick_fm_failure_other, Thrown::generationError, Case::unrecognized},
     {tarnwick_fm_failure_schema, Thrown::schemaError, Case::unrecognized},
     {tarnwick_fm_failure_unknown, Thrown::foreign, Case::unrecognized},
 };
+#undef TARNWICK_GENERATION_MEANING
 
 constexpr bool inHeaderOrder() {
   for (std::size_t i = 0; i < std::size(failureMeanings); ++i) {

@@ -25,22 +25,26 @@ extern "C" {
 #define TARNWICK_FM_UNAVAILABLE_OTHER 4
 
 /* The failure names of the answer document, the one list both sides read: each is the
- * enumerator tarnwick_fm_failure_<name> (Swift: .<name>) and the string "<name>". The first
- * nine are the framework's GenerationError cases of the same name; "other" is any other case
- * of it, and every broken document; "schema" is GenerationSchema.SchemaError; "unknown" is a
- * failure that is neither. Only the names cross, so the enumerators' numbers are not pinned. */
-#define TARNWICK_FM_FAILURES(X) \
-  X(exceededContextWindowSize)  \
-  X(assetsUnavailable)          \
-  X(guardrailViolation)         \
-  X(unsupportedGuide)           \
-  X(unsupportedLanguageOrLocale) \
-  X(decodingFailure)            \
-  X(rateLimited)                \
-  X(concurrentRequests)         \
-  X(refusal)                    \
-  X(other)                      \
-  X(schema)                     \
+ * enumerator tarnwick_fm_failure_<name> (Swift: .<name>) and the string "<name>". Only the
+ * names cross, so the enumerators' numbers are not pinned. First the framework's
+ * GenerationError cases, each named as the case it stands for: */
+#define TARNWICK_FM_GENERATION_FAILURES(X) \
+  X(exceededContextWindowSize)             \
+  X(assetsUnavailable)                     \
+  X(guardrailViolation)                    \
+  X(unsupportedGuide)                      \
+  X(unsupportedLanguageOrLocale)           \
+  X(decodingFailure)                       \
+  X(rateLimited)                           \
+  X(concurrentRequests)                    \
+  X(refusal)
+
+/* then the boundary's own: "other" is any other case of GenerationError, and every broken
+ * document; "schema" is GenerationSchema.SchemaError; "unknown" is a failure that is neither. */
+#define TARNWICK_FM_FAILURES(X)      \
+  TARNWICK_FM_GENERATION_FAILURES(X) \
+  X(other)                           \
+  X(schema)                          \
   X(unknown)
 
 /* Closed for Swift, so that a switch over the failures names every one of them. */
