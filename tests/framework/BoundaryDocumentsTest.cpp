@@ -109,7 +109,9 @@ TEST(AnswerDocument, BrokenAnswersAreTheFailureOther) {
       "", "hello", "[1]", "null", "{}", "{\"text\":\"a\"}", "{\"version\":2,\"text\":\"a\"}",
       "{\"version\":\"1\",\"text\":\"a\"}", "{\"version\":1}", "{\"version\":1,\"text\":\"a\",\"failure\":\"refusal\"}",
       "{\"version\":1,\"text\":null}", "{\"version\":1,\"text\":5}", "{\"version\":1,\"failure\":[\"refusal\"]}",
-      "{\"version\":1,\"failure\":\"Refusal\"}", "{\"version\":1,\"text\":\"\xC3\x28\"}", "{\"version\":1,\"text\":\"a",
+      "{\"version\":1,\"failure\":\"Refusal\"}", "{\"version\":1,\"failure\":\"refus\"}",
+      "{\"version\":1,\"failure\":\"refusalX\"}", "{\"version\":1,\"failure\":\"refusal\\u0000\"}",
+      "{\"version\":1,\"text\":\"\xC3\x28\"}", "{\"version\":1,\"text\":\"a",
       "{\"version\":1,\"text\":\"a\"}\0"sv, "{\"version\":1,\"text\":\"a\"} {}",
   };
   for (const std::string_view document : broken) {
