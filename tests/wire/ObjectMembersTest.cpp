@@ -1,6 +1,6 @@
 // A JSON object's members, read or built in code: the order they are visited in, repeated and
 // canonically equal keys, written positions, lookups on both sides of the scan/search size.
-#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 
 #include <gtest/gtest.h>
 
