@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/SchemaNote.hpp"
 #include "TarnwickApple/SidecarError.hpp"
 
 namespace TarnwickApple {
@@ -132,26 +133,13 @@ struct Probe {
   friend bool operator==(const Probe&, const Probe&) = default;
 };
 
-// Something the translation of a schema leaves unenforced or changes: the schema object it is
-// about (an RFC 6901 pointer), the keyword, the effect ("ignored", "pattern-widened", ...) and a
-// sentence for people. The keyword and the effect are drawn from a few fixed words, so they are
-// views of text that lives as long as the process (literals, or the recorder's interned words):
-// a million notes then carry no copies of them.
-struct SchemaNote {
-  std::string pointer;
-  std::string_view keyword;
-  std::string_view effect;
-  std::string detail;
-  friend bool operator==(const SchemaNote&, const SchemaNote&) = default;
-};
-
 // The schema checker's line: "ok" with the generation schema's description, or the failure line
 // the sidecar would write. An explanation adds "notes" to the one, "pointer" and "reason" to the
 // other; the members of the plain line are written first and unchanged.
 struct CheckLine {
   std::optional<std::string> description;  // accepted: the generation schema's description
   Reply failure;                           // not accepted
-  std::optional<std::vector<SchemaNote>> notes;
+  std::optional<SchemaNotes> notes;
   std::optional<std::string> pointer;
   std::optional<std::string> reason;
 
