@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -109,14 +110,22 @@ bool SchemaNotes::forEach(Visit visit) const {
 // Reads notes as SchemaNote values, each put together as it is reached.
 class SchemaNotes::const_iterator {
  public:
+  using iterator_category = std::input_iterator_tag;
   using value_type = SchemaNote;
   using difference_type = std::ptrdiff_t;
+  using pointer = void;
+  using reference = SchemaNote;
 
   const_iterator(const std::vector<Run>* runs, std::size_t run, std::size_t index) : runs_(runs), run_(run), index_(index) {}
   SchemaNote operator*() const { return (*runs_)[run_].view(index_).note(); }
   const_iterator& operator++() {
     if (++index_ == (*runs_)[run_].count()) ++run_, index_ = 0;
     return *this;
+  }
+  const_iterator operator++(int) {
+    const_iterator before = *this;
+    ++*this;
+    return before;
   }
   friend bool operator==(const const_iterator& a, const const_iterator& b) {
     return a.run_ == b.run_ && a.index_ == b.index_;
