@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 
@@ -193,8 +192,9 @@ void unread(SchemaTranslator::Context& context, const JSONObject& node, Form for
     if (form == Form::oneOf && key == "anyOf" && !member.value.arrayValue()) continue;
     // Extra properties are never generated, whatever the keyword allows or forbids.
     const bool onlyListed = form == Form::object && (key == "additionalProperties" || key == "unevaluatedProperties");
+    const JSONValue& value = member.value;  // a structured binding is not captured by older clang
     context.note(key, "ignored", [&] {
-      return Quoting::quoted(key) + ": " + Quoting::quoted(member.value) + " is not read " + std::string(formWord(form)) +
+      return Quoting::quoted(key) + ": " + Quoting::quoted(value) + " is not read " + std::string(formWord(form)) +
              (onlyListed ? "; the answer holds only the listed properties" : ", so the model is not held to it");
     });
   }

@@ -11,7 +11,6 @@
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SidecarError.hpp"
 #include "TarnwickApple/SchemaNote.hpp"
 
 namespace TarnwickApple::SchemaTranslator {
