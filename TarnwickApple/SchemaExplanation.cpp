@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <mutex>
-#include <set>
 #include <string>
 
 #include "TarnwickApple/SchemaTranslator.hpp"
@@ -17,17 +15,6 @@
 namespace TarnwickApple {
 namespace Explain {
 namespace {
-
-// A note's keyword or effect as a view that outlives every note: one copy of each distinct word
-// for the whole process (there are a few dozen), however many notes name it.
-std::string_view interned(std::string_view word) {
-  static std::mutex guard;
-  static std::set<std::string, std::less<>> words;  // nodes never move, so views stay valid
-  const std::lock_guard<std::mutex> lock(guard);
-  auto found = words.find(word);
-  if (found == words.end()) found = words.emplace(word).first;
-  return *found;
-}
 
 using SchemaErrorCase = FoundationModels::GenerationSchema::SchemaError::Case;
 
@@ -47,6 +34,20 @@ constexpr std::array objectKeywords = {"additionalProperties", "dependencies", "
 template <std::size_t N>
 bool among(const std::array<const char*, N>& keywords, std::string_view key) {
   return std::find(keywords.begin(), keywords.end(), key) != keywords.end();
+}
+
+// The tables' own spelling of a keyword that constrains values: a note keeps a view of it, which
+// outlives the schema's text.
+std::string_view fixedKeyword(std::string_view key) {
+  const auto spelled = [&](const auto& keywords) -> const char* {
+    const auto at = std::find(keywords.begin(), keywords.end(), key);
+    return at == keywords.end() ? nullptr : *at;
+  };
+  for (const char* word : {spelled(anyTypeKeywords), spelled(stringKeywords), spelled(numberKeywords),
+                           spelled(arrayKeywords), spelled(objectKeywords)}) {
+    if (word) return word;
+  }
+  return {};  // not reached: only keywords that constrain are noted
 }
 
 // True when `key` constrains the values a node of this form stands for.
@@ -118,12 +119,12 @@ std::string_view formWord(Form form) {
 }  // namespace
 
 void Recorder::note(const std::string& pointer, std::string_view keyword, std::string_view effect, std::string detail) {
-  notes.push_back(SchemaNote{pointer, interned(keyword), interned(effect), std::move(detail)});
+  notes.push_back(SchemaNote{pointer, keyword, effect, std::move(detail)});
 }
 
 void Recorder::noteAbout(const std::string& pointer, std::string_view keyword, std::string_view effect,
                          std::string_view subject, std::string_view rest) {
-  notes.pushAbout(pointer, interned(keyword), interned(effect), subject, rest);
+  notes.pushAbout(pointer, keyword, effect, subject, rest);
 }
 
 void Recorder::rollback(const Mark& mark) {
@@ -193,7 +194,8 @@ void unread(SchemaTranslator::Context& context, const JSONObject& node, Form for
     // Extra properties are never generated, whatever the keyword allows or forbids.
     const bool onlyListed = form == Form::object && (key == "additionalProperties" || key == "unevaluatedProperties");
     const JSONValue& value = member.value;  // a structured binding is not captured by older clang
-    context.note(key, "ignored", [&] {
+    const std::string_view keyword = fixedKeyword(key);
+    context.note(keyword, "ignored", [&] {
       return Quoting::quoted(key) + ": " + Quoting::quoted(value) + " is not read " + std::string(formWord(form)) +
              (onlyListed ? "; the answer holds only the listed properties" : ", so the model is not held to it");
     });

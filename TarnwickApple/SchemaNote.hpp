@@ -17,7 +17,7 @@ namespace TarnwickApple {
 // Something the translation of a schema leaves unenforced or changes: the schema object it is
 // about (an RFC 6901 pointer), the keyword, the effect ("ignored", "pattern-widened", ...) and a
 // sentence for people. The keyword and the effect are drawn from a few fixed words, so they are
-// views of text that lives as long as the process (literals, or interned words).
+// views of text that lives as long as the process (literals).
 struct SchemaNote {
   std::string pointer;
   std::string_view keyword;

@@ -35,6 +35,7 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
+  // The keyword and the effect are kept as views: literals, or the keyword tables' own words.
   void note(const std::string& pointer, std::string_view keyword, std::string_view effect, std::string detail);
   // A note whose detail is `subject` quoted and then `rest` (a literal): kept as those two pieces.
   void noteAbout(const std::string& pointer, std::string_view keyword, std::string_view effect, std::string_view subject,
