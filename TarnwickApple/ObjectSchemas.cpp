@@ -45,12 +45,14 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
   result.reserve(properties.size());
   std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
   if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
-    const std::vector<std::string> names = strings(*order->arrayValue(), "x-order", context);
+    // Read in place, one name at a time: the list may hold a million names.
+    const JSONArray& names = *order->arrayValue();
     if (!names.empty()) {
       std::unordered_map<std::string_view, const JSONObject::Member*> byKey;
       byKey.reserve(properties.size());
       for (const auto& [nfcKey, member] : properties) byKey.emplace(nfcKey, &member);
-      for (const std::string& name : names) {
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = stringAt(names, i, "x-order", context);
         const auto found = byKey.find(Unicode::nfc(name));
         if (found == byKey.end()) {
           context.noteAbout("x-order", "listed-but-absent", name, " is listed but is no property, so it is never generated");

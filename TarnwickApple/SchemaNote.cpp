@@ -1,28 +1,21 @@
-// Notes kept as runs: lone notes with their sentence, and runs of notes about names that share
-// everything but the name.
+// Notes kept as one buffer of their own bytes and runs of what consecutive notes share.
 #include "TarnwickApple/SchemaNote.hpp"
 
-#include <limits>
+#include <algorithm>
 #include <utility>
 
 #include "TarnwickApple/internal/Quoting.hpp"
 
 namespace TarnwickApple {
-namespace {
-
-// A run's names are addressed by 32-bit ends (half the size of a pointer per note); a run that
-// would pass this many bytes is continued by a new run.
-constexpr std::size_t maximumRunBytes = std::numeric_limits<std::uint32_t>::max();
-
-}  // namespace
 
 void SchemaNotes::View::appendDetail(std::string& out) const {
-  if (!about) {
-    out += text;
-    return;
+  out += prefix;
+  if (quoted) {
+    out += Quoting::quoted(subject);
+  } else {
+    out += subject;
   }
-  out += Quoting::quoted(subject);
-  out += text;
+  out += rest;
 }
 
 SchemaNote SchemaNotes::View::note() const {
@@ -31,17 +24,10 @@ SchemaNote SchemaNotes::View::note() const {
   return result;
 }
 
-SchemaNotes::View SchemaNotes::Run::view(std::size_t index) const {
-  if (!subjects) return {pointer, keyword, effect, {}, text, false};
-  const std::size_t start = index == 0 ? 0 : subjects->ends[index - 1];
-  const std::string_view name = std::string_view(subjects->bytes).substr(start, subjects->ends[index] - start);
-  return {pointer, keyword, effect, name, rest, true};
-}
-
-SchemaNotes::Run SchemaNotes::copied(const Run& run) {
-  Run copy{run.pointer, run.keyword, run.effect, run.text, run.rest, nullptr};
-  if (run.subjects) copy.subjects = std::make_unique<Subjects>(*run.subjects);
-  return copy;
+bool SchemaNotes::Run::holds(std::string_view pointer, std::string_view keyword, std::string_view effect,
+                             std::string_view prefix, std::string_view rest, bool quoted) const {
+  return this->pointer == pointer && this->keyword == keyword && this->effect == effect && this->prefix == prefix &&
+         this->rest == rest && this->quoted == quoted;
 }
 
 SchemaNotes::SchemaNotes(std::initializer_list<SchemaNote> notes) {
@@ -49,79 +35,68 @@ SchemaNotes::SchemaNotes(std::initializer_list<SchemaNote> notes) {
 }
 
 SchemaNotes::SchemaNotes(std::vector<SchemaNote> notes) {
-  for (SchemaNote& note : notes) push_back(std::move(note));
+  for (const SchemaNote& note : notes) push_back(note);
 }
 
-SchemaNotes::SchemaNotes(const SchemaNotes& other) : size_(other.size_) {
-  runs_.reserve(other.runs_.size());
-  for (const Run& run : other.runs_) runs_.push_back(copied(run));
+void SchemaNotes::push(std::string_view pointer, std::string_view keyword, std::string_view effect,
+                       std::string_view prefix, std::string_view subject, std::string_view rest, bool quoted) {
+  if (runs_.empty() || !runs_.back().holds(pointer, keyword, effect, prefix, rest, quoted)) {
+    runs_.push_back(Run{std::string(pointer), keyword, effect, prefix, rest, quoted, ends_.size()});
+  }
+  bytes_ += subject;
+  ends_.push_back(bytes_.size());
 }
 
-SchemaNotes& SchemaNotes::operator=(const SchemaNotes& other) {
-  if (this != &other) *this = SchemaNotes(other);
-  return *this;
-}
-
-SchemaNotes::~SchemaNotes() = default;
-
-void SchemaNotes::push_back(SchemaNote note) {
-  runs_.push_back(Run{std::move(note.pointer), note.keyword, note.effect, std::move(note.detail), {}, nullptr});
-  ++size_;
+void SchemaNotes::push_back(const SchemaNote& note) {
+  push(note.pointer, note.keyword, note.effect, {}, note.detail, {}, false);
 }
 
 void SchemaNotes::pushAbout(std::string_view pointer, std::string_view keyword, std::string_view effect,
                             std::string_view subject, std::string_view rest) {
-  Run* last = runs_.empty() ? nullptr : &runs_.back();
-  const bool continues = last && last->subjects && last->pointer == pointer && last->keyword == keyword &&
-                         last->effect == effect && last->rest == rest &&
-                         last->subjects->bytes.size() + subject.size() <= maximumRunBytes;
-  if (!continues) {
-    runs_.push_back(Run{std::string(pointer), keyword, effect, {}, rest, std::make_unique<Subjects>()});
-    last = &runs_.back();
-  }
-  last->subjects->bytes += subject;
-  last->subjects->ends.push_back(static_cast<std::uint32_t>(last->subjects->bytes.size()));
-  ++size_;
+  push(pointer, keyword, effect, {}, subject, rest, true);
 }
 
-void SchemaNotes::pushFront(SchemaNote note) {
-  runs_.insert(runs_.begin(), Run{std::move(note.pointer), note.keyword, note.effect, std::move(note.detail), {}, nullptr});
-  ++size_;
+void SchemaNotes::pushAround(std::string_view pointer, std::string_view keyword, std::string_view effect,
+                             std::string_view prefix, std::string_view subject, std::string_view rest) {
+  push(pointer, keyword, effect, prefix, subject, rest, false);
+}
+
+void SchemaNotes::pushFront(const SchemaNote& note) {
+  // Everything moves up by one note and by the new note's bytes: done once, for a note that
+  // goes before all the translation's own.
+  for (Run& run : runs_) ++run.first;
+  for (std::size_t& end : ends_) end += note.detail.size();
+  runs_.insert(runs_.begin(), Run{note.pointer, note.keyword, note.effect, {}, {}, false, 0});
+  bytes_.insert(0, note.detail);
+  ends_.insert(ends_.begin(), note.detail.size());
 }
 
 void SchemaNotes::truncate(std::size_t count) {
-  while (size_ > count) {
-    Run& last = runs_.back();
-    const std::size_t excess = size_ - count;
-    if (!last.subjects || last.count() <= excess) {
-      size_ -= last.count();
-      runs_.pop_back();
-      continue;
-    }
-    last.subjects->ends.resize(last.count() - excess);
-    last.subjects->bytes.resize(last.subjects->ends.back());
-    size_ = count;
-  }
+  if (count >= ends_.size()) return;
+  ends_.resize(count);
+  bytes_.resize(count == 0 ? 0 : ends_.back());
+  while (!runs_.empty() && runs_.back().first >= count) runs_.pop_back();
 }
 
-SchemaNote SchemaNotes::operator[](std::size_t index) const {
-  for (const Run& run : runs_) {
-    if (index < run.count()) return run.view(index).note();
-    index -= run.count();
-  }
-  return {};
+std::size_t SchemaNotes::runOf(std::size_t index) const {
+  const auto after = std::upper_bound(runs_.begin(), runs_.end(), index,
+                                      [](std::size_t at, const Run& run) { return at < run.first; });
+  return static_cast<std::size_t>(after - runs_.begin()) - 1;
 }
 
-SchemaNotes::const_iterator SchemaNotes::begin() const { return const_iterator(&runs_, 0, 0); }
-SchemaNotes::const_iterator SchemaNotes::end() const { return const_iterator(&runs_, runs_.size(), 0); }
+SchemaNotes::View SchemaNotes::view(const Run& run, std::size_t index) const {
+  const std::size_t start = index == 0 ? 0 : ends_[index - 1];
+  const std::string_view subject = std::string_view(bytes_).substr(start, ends_[index] - start);
+  return {run.pointer, run.keyword, run.effect, run.prefix, subject, run.rest, run.quoted};
+}
+
+SchemaNote SchemaNotes::operator[](std::size_t index) const { return view(runs_[runOf(index)], index).note(); }
+
+SchemaNotes::const_iterator SchemaNotes::begin() const { return const_iterator(this, 0); }
+SchemaNotes::const_iterator SchemaNotes::end() const { return const_iterator(this, size()); }
 
 bool operator==(const SchemaNotes& a, const SchemaNotes& b) {
-  if (a.size() != b.size()) return false;
-  auto other = b.begin();
-  for (auto note = a.begin(); note != a.end(); ++note, ++other) {
-    if (!(*note == *other)) return false;
-  }
-  return true;
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 }  // namespace TarnwickApple

@@ -4,10 +4,8 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <initializer_list>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,41 +24,38 @@ struct SchemaNote {
   friend bool operator==(const SchemaNote&, const SchemaNote&) = default;
 };
 
-// Notes in translation order. A note about a name ("\"n\" is required but is no property, ...")
-// keeps the name's bytes and a view of the fixed rest of its sentence; a run of such notes with
-// the same place, keyword, effect and rest holds one copy of those, and per note only the name.
+// Notes in translation order, kept as bytes rather than one allocation each: every note's own
+// bytes (its sentence, or the name or number it is about) follow one another in one buffer, and a
+// run of notes that share their place, keyword, effect and the fixed parts of their sentence
+// holds those once.
 class SchemaNotes {
  public:
   SchemaNotes() = default;
   SchemaNotes(std::initializer_list<SchemaNote> notes);
   SchemaNotes(std::vector<SchemaNote> notes);  // NOLINT: a list of notes is notes
-  SchemaNotes(SchemaNotes&&) noexcept = default;
-  SchemaNotes& operator=(SchemaNotes&&) noexcept = default;
-  SchemaNotes(const SchemaNotes& other);
-  SchemaNotes& operator=(const SchemaNotes& other);
-  ~SchemaNotes();
 
   // A note with its whole sentence.
-  void push_back(SchemaNote note);
-  // A note whose sentence is `subject` quoted (as Quoting::quoted) followed by `rest`, which
-  // must outlive the notes (a literal).
+  void push_back(const SchemaNote& note);
+  // A note whose sentence is `subject` quoted (as Quoting::quoted) followed by `rest`.
   void pushAbout(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view subject,
                  std::string_view rest);
-  void pushFront(SchemaNote note);
+  // A note whose sentence is `prefix`, `subject` and `rest` as they stand.
+  void pushAround(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
+                  std::string_view subject, std::string_view rest);
+  void pushFront(const SchemaNote& note);
   // Keeps the first `count` notes.
   void truncate(std::size_t count);
 
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  // The note at `index`, its sentence put together (walks the runs: for tests and small lists).
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  // The note at `index`, its sentence put together.
   SchemaNote operator[](std::size_t index) const;
 
-  // A note read in place.
+  // A note read in place. `prefix` and `rest` are literals (they outlive the notes).
   struct View {
     std::string_view pointer, keyword, effect;
-    std::string_view subject;  // the name a note about a name is about
-    std::string_view text;     // the whole sentence, or what follows the quoted subject
-    bool about = false;
+    std::string_view prefix, subject, rest;
+    bool quoted = false;  // the subject is written as Quoting::quoted writes it
     // The sentence appended to `out`.
     void appendDetail(std::string& out) const;
     SchemaNote note() const;
@@ -77,31 +72,31 @@ class SchemaNotes {
   friend bool operator==(const SchemaNotes& a, const SchemaNotes& b);
 
  private:
-  // The names of a run of notes about names, one after another, with where each ends.
-  struct Subjects {
-    std::string bytes;
-    std::vector<std::uint32_t> ends;
-  };
+  // What a run of notes shares.
   struct Run {
     std::string pointer;
-    std::string_view keyword, effect;
-    std::string text;                    // a lone note's sentence
-    std::string_view rest;               // a run about names: what follows each quoted name
-    std::unique_ptr<Subjects> subjects;  // a run about names; null for a lone note
-    std::size_t count() const { return subjects ? subjects->ends.size() : 1; }
-    View view(std::size_t index) const;
+    std::string_view keyword, effect, prefix, rest;
+    bool quoted;
+    std::size_t first;  // index of its first note
+    bool holds(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
+               std::string_view rest, bool quoted) const;
   };
-  static Run copied(const Run& run);
+  void push(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
+            std::string_view subject, std::string_view rest, bool quoted);
+  View view(const Run& run, std::size_t index) const;
+  std::size_t runOf(std::size_t index) const;
 
   std::vector<Run> runs_;
-  std::size_t size_ = 0;
+  std::string bytes_;              // each note's own bytes, one after another
+  std::vector<std::size_t> ends_;  // where each note's bytes end in bytes_
 };
 
 template <typename Visit>
 bool SchemaNotes::forEach(Visit visit) const {
-  for (const Run& run : runs_) {
-    for (std::size_t i = 0, count = run.count(); i < count; ++i) {
-      if (!visit(run.view(i))) return false;
+  for (std::size_t r = 0; r < runs_.size(); ++r) {
+    const std::size_t last = r + 1 < runs_.size() ? runs_[r + 1].first : ends_.size();
+    for (std::size_t i = runs_[r].first; i < last; ++i) {
+      if (!visit(view(runs_[r], i))) return false;
     }
   }
   return true;
@@ -116,24 +111,21 @@ class SchemaNotes::const_iterator {
   using pointer = void;
   using reference = SchemaNote;
 
-  const_iterator(const std::vector<Run>* runs, std::size_t run, std::size_t index) : runs_(runs), run_(run), index_(index) {}
-  SchemaNote operator*() const { return (*runs_)[run_].view(index_).note(); }
+  const_iterator(const SchemaNotes* notes, std::size_t index) : notes_(notes), index_(index) {}
+  SchemaNote operator*() const { return (*notes_)[index_]; }
   const_iterator& operator++() {
-    if (++index_ == (*runs_)[run_].count()) ++run_, index_ = 0;
+    ++index_;
     return *this;
   }
   const_iterator operator++(int) {
     const_iterator before = *this;
-    ++*this;
+    ++index_;
     return before;
   }
-  friend bool operator==(const const_iterator& a, const const_iterator& b) {
-    return a.run_ == b.run_ && a.index_ == b.index_;
-  }
+  friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.index_ == b.index_; }
 
  private:
-  const std::vector<Run>* runs_;
-  std::size_t run_;
+  const SchemaNotes* notes_;
   std::size_t index_;
 };
 

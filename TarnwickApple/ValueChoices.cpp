@@ -80,10 +80,17 @@ DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view k
       case JSONValue::Case::array:
       case JSONValue::Case::object:
         // Fewer choices still give only answers the schema allows.
-        context.note(keyword, "ignored", [&] {
-          return (keyword == "enum" ? "member " + std::to_string(i) : quoted(keyword)) + " is " +
-                 std::string(Quoting::kindName(value)) + ", which the model cannot be held to; it is never generated";
-        });
+        if (keyword != "enum") {
+          context.note(keyword, "ignored", [&] {
+            return quoted(keyword) + " is " + std::string(Quoting::kindName(value)) +
+                   ", which the model cannot be held to; it is never generated";
+          });
+        } else {
+          // One note per member, and an enumeration may hold a million of them.
+          context.noteAround(keyword, "ignored", "member ", [&] {
+            return std::to_string(i) + " is " + std::string(Quoting::kindName(value));
+          }, ", which the model cannot be held to; it is never generated");
+        }
         break;
     }
   }

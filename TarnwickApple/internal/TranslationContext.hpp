@@ -46,6 +46,13 @@ class Context {
   void noteAbout(std::string_view keyword, std::string_view effect, std::string_view subject, std::string_view rest) {
     if (recorder && muted_ == 0) recorder->noteAbout(pointer_, keyword, effect, subject, rest);
   }
+  // A note whose detail is `prefix` and `rest` (literals) around `subject()`, which is called only
+  // when the note is recorded: the fixed parts are kept once for a run of such notes.
+  template <typename Subject>
+  void noteAround(std::string_view keyword, std::string_view effect, std::string_view prefix, Subject subject,
+                  std::string_view rest) {
+    if (recorder && muted_ == 0) recorder->noteAround(pointer_, keyword, effect, prefix, subject(), rest);
+  }
   // Throws `error`, telling the recorder the reason `reason()` and the current place.
   template <typename Reason>
   [[noreturn]] void refuse(const SidecarError& error, Reason reason) {

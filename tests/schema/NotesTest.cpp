@@ -46,10 +46,16 @@ TEST(SchemaNotes, RunsReadBackAsWholeNotes) {
          about(n, "/b", "x-order", "x", unlisted);
          n.push_back(whole("/b", "x-order", "whole"));
          about(n, "/b", "x-order", "y", unlisted);
+         n.pushAround("/b", "enum", "listed-but-absent", "member ", "1 is \"x\"", unlisted);
+         n.pushAround("/b", "enum", "listed-but-absent", "member ", "2", unlisted);
+         n.pushAround("/b", "enum", "listed-but-absent", "item ", "2", unlisted);
+         n.push_back(whole("/b", "enum", "item 3"));
        },
        {whole("/a", "required", "\"x\"" + std::string(absent)), whole("/b", "required", "\"x\"" + std::string(absent)),
         whole("/b", "x-order", "\"x\"" + std::string(absent)), whole("/b", "x-order", "\"x\"" + std::string(unlisted)),
-        whole("/b", "x-order", "whole"), whole("/b", "x-order", "\"y\"" + std::string(unlisted))}},
+        whole("/b", "x-order", "whole"), whole("/b", "x-order", "\"y\"" + std::string(unlisted)),
+        whole("/b", "enum", "member 1 is \"x\"" + std::string(unlisted)), whole("/b", "enum", "member 2" + std::string(unlisted)),
+        whole("/b", "enum", "item 2" + std::string(unlisted)), whole("/b", "enum", "item 3")}},
       {"truncation inside a run, across runs, then more of the same run",
        [&](SchemaNotes& n) {
          n.push_back(whole("", "type", "first"));
@@ -69,6 +75,18 @@ TEST(SchemaNotes, RunsReadBackAsWholeNotes) {
          n.pushFront(whole("", "prompt", "put first"));
        },
        {whole("", "prompt", "put first"), whole("", "required", "\"b\"" + std::string(absent))}},
+      {"truncation drops whole runs, and a note put first moves every other",
+       [&](SchemaNotes& n) {
+         n.push_back(whole("/a", "type", "A0"));
+         n.push_back(whole("/a", "type", "A1"));
+         n.push_back(whole("/b", "type", "B"));
+         n.truncate(1);
+         n.push_back(whole("/c", "type", "C"));
+         about(n, "/c", "required", "d", absent);
+         n.pushFront(whole("", "prompt", "put first"));
+       },
+       {whole("", "prompt", "put first"), whole("/a", "type", "A0"), whole("/c", "type", "C"),
+        whole("/c", "required", "\"d\"" + std::string(absent))}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
