@@ -3,7 +3,8 @@
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/FoundationModels/SystemLanguageModel.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/Protocol/RequestOptions.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
 
 namespace TarnwickApple::Sidecar {
 namespace FM = FoundationModels;
@@ -95,37 +96,13 @@ void available(FM::Engine& engine) {
   throw SidecarError::assetsUnavailable;
 }
 
-FM::GenerationOptions generationOptions(const std::optional<Options>& options) {
-  FM::GenerationOptions result;
-  if (!options) return result;
-  if (options->sampling) {
-    const Sampling& sampling = *options->sampling;
-    switch (sampling.kind) {
-      case Sampling::Case::greedy:
-        result.sampling = FM::SamplingMode::greedy();
-        break;
-      case Sampling::Case::random:
-        if (sampling.top && sampling.probabilityThreshold) throw SidecarError::conflictingSampling;
-        if (sampling.top) {
-          result.sampling = FM::SamplingMode::random(*sampling.top, sampling.seed);
-        } else {
-          result.sampling = FM::SamplingMode::random(sampling.probabilityThreshold.value_or(1.0), sampling.seed);
-        }
-        break;
-    }
-  }
-  result.temperature = options->temperature;
-  result.maximumResponseTokens = options->maximumResponseTokens;
-  return result;
-}
-
 std::string respond(const Request& request, FM::Engine& engine) { return answer(request, engine, nullptr); }
 
 Reply generate(const Request& request, FM::Engine& engine) {
   try {
     return Reply::ok(respond(request, engine));
   } catch (...) {
-    return SidecarError::resolve(std::current_exception()).reply();
+    return Reply::failure(SidecarError::resolve(std::current_exception()));
   }
 }
 
@@ -142,7 +119,7 @@ bool stream(const Request& request, FM::Engine& engine, const LineWriter& write)
   } catch (const FM::GenerationStopped&) {
     return false;
   } catch (...) {
-    line = SidecarError::resolve(std::current_exception()).reply().line();
+    line = Reply::failure(SidecarError::resolve(std::current_exception())).line();
   }
   return writable && write(line);
 }

@@ -7,8 +7,7 @@
 #include <string_view>
 
 #include "TarnwickApple/FoundationModels/Engine.hpp"
-#include "TarnwickApple/FoundationModels/GenerationOptions.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace TarnwickApple::Sidecar {
 
@@ -17,9 +16,6 @@ Probe probe(FoundationModels::Engine& engine);
 
 // Returns when the model is available; throws one of the four availability errors otherwise.
 void available(FoundationModels::Engine& engine);
-
-// The framework options for the request's options. Throws SidecarError::conflictingSampling.
-FoundationModels::GenerationOptions generationOptions(const std::optional<Options>& options);
 
 // The reply text for one request; failures reach the caller unconverted.
 std::string respond(const Request& request,

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
 
 namespace {
 

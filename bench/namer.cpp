@@ -1,7 +1,7 @@
 // Unique names for one base asked for many times: the time per call must stay flat.
 #include <benchmark/benchmark.h>
 
-#include "TarnwickApple/Namer.hpp"
+#include "TarnwickApple/Schema/Namer.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 #include "baseline/NlohmannReader.hpp"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "TarnwickApple/RegexPattern.hpp"
+#include "TarnwickApple/Schema/RegexPattern.hpp"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaExplanation.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaExplanation.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
 
 namespace {
 

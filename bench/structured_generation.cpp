@@ -8,7 +8,7 @@
 #include "TarnwickApple/FoundationModels/DynamicGenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/Engines/Reference/internal/StructuredGenerator.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace {
 

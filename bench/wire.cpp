@@ -1,7 +1,7 @@
 // Throughput of request decoding and reply-line writing.
 #include <benchmark/benchmark.h>
 
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace {
 

@@ -103,3 +103,8 @@ foreach(family nested-empty-loops const-against-pattern slow-shortest-string lon
     COMMAND ${TARNWICK_PYTHON} bench/complexity.py --largest --deadline 60 --family ${family}
       --sidecar ${TARNWICK_TEST_SIDECAR_DIR}/tarnwick_apple_reference --checker $<TARGET_FILE:tarnwick_apple_schema>)
 endforeach()
+
+# The include rules between the layers, on trees made to break them and on this one.
+tarnwick_caller_test(layers.Rules DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMAND ${CMAKE_COMMAND} -DTARNWICK_SOURCE_DIR=${CMAKE_SOURCE_DIR} -DWORK=${CMAKE_BINARY_DIR}/layers-test
+          -P ${CMAKE_SOURCE_DIR}/tests/layers/LayersTest.cmake)

@@ -37,6 +37,11 @@ if(TARNWICK_SWIFT_BUILT)
   set(CMAKE_Swift_LANGUAGE_VERSION 6)
   set(TARNWICK_FRAMEWORK_DIR ${CMAKE_SOURCE_DIR}/TarnwickApple/Engines/Framework)
   file(GLOB TARNWICK_SHIM_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/Shim/*.swift)
+  # FrameworkBoundary.h as the Clang module TarnwickFrameworkBoundary (module.modulemap beside
+  # it): the shim and the stand-in read the pinned codes and failure names from it.
+  set(TARNWICK_BOUNDARY_MODULE_FLAGS -I${TARNWICK_FRAMEWORK_DIR})  # joined: CMake merges repeated "-I"
+  set(TARNWICK_BOUNDARY_MODULE_FILES ${TARNWICK_FRAMEWORK_DIR}/FrameworkBoundary.h ${TARNWICK_FRAMEWORK_DIR}/module.modulemap)
+  set_property(SOURCE ${TARNWICK_SHIM_SOURCES} APPEND PROPERTY OBJECT_DEPENDS ${TARNWICK_BOUNDARY_MODULE_FILES})
 
   if(APPLE)
     # The real framework: the shim imports FoundationModels from the SDK. Static, so the binary
@@ -44,13 +49,16 @@ if(TARNWICK_SWIFT_BUILT)
     # links it is linked by swiftc, which adds the runtime's search paths.
     add_library(TarnwickFrameworkShim STATIC ${TARNWICK_SHIM_SOURCES})
     # No -warnings-as-errors here: a later SDK deprecates names the shim must keep for macOS 26.
-    target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library)
+    target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library ${TARNWICK_BOUNDARY_MODULE_FLAGS})
     target_link_libraries(TarnwickFrameworkShim INTERFACE "-framework FoundationModels")
     include(${CMAKE_CURRENT_LIST_DIR}/SwiftFrameworkErrors.cmake)
     tarnwick_probe_framework_errors(TarnwickFrameworkShim)
   else()
-    file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${TARNWICK_FRAMEWORK_DIR}/StandIn/*.swift)
-    set(standin_flags -swift-version 6 -parse-as-library -enable-library-evolution -warnings-as-errors)
+    file(GLOB TARNWICK_STANDIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testing/StandIn/*.swift)
+    list(APPEND TARNWICK_STANDIN_SOURCES ${TARNWICK_FRAMEWORK_DIR}/Shim/JSONString.swift)  # the one escaper
+    set_property(SOURCE ${TARNWICK_STANDIN_SOURCES} APPEND PROPERTY OBJECT_DEPENDS ${TARNWICK_BOUNDARY_MODULE_FILES})
+    set(standin_flags -swift-version 6 -parse-as-library -enable-library-evolution -warnings-as-errors
+        ${TARNWICK_BOUNDARY_MODULE_FLAGS})
 
     # The module interface the shim compiles against: the declarations as the SDK has them.
     set(TARNWICK_STANDIN_SDK_DIR ${CMAKE_BINARY_DIR}/swift/standin-sdk)
@@ -60,7 +68,7 @@ if(TARNWICK_SWIFT_BUILT)
       COMMAND ${CMAKE_Swift_COMPILER} -emit-module ${standin_flags} -module-name FoundationModelsStandIn
               -emit-module-path ${TARNWICK_STANDIN_SDK_DIR}/FoundationModelsStandIn.swiftmodule
               ${TARNWICK_STANDIN_SOURCES}
-      DEPENDS ${TARNWICK_STANDIN_SOURCES}
+      DEPENDS ${TARNWICK_STANDIN_SOURCES} ${TARNWICK_BOUNDARY_MODULE_FILES}
       COMMENT "Swift stand-in: the module interface the shim compiles against")
     add_custom_target(tarnwick_standin_sdk DEPENDS ${TARNWICK_STANDIN_SDK_DIR}/FoundationModelsStandIn.swiftmodule)
 
@@ -75,7 +83,7 @@ if(TARNWICK_SWIFT_BUILT)
     add_library(TarnwickFrameworkShim SHARED ${TARNWICK_SHIM_SOURCES})
     add_dependencies(TarnwickFrameworkShim tarnwick_standin_sdk FoundationModelsStandIn)
     target_compile_options(TarnwickFrameworkShim PRIVATE -parse-as-library -warnings-as-errors
-                           -I ${TARNWICK_STANDIN_SDK_DIR})
+                           -I ${TARNWICK_STANDIN_SDK_DIR} ${TARNWICK_BOUNDARY_MODULE_FLAGS})
     # Linked by file, not by target, so the shim never sees the linked library's module.
     target_link_options(TarnwickFrameworkShim PRIVATE
       -L $<TARGET_FILE_DIR:FoundationModelsStandIn> -lFoundationModelsStandIn)
@@ -93,7 +101,7 @@ if(TARNWICK_SWIFT_BUILT)
     # swiftc links the executables, and adds the Swift runtime but not the C++ one.
     target_link_libraries(tarnwick_framework_boundary INTERFACE TarnwickFrameworkShim c++)
   else()
-    add_library(tarnwick_standin_backend STATIC ${TARNWICK_FRAMEWORK_DIR}/Linux/StandInBackend.cpp)
+    add_library(tarnwick_standin_backend STATIC ${CMAKE_SOURCE_DIR}/testing/Linux/StandInBackend.cpp)
     target_link_libraries(tarnwick_standin_backend PUBLIC tarnwick_reference_boundary TarnwickFrameworkShim)
     target_link_libraries(tarnwick_framework_boundary INTERFACE
       "$<LINK_LIBRARY:WHOLE_ARCHIVE,tarnwick_standin_backend>" TarnwickFrameworkShim)

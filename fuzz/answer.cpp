@@ -10,10 +10,10 @@
 #include "Check.hpp"
 #include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
 #include "TarnwickApple/Engines/Framework/FrameworkEngine.hpp"
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 #include "TarnwickApple/Sidecar.hpp"
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 using namespace TarnwickApple;
 

@@ -11,8 +11,8 @@
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
 #include "support/Conformance.hpp"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "Check.hpp"
-#include "TarnwickApple/RegexPattern.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Schema/RegexPattern.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace {
 

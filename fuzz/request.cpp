@@ -11,10 +11,10 @@
 
 #include "Check.hpp"
 #include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
-#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 #include "TarnwickApple/Sidecar.hpp"
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace {
 
@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request = Request::decode(input);
   } catch (const SidecarError& error) {
     Fuzz::require(error == SidecarError::malformedRequest, "decoding fails only as a malformed request");
-    reply = error.reply();
+    reply = Reply::failure(error);
   } catch (...) {
     Fuzz::fail("decoding throws only SidecarError");
   }

@@ -11,11 +11,11 @@
 
 #include "Check.hpp"
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaExplanation.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaExplanation.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace {
 

@@ -5,18 +5,16 @@
 #include <string>
 #include <string_view>
 
-#include "TarnwickApple/CommandLine.hpp"
+#include "TarnwickApple/Protocol/CommandLine.hpp"
 #include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/Sidecar.hpp"
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/StandardStreams.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Protocol/StandardStreams.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
-#ifndef TARNWICK_VERSION
-#error "the build sets TARNWICK_VERSION from the project version"
-#endif
-#ifndef TARNWICK_ENGINE_NAME
-#define TARNWICK_ENGINE_NAME "reference"
+// The build names the project version and its engine, for --version.
+#if !defined(TARNWICK_VERSION) || !defined(TARNWICK_ENGINE_NAME)
+#error "the build sets TARNWICK_VERSION and TARNWICK_ENGINE_NAME"
 #endif
 
 namespace {
@@ -73,14 +71,14 @@ int requestRun() {
       try {
         request = Request::decodeReleasing(Streams::readAll());  // the input is released as it is decoded
       } catch (...) {
-        reply = SidecarError::resolve(std::current_exception()).reply();
+        reply = Reply::failure(SidecarError::resolve(std::current_exception()));
       }
       if (request && request->stream) return streamRun(*request);
       if (request) reply = Sidecar::generate(*request, FoundationModels::defaultEngine());
     }  // the request is released once the reply is there
     line = reply.line();
   } catch (...) {
-    line = SidecarError::resolve(std::current_exception()).reply().line();
+    line = Reply::failure(SidecarError::resolve(std::current_exception())).line();
   }
   return Streams::writeAll(line) ? 0 : Streams::unwritableStatus;
 }

@@ -8,20 +8,18 @@
 #include <string_view>
 #include <vector>
 
-#include "TarnwickApple/CommandLine.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaExplanation.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/Sidecar.hpp"
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/StandardStreams.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Protocol/CommandLine.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaExplanation.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Protocol/RequestOptions.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Protocol/StandardStreams.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
-#ifndef TARNWICK_VERSION
-#error "the build sets TARNWICK_VERSION from the project version"
-#endif
-#ifndef TARNWICK_ENGINE_NAME
-#define TARNWICK_ENGINE_NAME "reference"
+// The build names the project version and the engine the sidecar is built with, for --version.
+#if !defined(TARNWICK_VERSION) || !defined(TARNWICK_ENGINE_NAME)
+#error "the build sets TARNWICK_VERSION and TARNWICK_ENGINE_NAME"
 #endif
 
 namespace {
@@ -104,7 +102,7 @@ struct Outcome {
   int status;
 };
 
-Outcome refused(const SidecarError& error) { return {CheckLine::refused(error.reply()), refusedStatus}; }
+Outcome refused(const SidecarError& error) { return {CheckLine::refused(Reply::failure(error)), refusedStatus}; }
 
 Outcome notJSON(std::optional<std::string> reason) {
   CheckLine line = CheckLine::refused(Reply::failure(ErrorKind::foundationModels, notJSONMessage));
@@ -187,7 +185,7 @@ Outcome explainedCheck(std::vector<std::string>&& input) {
 // judged by the sidecar's own reading, which runs before the schema is translated.
 std::optional<Outcome> refusedOptions(const Request& request) {
   try {
-    (void)Sidecar::generationOptions(request.options);
+    (void)generationOptions(request.options);
     return std::nullopt;
   } catch (...) {
     const SidecarError error = SidecarError::resolve(std::current_exception());
@@ -209,7 +207,7 @@ Outcome requestCheck(std::vector<std::string>&& input) {
     line.notes.emplace();
     return {std::move(line), acceptedStatus};
   } catch (const Request::Problem& problem) {
-    CheckLine line = CheckLine::refused(SidecarError::malformedRequest.reply());
+    CheckLine line = CheckLine::refused(Reply::failure(SidecarError::malformedRequest));
     line.pointer = problem.pointer();
     line.reason = problem.reason();
     if (!problem.pointer()) return {std::move(line), notJSONStatus};

@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::FoundationModels {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <variant>
 
-#include "TarnwickApple/JSONText.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::FoundationModels {
 

@@ -3,7 +3,7 @@
 
 #include "TarnwickApple/FoundationModels/Engine.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::FoundationModels {
 

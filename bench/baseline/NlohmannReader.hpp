@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/internal/NumberLiteral.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/JSON/internal/NumberLiteral.hpp"
 
 namespace Baseline {
 

@@ -16,6 +16,8 @@ import shutil
 import subprocess
 import sys
 
+from presets import configure_preset
+
 ICU_VERSION = "78.1"       # Homebrew's icu4c@78
 SIMDJSON_VERSION = "4.0.2"  # Homebrew's simdjson
 EMPTY_ARCHIVE = b"!<arch>\n"
@@ -91,8 +93,7 @@ def main():
     xcode(xcode_root)
     sdk(sdk_root)
 
-    with open(os.path.join(source, "CMakePresets.json")) as presets:
-        preset = next(p for p in json.load(presets)["configurePresets"] if p["name"] == "macos")
+    preset = configure_preset(source, "macos")
     variables = dict(preset["cacheVariables"])
     for name, value in variables.items():
         if isinstance(value, str) and value.startswith("/opt/homebrew"):

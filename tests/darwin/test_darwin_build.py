@@ -87,6 +87,27 @@ def swift_foreign_flag_faults(commands):
     return [f"{arg}: " + " ".join(s)[:120] for s in swift_steps(commands) for arg in s if CLANG_ONLY.fullmatch(arg)]
 
 
+def import_dirs(step):
+    """The directories a swiftc step searches for modules (-I, joined or not)."""
+    return [arg[2:] or (step[i + 1] if i + 1 < len(step) else "") for i, arg in enumerate(step) if arg.startswith("-I")]
+
+
+def boundary_module_faults(commands):
+    """Shim compiles that cannot import FrameworkBoundary.h as the module TarnwickFrameworkBoundary."""
+    def finds_module(directory):
+        try:
+            with open(os.path.join(directory, "module.modulemap")) as f:
+                text = f.read()
+        except OSError:
+            return False
+        return ("module TarnwickFrameworkBoundary" in text and 'header "FrameworkBoundary.h"' in text
+                and os.path.exists(os.path.join(directory, "FrameworkBoundary.h")))
+    shim = [s for s in swift_steps(commands) if any(arg.endswith(".swift") and "/Shim/" in arg for arg in s)]
+    if not shim:
+        return ["no swiftc step compiles the shim"]
+    return [" ".join(s)[:160] for s in shim if not any(finds_module(d) for d in import_dirs(s))]
+
+
 def cxx_target_faults(commands):
     need = ("-mmacosx-version-min=26.0", "-arch", "-isysroot")
     return [" ".join(s)[:160] for s in cxx_compiles(commands) if not all(flag in s for flag in need)]
@@ -102,11 +123,21 @@ def link_faults(commands, prefixes):
             faults.append(f"{name}: no link step")
             continue
         line = " ".join(step)
-        checks = {
-            "be linked by swiftc": program(step) == "swiftc",
-            "target arm64-apple-macos26.0": f"-target {TARGET}" in line,
-            "link FoundationModels": "-framework FoundationModels" in line,
-            "link the C++ runtime": "-lc++" in step,
+        if name == "tarnwick_apple":
+            checks = {
+                "be linked by swiftc": program(step) == "swiftc",
+                "target arm64-apple-macos26.0": f"-target {TARGET}" in line,
+                "link FoundationModels": "-framework FoundationModels" in line,
+                "link the C++ runtime": "-lc++" in step,
+            }
+        else:  # the checker runs no engine: a C++ link, without Swift or the framework
+            checks = {
+                "be linked by the C++ driver": program(step) in ("clang++", "c++"),
+                "target macOS 26": "-mmacosx-version-min=26.0" in step,
+                "link no framework or Swift": "-framework FoundationModels" not in line
+                                              and not any(a.startswith("-lswift") or "Shim" in a for a in step),
+            }
+        checks |= {
             "link ICU's libicuuc.a and libicui18n.a": all(f"{homebrew}/opt/icu4c@78/lib/lib{lib}.a" in step
                                                           for lib in ("icuuc", "icui18n")),
             "link the reduced ICU data, not ICU's whole library": "libtarnwick_icu_data.a" in step
@@ -152,6 +183,9 @@ class Commands(unittest.TestCase):
     def test_no_swift_step_has_a_clang_only_option(self):
         self.assertEqual(swift_foreign_flag_faults(self.commands), [])
 
+    def test_the_shim_imports_the_boundary_header_as_a_module(self):
+        self.assertEqual(boundary_module_faults(self.commands), [])
+
     def test_every_cxx_compile_targets_macos_26_arm64(self):
         self.assertTrue(cxx_compiles(self.commands), "no C++ compile at all")
         self.assertEqual(cxx_target_faults(self.commands), [])
@@ -174,12 +208,15 @@ class ChecksFindFaults(unittest.TestCase):
     """Each check against a command that breaks it: the Linux build's forms, and a Mac build
     with the deployment target lost or ICU linked dynamically."""
     PREFIXES = {"homebrew": "/opt/homebrew"}
-    GOOD_LINK = ("/x/swiftc -target arm64-apple-macos26.0 -emit-executable -o {name} a.o "
-                 "/opt/homebrew/opt/icu4c@78/lib/libicui18n.a /opt/homebrew/opt/icu4c@78/lib/libicuuc.a "
-                 "libtarnwick_icu_data.a /opt/homebrew/lib/libsimdjson.a -framework FoundationModels -lc++")
+    LIBRARIES = ("/opt/homebrew/opt/icu4c@78/lib/libicui18n.a /opt/homebrew/opt/icu4c@78/lib/libicuuc.a "
+                 "libtarnwick_icu_data.a /opt/homebrew/lib/libsimdjson.a")
+    GOOD_LINKS = ("/x/swiftc -target arm64-apple-macos26.0 -emit-executable -o tarnwick_apple a.o "
+                  f"{LIBRARIES} -framework FoundationModels -lc++",
+                  "/usr/bin/clang++ -arch arm64 -mmacosx-version-min=26.0 a.o -o tarnwick_apple_schema "
+                  f"{LIBRARIES}")
 
     def links(self):
-        return [self.GOOD_LINK.format(name=name) for name in EXECUTABLES]
+        return list(self.GOOD_LINKS)
 
     def test_gnu_only_flags(self):
         for line in (": && /usr/bin/ar qcD libx.a a.o && :", "/usr/bin/ranlib -D libx.a",
@@ -199,11 +236,22 @@ class ChecksFindFaults(unittest.TestCase):
         self.assertEqual(swift_foreign_flag_faults(["/x/swiftc -o x -framework FoundationModels -Xlinker -dead_strip"]), [])
         self.assertNotEqual(cxx_target_faults(["/usr/bin/clang++ -arch arm64 -isysroot /s -c a.cpp -o a.o"]), [])
 
+    def test_boundary_module(self):
+        framework = os.path.join(os.path.dirname(__file__), "..", "..", "TarnwickApple", "Engines", "Framework")
+        shim = "/x/swiftc -target arm64-apple-macos26.0 -emit-library -static -o s.a {} " + framework + "/Shim/Boundary.swift"
+        self.assertEqual(boundary_module_faults([shim.format("-I" + framework)]), [])
+        self.assertEqual(boundary_module_faults([shim.format("-I " + framework)]), [])
+        self.assertNotEqual(boundary_module_faults([shim.format("")]), [])
+        self.assertNotEqual(boundary_module_faults([shim.format("-I" + os.path.dirname(framework))]), [])
+        self.assertNotEqual(boundary_module_faults(["/x/swiftc -emit-executable -o x a.o"]), [])
+
     def test_links(self):
         self.assertEqual(link_faults(self.links(), self.PREFIXES), [])
         broken = {
             "a c++ link": [line.replace("/x/swiftc", "/usr/bin/clang++") for line in self.links()],
             "no target": [line.replace("-target arm64-apple-macos26.0", "") for line in self.links()],
+            "the checker with no target": [line.replace("-mmacosx-version-min=26.0", "") for line in self.links()],
+            "the checker linking the framework": [self.links()[0], self.links()[1] + " -framework FoundationModels"],
             "dynamic ICU": [line.replace("/opt/homebrew/opt/icu4c@78/lib/libicuuc.a", "-licuuc") for line in self.links()],
             "ICU's whole data": [line.replace("libtarnwick_icu_data.a", "/opt/homebrew/opt/icu4c@78/lib/libicudata.a")
                                  for line in self.links()],

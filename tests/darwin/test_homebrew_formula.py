@@ -3,13 +3,14 @@
 the README's, and packaging/homebrew/local-formula writes a formula whose sha256 is its tarball's.
 """
 import hashlib
-import json
 import os
 import re
 import subprocess
 import tarfile
 import tempfile
 import unittest
+
+from presets import configure_preset
 
 SOURCE = os.environ.get("TARNWICK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 FORMULA = os.path.join(SOURCE, "packaging", "homebrew", "tarnwick-apple.rb")
@@ -50,8 +51,7 @@ class Formula(unittest.TestCase):
         self.assertEqual(brew_line(read(WORKFLOW)), readme)
 
     def test_build_steps_are_the_readme_and_the_preset(self):
-        with open(os.path.join(SOURCE, "CMakePresets.json")) as f:
-            preset = next(p for p in json.load(f)["configurePresets"] if p["name"] == "macos")
+        preset = configure_preset(SOURCE, "macos")
         build_dir = preset["binaryDir"].replace("${sourceDir}/", "")
         steps = formula_systems(read(FORMULA))
         self.assertEqual(len(steps), 3, steps)

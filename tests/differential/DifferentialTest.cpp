@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
 #include "support/SchemaDocuments.hpp"
 #include "support/Subprocess.hpp"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/CommandLine.hpp"
+#include "TarnwickApple/Protocol/CommandLine.hpp"
 #include "support/Expectations.hpp"
 #include "support/Subprocess.hpp"
 

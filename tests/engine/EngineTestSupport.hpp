@@ -9,7 +9,7 @@
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "TarnwickApple/Engines/Reference/internal/StructuredGenerator.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace EngineTest {
 

@@ -7,8 +7,8 @@
 
 #include "TarnwickApple/Engines/Reference/ReferenceEngine.hpp"
 #include "EngineTestSupport.hpp"
-#include "TarnwickApple/JSONText.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
 #include "TarnwickApple/Sidecar.hpp"
 #include "support/Conformance.hpp"
 #include "support/SchemaDocuments.hpp"

@@ -1,19 +1,19 @@
 // The boundary's documents: the request text the engine writes, every answer it may read, and
 // the description read back into the same schema.
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 #include <gtest/gtest.h>
 
-#include "TarnwickApple/Engines/Framework/SchemaDescription.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/SidecarError.hpp"
+#include "testing/SchemaDescription.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "support/ErrorTables.hpp"
 #include "support/SchemaDocuments.hpp"
 
 namespace TarnwickApple::Engines {
 namespace {
 
 namespace FM = FoundationModels;
-using Boundary::Failure;
 
 FM::GenerationSchema translated(const std::string& schema) {
   return SchemaTranslator::generationSchema(JSONValue::decode(schema));
@@ -50,17 +50,57 @@ TEST(RequestDocument, CarriesExactlyWhatTheSessionPasses) {
             R"({"version":1,"use_case":"general","guardrails":"default","prompt":"p","options":{}})");
 }
 
+// The failure as the engine resolves it after throwing what the answer named.
+SidecarError resolvedAnswer(std::string_view document) {
+  const auto read = Boundary::readAnswer(document);
+  EXPECT_FALSE(read.text) << document;
+  try {
+    Boundary::throwFailure(read.failure);
+  } catch (...) {
+    return SidecarError::resolve(std::current_exception());
+  }
+  return SidecarError::unknown;
+}
+
 TEST(AnswerDocument, TextAndEveryFailureName) {
   const auto text = Boundary::readAnswer(R"({"version":1,"text":"a\"b\u0000","extra":[1]})");
   ASSERT_TRUE(text.text);
   EXPECT_EQ(*text.text, std::string("a\"b\0", 4));
-  for (int i = 0; i <= static_cast<int>(Failure::unknown); ++i) {
-    const auto failure = static_cast<Failure>(i);
-    const auto read = Boundary::readAnswer(Boundary::failureAnswer(failure));
-    EXPECT_FALSE(read.text);
-    EXPECT_EQ(read.failure, failure) << Boundary::failureName(failure);
-  }
   EXPECT_EQ(*Boundary::readAnswer(Boundary::textAnswer("a\xFF")).text, "a\xEF\xBF\xBD");
+  // The names as they stand in the documents, each with the reply it becomes.
+  const std::pair<const char*, const SidecarError*> table[] = {
+      {"exceededContextWindowSize", &SidecarError::exceededContextWindowSize},
+      {"assetsUnavailable", &SidecarError::assetsUnavailable},
+      {"guardrailViolation", &SidecarError::guardrailViolation},
+      {"unsupportedGuide", &SidecarError::unsupportedGuide},
+      {"unsupportedLanguageOrLocale", &SidecarError::unsupportedLanguageOrLocale},
+      {"decodingFailure", &SidecarError::decodingFailure},
+      {"rateLimited", &SidecarError::rateLimited},
+      {"concurrentRequests", &SidecarError::concurrentRequests},
+      {"refusal", &SidecarError::refusal},
+      {"other", &SidecarError::generation},
+      {"schema", &SidecarError::invalidSchema},
+      {"unknown", &SidecarError::unknown},
+  };
+  ASSERT_EQ(std::size(table), std::size_t{TARNWICK_FM_FAILURE_COUNT});
+  for (std::size_t i = 0; i < std::size(table); ++i) {
+    const auto& [name, error] = table[i];
+    const auto failure = static_cast<Boundary::Failure>(i);
+    EXPECT_STREQ(tarnwick_fm_failure_name(failure), name);
+    const std::string document = std::string(R"({"version":1,"failure":")") + name + "\"}";
+    EXPECT_EQ(Boundary::failureAnswer(failure), document);
+    EXPECT_EQ(resolvedAnswer(document), *error) << name;
+  }
+}
+
+// A case the framework layer throws, named across the boundary and thrown again on this side,
+// resolves to the reply the case itself resolves to.
+TEST(AnswerDocument, GenerationCasesKeepTheirReplyAcrossTheBoundary) {
+  for (const auto& [kind, error] : generationFailureTable()) {
+    const std::string document = Boundary::failureAnswer(Boundary::failureOf(kind));
+    EXPECT_EQ(resolvedAnswer(document), *error) << document;
+  }
+  EXPECT_EQ(Boundary::failureOf(FM::LanguageModelSession::GenerationError::Case::unrecognized), tarnwick_fm_failure_other);
 }
 
 TEST(AnswerDocument, BrokenAnswersAreTheFailureOther) {
@@ -69,37 +109,15 @@ TEST(AnswerDocument, BrokenAnswersAreTheFailureOther) {
       "", "hello", "[1]", "null", "{}", "{\"text\":\"a\"}", "{\"version\":2,\"text\":\"a\"}",
       "{\"version\":\"1\",\"text\":\"a\"}", "{\"version\":1}", "{\"version\":1,\"text\":\"a\",\"failure\":\"refusal\"}",
       "{\"version\":1,\"text\":null}", "{\"version\":1,\"text\":5}", "{\"version\":1,\"failure\":[\"refusal\"]}",
-      "{\"version\":1,\"failure\":\"Refusal\"}", "{\"version\":1,\"text\":\"\xC3\x28\"}", "{\"version\":1,\"text\":\"a",
+      "{\"version\":1,\"failure\":\"Refusal\"}", "{\"version\":1,\"failure\":\"refus\"}",
+      "{\"version\":1,\"failure\":\"refusalX\"}", "{\"version\":1,\"failure\":\"refusal\\u0000\"}",
+      "{\"version\":1,\"text\":\"\xC3\x28\"}", "{\"version\":1,\"text\":\"a",
       "{\"version\":1,\"text\":\"a\"}\0"sv, "{\"version\":1,\"text\":\"a\"} {}",
   };
   for (const std::string_view document : broken) {
     const auto read = Boundary::readAnswer(document);
     EXPECT_FALSE(read.text) << document;
-    EXPECT_EQ(read.failure, Failure::other) << document;
-  }
-}
-
-TEST(AnswerDocument, FailuresResolveToTheirReplies) {
-  const std::pair<Failure, const SidecarError*> table[] = {
-      {Failure::exceededContextWindowSize, &SidecarError::exceededContextWindowSize},
-      {Failure::assetsUnavailable, &SidecarError::assetsUnavailable},
-      {Failure::guardrailViolation, &SidecarError::guardrailViolation},
-      {Failure::unsupportedGuide, &SidecarError::unsupportedGuide},
-      {Failure::unsupportedLanguageOrLocale, &SidecarError::unsupportedLanguageOrLocale},
-      {Failure::decodingFailure, &SidecarError::decodingFailure},
-      {Failure::rateLimited, &SidecarError::rateLimited},
-      {Failure::concurrentRequests, &SidecarError::concurrentRequests},
-      {Failure::refusal, &SidecarError::refusal},
-      {Failure::other, &SidecarError::generation},
-      {Failure::schema, &SidecarError::invalidSchema},
-      {Failure::unknown, &SidecarError::unknown},
-  };
-  for (const auto& [failure, error] : table) {
-    try {
-      Boundary::throwFailure(failure);
-    } catch (...) {
-      EXPECT_EQ(SidecarError::resolve(std::current_exception()), *error) << Boundary::failureName(failure);
-    }
+    EXPECT_EQ(read.failure, tarnwick_fm_failure_other) << document;
   }
 }
 

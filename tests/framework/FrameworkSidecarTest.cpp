@@ -104,6 +104,18 @@ TEST(FrameworkSidecar, BrokenAnswersAreOneGenerationErrorLine) {
   }
 }
 
+// A misspelt setting must fail the test that uses it, not answer as a listed setting does.
+TEST(FrameworkSidecar, TheDoubleRefusesSettingsItDoesNotKnow) {
+  for (const char* setting : {"broken:notJSOn", "fail:refusl", "fail:", "unavailable:modelNotReaddy", "brokn:null", "refusal"}) {
+    SCOPED_TRACE(setting);
+    const auto result = run(setting, {}, plainRequest);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.exitStatus, 125);
+    const std::string_view value = std::string_view(setting).substr(std::string_view(setting).find(':') + 1);
+    EXPECT_NE(result.err.find(std::string(value) + "\" is not one"), std::string::npos) << result.err;
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -1,6 +1,6 @@
 // Unique type names: numbering, canonical equivalence, reserved definition names, and the
 // per-base hint giving exactly the plain algorithm's answers.
-#include "TarnwickApple/Namer.hpp"
+#include "TarnwickApple/Schema/Namer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple {
 namespace {

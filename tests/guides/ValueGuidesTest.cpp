@@ -4,9 +4,9 @@
 
 #include <variant>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/internal/SchemaTranslation.hpp"
-#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
 
 namespace TarnwickApple::SchemaTranslator {
 namespace {

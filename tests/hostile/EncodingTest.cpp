@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Hostile.hpp"
-#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "Hostile.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "TarnwickApple/Engines/Reference/internal/PatternGenerator.hpp"
-#include "TarnwickApple/RegexPattern.hpp"
-#include "TarnwickApple/Unicode.hpp"
-#include "TarnwickApple/internal/PlainMatcher.hpp"
+#include "TarnwickApple/Text/PlainPattern.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
+#include "TarnwickApple/Text/internal/PlainMatcher.hpp"
 
 namespace TarnwickApple {
 namespace {

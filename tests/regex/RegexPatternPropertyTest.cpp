@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "TarnwickApple/RegexPattern.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Schema/RegexPattern.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::RegexPattern {
 namespace {

@@ -1,6 +1,6 @@
 // Pattern rewriting, construct by construct: escapes, groups, anchors, quantifiers, classes,
 // ranges, widening, and how grapheme clusters are read.
-#include "TarnwickApple/internal/RegexRewriting.hpp"
+#include "TarnwickApple/Schema/internal/RegexRewriting.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // it: a stray continuation byte stands alone.
 #include <gtest/gtest.h>
 
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace {
 

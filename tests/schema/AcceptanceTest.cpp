@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaExplanation.hpp"
-#include "TarnwickApple/internal/SchemaTranslation.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaExplanation.hpp"
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaExplanation.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/internal/SchemaTranslation.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaExplanation.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 
 namespace {
 

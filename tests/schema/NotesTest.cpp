@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/SchemaNote.hpp"
+#include "TarnwickApple/Schema/SchemaNote.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Translate.hpp"
-#include "TarnwickApple/internal/SchemaTranslation.hpp"
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 
 namespace {
 

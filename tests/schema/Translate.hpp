@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SchemaTranslator.hpp"
-#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
 
 namespace SchemaTests {
 

@@ -1,4 +1,5 @@
 // The session driver over test engines: probe and availability tables, options, failure order.
+#include "TarnwickApple/Protocol/RequestOptions.hpp"
 #include "TarnwickApple/Sidecar.hpp"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ TEST(SidecarGenerate, UnavailableRequestsFailWithTheirMessage) {
     e.fault.availabilityOverride = FM::SystemLanguageModel::Availability::unavailable(reason);
     // Availability comes before the sampling conflict and the schema.
     const Request r = request(R"(,"options":{"sampling":{"mode":"random","top":1,"probability_threshold":0.5}},"schema":5)");
-    EXPECT_EQ(Sidecar::generate(r, e.fault), error->reply());
+    EXPECT_EQ(Sidecar::generate(r, e.fault), Reply::failure(*error));
     EXPECT_EQ(e.fault.respondCalls, 0);
   }
 }
@@ -60,9 +61,9 @@ TEST(SidecarGenerate, UnavailableRequestsFailWithTheirMessage) {
 TEST(SidecarGenerationOptions, SamplingRules) {
   using SM = FM::SamplingMode;
   const auto options = [](const std::string& json) {
-    return Sidecar::generationOptions(request(R"(,"options":)" + json).options);
+    return generationOptions(request(R"(,"options":)" + json).options);
   };
-  EXPECT_EQ(Sidecar::generationOptions(std::nullopt), FM::GenerationOptions{});
+  EXPECT_EQ(generationOptions(std::nullopt), FM::GenerationOptions{});
   EXPECT_EQ(options("{}"), FM::GenerationOptions{});
   EXPECT_EQ(options(R"({"sampling":{"mode":"greedy"}})").sampling, SM::greedy());
   EXPECT_EQ(options(R"({"sampling":{"mode":"random","seed":9}})").sampling, SM::random(1.0, 9));
@@ -86,12 +87,12 @@ TEST(SidecarGenerationOptions, SamplingRules) {
 TEST(SidecarGenerate, SamplingConflictComesBeforeTheSchema) {
   TestEngines e;
   const Request r = request(R"(,"options":{"sampling":{"mode":"random","top":1,"probability_threshold":0.5}},"schema":5)");
-  EXPECT_EQ(Sidecar::generate(r, e.fault), SidecarError::conflictingSampling.reply());
+  EXPECT_EQ(Sidecar::generate(r, e.fault), Reply::failure(SidecarError::conflictingSampling));
 }
 
 TEST(SidecarGenerate, SchemaThatDoesNotTranslateFailsBeforeGeneration) {
   TestEngines e;
-  EXPECT_EQ(Sidecar::generate(request(R"(,"schema":"x")"), e.fault), SidecarError::schemaNotObject.reply());
+  EXPECT_EQ(Sidecar::generate(request(R"(,"schema":"x")"), e.fault), Reply::failure(SidecarError::schemaNotObject));
   EXPECT_EQ(e.fault.respondCalls, 0);
 }
 
@@ -107,7 +108,7 @@ TEST(SidecarGenerate, EveryGenerationFailure) {
     for (const char* schema : {"", R"(,"schema":{"type":"string"})"}) {
       TestEngines e;
       e.fault.generationFailure = kind;
-      EXPECT_EQ(Sidecar::generate(request(schema), e.fault), error->reply());
+      EXPECT_EQ(Sidecar::generate(request(schema), e.fault), Reply::failure(*error));
       EXPECT_EQ(e.fault.respondCalls, 1);
     }
   }
@@ -140,7 +141,7 @@ class StrangeEngine : public FM::EngineWrapper {
 TEST(SidecarGenerate, ForeignFailureIsUnknown) {
   Engines::ReferenceEngine reference;
   StrangeEngine engine(reference);
-  EXPECT_EQ(Sidecar::generate(request(), engine), SidecarError::unknown.reply());
+  EXPECT_EQ(Sidecar::generate(request(), engine), Reply::failure(SidecarError::unknown));
 }
 
 }  // namespace

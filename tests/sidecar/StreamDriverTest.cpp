@@ -40,7 +40,7 @@ TEST(StreamDriver, EveryFailureAfterPartialLines) {
       return true;
     }));
     std::vector<std::string> expected = partials;
-    expected.push_back(error->reply().line());
+    expected.push_back(Reply::failure(*error).line());
     EXPECT_EQ(written, expected);
   }
 }

@@ -5,19 +5,29 @@
 //   fail:<failure name of the answer document>
 //   broken:<null|empty|notJSON|invalidUTF8|nul|array|noVersion|wrongVersion|neither|both|
 //           textNotString|failureNotString|unknownFailure|truncated|enormous>
+// Any other setting is refused: the process writes why on stderr and exits with status 125, so a
+// misspelt setting fails its test instead of answering as some listed setting does.
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
-#include "TarnwickApple/Engines/Framework/ReferenceBoundary.hpp"
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "testing/ReferenceBoundary.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 namespace {
 
 namespace Boundary = TarnwickApple::Engines::Boundary;
+
+[[noreturn]] void refuse(std::string_view what, std::string_view value) {
+  std::fprintf(stderr, "boundary double: %.*s \"%.*s\" is not one this double knows\n", static_cast<int>(what.size()),
+               what.data(), static_cast<int>(value.size()), value.data());
+  std::exit(125);
+}
 
 std::string_view setting() {
   const char* value = std::getenv("TARNWICK_FRAMEWORK_DOUBLE");
@@ -84,28 +94,34 @@ char* broken(std::string_view kind, std::size_t* length) {
   for (const Case& entry : cases) {
     if (entry.kind == kind) return handOver(entry.bytes, length);
   }
-  return handOver("not a broken kind this double knows", length);
+  refuse("broken answer", kind);
 }
 
 }  // namespace
 
 extern "C" int32_t tarnwick_fm_availability(void) {
   std::string_view reason;
-  if (!switched("unavailable", reason)) return TarnwickApple::Engines::referenceAvailability();
+  if (!switched("unavailable", reason)) {
+    if (!setting().empty() && !switched("fail", reason) && !switched("broken", reason)) refuse("setting", setting());
+    return TarnwickApple::Engines::referenceAvailability();
+  }
   if (reason == "deviceNotEligible") return TARNWICK_FM_DEVICE_NOT_ELIGIBLE;
   if (reason == "appleIntelligenceNotEnabled") return TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED;
   if (reason == "modelNotReady") return TARNWICK_FM_MODEL_NOT_READY;
   if (reason == "other") return TARNWICK_FM_UNAVAILABLE_OTHER;
-  return static_cast<int32_t>(std::strtol(std::string(reason).c_str(), nullptr, 10));
+  int32_t code = 0;
+  const auto [end, error] = std::from_chars(reason.data(), reason.data() + reason.size(), code);
+  if (error != std::errc() || end != reason.data() + reason.size()) refuse("availability reason", reason);
+  return code;
 }
 
 extern "C" char* tarnwick_fm_respond(const char* request, size_t requestLength, size_t* answerLength) {
   std::string_view rest;
   if (switched("broken", rest)) return broken(rest, answerLength);
   if (switched("fail", rest)) {
-    const auto failure = Boundary::failureNamed(rest);
-    return handOver(failure ? Boundary::failureAnswer(*failure) : "{\"version\":1,\"failure\":\"" + std::string(rest) + "\"}",
-                    answerLength);
+    Boundary::Failure failure = tarnwick_fm_failure_other;
+    if (tarnwick_fm_failure_named(rest.data(), rest.size(), &failure) == 0) refuse("failure name", rest);
+    return handOver(Boundary::failureAnswer(failure), answerLength);
   }
   const std::string answer = TarnwickApple::Engines::answerRequestDocument(std::string_view(request, requestLength));
   if (answer.empty()) return nullptr;

@@ -5,9 +5,9 @@
 
 #include <variant>
 
-#include "TarnwickApple/JSONText.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace Conformance {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/SidecarError.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
 
 inline const std::vector<std::pair<TarnwickApple::FoundationModels::LanguageModelSession::GenerationError::Case,
                                    const TarnwickApple::SidecarError*>>&

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace TarnwickApple {
 

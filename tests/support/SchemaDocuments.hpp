@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
 
 namespace TestSchemas {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
 #include "support/Subprocess.hpp"
 
 namespace {
@@ -18,6 +18,9 @@ void expectSameRuns(const std::string& schema) {
                               std::string(options) + R"(,"schema":)" + schema + "}";
     const auto reference = Subprocess::run(Subprocess::testSidecarPath("reference"), {}, input);
     const auto swift = Subprocess::run(Subprocess::testSidecarPath("swift"), {}, input);
+    // A request both builds refuse never reaches Swift's Regex or its bounds: every case here must
+    // be one the reference build answers.
+    EXPECT_TRUE(reference.out.starts_with(R"({"status":"ok","text":)")) << input << "\n" << reference.out;
     EXPECT_EQ(swift.out, reference.out) << input;
     EXPECT_EQ(swift.err, reference.err) << input;
     EXPECT_EQ(swift.exitStatus, reference.exitStatus) << input;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Unicode {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Unicode {
 namespace {

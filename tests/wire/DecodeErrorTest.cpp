@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 
 namespace TarnwickApple {
 namespace {

@@ -1,5 +1,5 @@
 // The JSON value tree: reading, number classification, accessors, equality, limits.
-#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The reply and probe lines byte for byte, and the error table behind failure lines.
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +26,11 @@ TEST(CheckLine, PlainAndExplained) {
                                  R"({"pointer":"","keyword":"type","effect":"null-dropped","detail":"d"}]})" "\n");
   EXPECT_EQ(accepted.text(), "/a~1b  format  ignored: \"x\"\\n\n(root)  type  null-dropped: d\nok: accepted with 2 notes\n");
 
-  CheckLine refused = CheckLine::refused(SidecarError::invalidSchema.reply());
-  EXPECT_EQ(refused.line(), SidecarError::invalidSchema.reply().line());
+  CheckLine refused = CheckLine::refused(Reply::failure(SidecarError::invalidSchema));
+  EXPECT_EQ(refused.line(), Reply::failure(SidecarError::invalidSchema).line());
   refused.pointer = "/p";
   refused.reason = "why";
-  const std::string failure = SidecarError::invalidSchema.reply().line();
+  const std::string failure = Reply::failure(SidecarError::invalidSchema).line();
   EXPECT_EQ(refused.line(), failure.substr(0, failure.size() - 2) + R"(,"pointer":"/p","reason":"why"})" "\n");
   EXPECT_EQ(refused.text(),
             "refused at /p: why (InvalidGenerationSchemaError: the schema does not resolve into a generation schema)\n");
@@ -64,7 +64,7 @@ TEST(CheckLine, PiecesMakeTheSameBytes) {
   CheckLine accepted = CheckLine::accepted(std::string(100000, ' ') + "{}");
   accepted.notes.emplace();
   for (int i = 0; i < 5000; ++i) accepted.notes->push_back({"/p" + std::to_string(i), "required", "listed-but-absent", "\"n\" is required"});
-  CheckLine refused = CheckLine::refused(SidecarError::invalidSchema.reply());
+  CheckLine refused = CheckLine::refused(Reply::failure(SidecarError::invalidSchema));
   refused.pointer = "/p";
   refused.reason = "why";
   for (const CheckLine* line : {&accepted, &refused}) {
@@ -87,7 +87,7 @@ TEST(CheckLine, PiecesMakeTheSameBytes) {
 TEST(ReplyLine, Examples) {
   EXPECT_EQ(Reply::ok("").line(), "{\"status\":\"ok\",\"text\":\"\"}\n");
   EXPECT_EQ(Reply::ok("").line().size(), 26u);
-  const std::string malformed = SidecarError::malformedRequest.reply().line();
+  const std::string malformed = Reply::failure(SidecarError::malformedRequest).line();
   EXPECT_EQ(malformed,
             "{\"status\":\"error\",\"kind\":\"FoundationModelsError\",\"message\":\"the request on stdin could "
             "not be decoded into a sidecar request\"}\n");

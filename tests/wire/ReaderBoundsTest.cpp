@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "TarnwickApple/JSONValue.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 
 namespace TarnwickApple {
 namespace {

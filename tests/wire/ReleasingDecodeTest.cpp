@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace {
 

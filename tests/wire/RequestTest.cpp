@@ -1,5 +1,5 @@
 // Reading the request document: presence, types, sampling, and the single malformed error.
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <ostream>
 #include <string>
 
-#include "TarnwickApple/SidecarError.hpp"
-#include "TarnwickApple/Wire.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Protocol/Wire.hpp"
 
 namespace TarnwickApple {
 namespace {

@@ -1,15 +1,16 @@
-// Writing the boundary's request document, reading its answer document, and the failure names.
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+// Writing the boundary's request document, reading its answer document, and what each failure
+// name means to the framework layer.
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
-#include <array>
+#include <iterator>
 #include <charconv>
 #include <exception>
 #include <utility>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
-#include "TarnwickApple/JSONText.hpp"
-#include "TarnwickApple/JSONValue.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Engines::Boundary {
 namespace {
@@ -17,26 +18,40 @@ namespace {
 namespace FM = FoundationModels;
 using Case = FM::LanguageModelSession::GenerationError::Case;
 
-struct NamedFailure {
+// What a failure name stands for in the framework layer: a case of GenerationError, or one of
+// the boundary's own outcomes.
+enum class Thrown { generationError, schemaError, foreign };
+
+struct FailureMeaning {
   Failure failure;
-  std::string_view name;
+  Thrown thrown;
+  Case generationCase;  // read for Thrown::generationError only
 };
 
-// One table for both directions; the names are the framework's case names.
-constexpr std::array<NamedFailure, 12> failureNames{{
-    {Failure::exceededContextWindowSize, "exceededContextWindowSize"},
-    {Failure::assetsUnavailable, "assetsUnavailable"},
-    {Failure::guardrailViolation, "guardrailViolation"},
-    {Failure::unsupportedGuide, "unsupportedGuide"},
-    {Failure::unsupportedLanguageOrLocale, "unsupportedLanguageOrLocale"},
-    {Failure::decodingFailure, "decodingFailure"},
-    {Failure::rateLimited, "rateLimited"},
-    {Failure::concurrentRequests, "concurrentRequests"},
-    {Failure::refusal, "refusal"},
-    {Failure::other, "other"},
-    {Failure::schema, "schema"},
-    {Failure::unknown, "unknown"},
-}};
+// The one table both directions read, in the header's order of names. A generation failure is
+// the framework layer's case of the same name.
+#define TARNWICK_GENERATION_MEANING(name) {tarnwick_fm_failure_##name, Thrown::generationError, Case::name},
+constexpr FailureMeaning failureMeanings[] = {
+    TARNWICK_FM_GENERATION_FAILURES(TARNWICK_GENERATION_MEANING)
+    {tarnwick_fm_failure_other, Thrown::generationError, Case::unrecognized},
+    {tarnwick_fm_failure_schema, Thrown::schemaError, Case::unrecognized},
+    {tarnwick_fm_failure_unknown, Thrown::foreign, Case::unrecognized},
+};
+#undef TARNWICK_GENERATION_MEANING
+
+constexpr bool inHeaderOrder() {
+  for (std::size_t i = 0; i < std::size(failureMeanings); ++i) {
+    if (static_cast<std::size_t>(failureMeanings[i].failure) != i) return false;
+  }
+  return true;
+}
+static_assert(std::size(failureMeanings) == TARNWICK_FM_FAILURE_COUNT, "a failure name has no meaning here");
+static_assert(inHeaderOrder(), "failureMeanings is indexed by the header's failure enumerators");
+
+const FailureMeaning& meaningOf(Failure failure) {
+  const auto index = static_cast<std::size_t>(failure);
+  return index < std::size(failureMeanings) ? failureMeanings[index] : failureMeanings[tarnwick_fm_failure_other];
+}
 
 // A failure that is not the framework's: resolves to the general "reported an error" reply.
 class ForeignFailure : public std::exception {
@@ -102,6 +117,11 @@ void appendOptions(std::string& out, const FM::GenerationOptions& options) {
 
 Answer failed(Failure failure) { return Answer{std::nullopt, failure}; }
 
+Failure named(std::string_view name) {
+  Failure failure = tarnwick_fm_failure_other;
+  return tarnwick_fm_failure_named(name.data(), name.size(), &failure) != 0 ? failure : tarnwick_fm_failure_other;
+}
+
 }  // namespace
 
 std::string_view useCaseName(FM::SystemLanguageModel::UseCase useCase) {
@@ -136,58 +156,24 @@ std::optional<FM::SystemLanguageModel::Guardrails> guardrailsNamed(std::string_v
   return std::nullopt;
 }
 
-std::string_view failureName(Failure failure) {
-  for (const NamedFailure& entry : failureNames) {
-    if (entry.failure == failure) return entry.name;
-  }
-  return "other";
-}
-
-std::optional<Failure> failureNamed(std::string_view name) {
-  for (const NamedFailure& entry : failureNames) {
-    if (entry.name == name) return entry.failure;
-  }
-  return std::nullopt;
-}
-
 Failure failureOf(Case kind) {
-  switch (kind) {
-    case Case::exceededContextWindowSize: return Failure::exceededContextWindowSize;
-    case Case::assetsUnavailable: return Failure::assetsUnavailable;
-    case Case::guardrailViolation: return Failure::guardrailViolation;
-    case Case::unsupportedGuide: return Failure::unsupportedGuide;
-    case Case::unsupportedLanguageOrLocale: return Failure::unsupportedLanguageOrLocale;
-    case Case::decodingFailure: return Failure::decodingFailure;
-    case Case::rateLimited: return Failure::rateLimited;
-    case Case::concurrentRequests: return Failure::concurrentRequests;
-    case Case::refusal: return Failure::refusal;
-    case Case::unsupportedToolCall:
-    case Case::timedOut:
-    case Case::unrecognized:
-      return Failure::other;
+  for (const FailureMeaning& entry : failureMeanings) {
+    if (entry.thrown == Thrown::generationError && entry.generationCase == kind) return entry.failure;
   }
-  return Failure::other;
+  return tarnwick_fm_failure_other;
 }
 
 void throwFailure(Failure failure) {
-  const auto generation = [](Case kind) -> FM::LanguageModelSession::GenerationError {
-    return FM::LanguageModelSession::GenerationError(kind, {"reported across the framework boundary"});
-  };
-  switch (failure) {
-    case Failure::exceededContextWindowSize: throw generation(Case::exceededContextWindowSize);
-    case Failure::assetsUnavailable: throw generation(Case::assetsUnavailable);
-    case Failure::guardrailViolation: throw generation(Case::guardrailViolation);
-    case Failure::unsupportedGuide: throw generation(Case::unsupportedGuide);
-    case Failure::unsupportedLanguageOrLocale: throw generation(Case::unsupportedLanguageOrLocale);
-    case Failure::decodingFailure: throw generation(Case::decodingFailure);
-    case Failure::rateLimited: throw generation(Case::rateLimited);
-    case Failure::concurrentRequests: throw generation(Case::concurrentRequests);
-    case Failure::refusal: throw generation(Case::refusal);
-    case Failure::other: throw generation(Case::unrecognized);
-    case Failure::schema: throw FM::GenerationSchema::SchemaError(FM::GenerationSchema::SchemaError::Case::unrecognized);
-    case Failure::unknown: throw ForeignFailure();
+  const FailureMeaning& meaning = meaningOf(failure);
+  switch (meaning.thrown) {
+    case Thrown::generationError:
+      throw FM::LanguageModelSession::GenerationError(meaning.generationCase, {"reported across the framework boundary"});
+    case Thrown::schemaError:
+      throw FM::GenerationSchema::SchemaError(FM::GenerationSchema::SchemaError::Case::unrecognized);
+    case Thrown::foreign:
+      throw ForeignFailure();
   }
-  throw generation(Case::unrecognized);
+  throw ForeignFailure();
 }
 
 std::string requestDocument(const FM::SessionSettings& session, std::string_view prompt,
@@ -233,23 +219,23 @@ std::string requestDocument(const FM::SessionSettings& session, std::string_view
 
 Answer readAnswer(std::string_view document) noexcept {
   try {
-    if (document.size() > maximumAnswerBytes) return failed(Failure::other);
+    if (document.size() > maximumAnswerBytes) return failed(tarnwick_fm_failure_other);
     const JSONValue value = JSONValue::decode(document);
     const JSONValue* version = value["version"];
-    if (version == nullptr || version->integerValue() != documentVersion) return failed(Failure::other);
+    if (version == nullptr || version->integerValue() != documentVersion) return failed(tarnwick_fm_failure_other);
     const JSONValue* text = value["text"];
     const JSONValue* failure = value["failure"];
-    if ((text == nullptr) == (failure == nullptr)) return failed(Failure::other);
+    if ((text == nullptr) == (failure == nullptr)) return failed(tarnwick_fm_failure_other);
     if (text != nullptr) {
       const std::string* content = text->stringValue();
-      if (content == nullptr) return failed(Failure::other);
-      return Answer{*content, Failure::other};
+      if (content == nullptr) return failed(tarnwick_fm_failure_other);
+      return Answer{*content, tarnwick_fm_failure_other};
     }
     const std::string* name = failure->stringValue();
-    if (name == nullptr) return failed(Failure::other);
-    return failed(failureNamed(*name).value_or(Failure::other));
+    if (name == nullptr) return failed(tarnwick_fm_failure_other);
+    return failed(named(*name));
   } catch (...) {
-    return failed(Failure::other);
+    return failed(tarnwick_fm_failure_other);
   }
 }
 
@@ -270,7 +256,7 @@ std::string failureAnswer(Failure failure) {
   std::string out = "{\"version\":";
   JSONText::appendInteger(out, documentVersion);
   out += ",\"failure\":";
-  JSONText::appendString(out, failureName(failure));
+  JSONText::appendString(out, tarnwick_fm_failure_name(failure));
   out += '}';
   return out;
 }

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "TarnwickApple/Engines/Framework/FrameworkBoundary.h"
-#include "TarnwickApple/Engines/Framework/internal/BoundaryDocuments.hpp"
+#include "TarnwickApple/Engines/Framework/BoundaryDocuments.hpp"
 
 namespace TarnwickApple::Engines {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Engines {
 using namespace FoundationModels;

@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
 
 namespace TarnwickApple::Engines {
 using namespace FoundationModels;

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
-#include "TarnwickApple/JSONText.hpp"
+#include "TarnwickApple/JSON/JSONText.hpp"
 
 namespace TarnwickApple::Engines {
 using namespace FoundationModels;

@@ -1,7 +1,7 @@
 // The reference engine's tokenizer.
 #include "TarnwickApple/Engines/Reference/internal/Tokenizer.hpp"
 
-#include "TarnwickApple/Unicode.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::Engines::Tokenizer {
 namespace {

@@ -38,3 +38,22 @@ test('the package lists every module it imports', async () => {
   }
   assert.deepEqual([...seen].filter((file) => !listed.has(file)), []);
 });
+
+// The error classes are the kinds a reply line may carry (docs/protocol/reply.schema.json): one
+// exported SidecarError subclass of each kind's name, and each declared so in index.d.ts.
+test('the error classes are the reply schema\'s kinds, exported and declared', async () => {
+  const { readFile } = await import('node:fs/promises');
+  const root = new URL('../', import.meta.url);
+  const error = JSON.parse(await readFile(new URL('../../docs/protocol/reply.schema.json', root), 'utf8')).$defs.error;
+  const kinds = [...error.properties.kind.enum].sort();
+  assert.deepEqual(error.oneOf.map((branch) => branch.properties.kind.const).sort(), kinds);
+  const ta = await import('../index.js');
+  assert.deepEqual(Object.keys(ta.ERROR_KINDS).sort(), kinds);
+  const declarations = await readFile(new URL('index.d.ts', root), 'utf8');
+  for (const kind of kinds) {
+    assert.equal(ta[kind], ta.ERROR_KINDS[kind], kind);
+    assert.equal(ta[kind].name, kind);
+    assert.ok(ta[kind].prototype instanceof ta.SidecarError, kind);
+    assert.match(declarations, new RegExp(`^export class ${kind} extends SidecarError \\{\\}$`, 'm'), kind);
+  }
+});

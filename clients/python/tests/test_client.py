@@ -155,6 +155,20 @@ class Errors(unittest.TestCase):
         self.assertIsInstance(caught.exception, ta.SidecarError)
         self.assertEqual((caught.exception.kind, caught.exception.message), (cls.__name__, message))
 
+    def test_error_classes_are_the_reply_schemas_kinds(self):
+        # One exported SidecarError subclass of each kind a reply line may carry, by its name.
+        with open(os.path.join(SOURCE, "docs", "protocol", "reply.schema.json"), encoding="utf-8") as f:
+            error = json.load(f)["$defs"]["error"]
+        kinds = sorted(error["properties"]["kind"]["enum"])
+        self.assertEqual(sorted(branch["properties"]["kind"]["const"] for branch in error["oneOf"]), kinds)
+        self.assertEqual(sorted(ta.ERROR_KINDS), kinds)
+        for kind in kinds:
+            with self.subTest(kind=kind):
+                cls = getattr(ta, kind, None)
+                self.assertIs(ta.ERROR_KINDS[kind], cls)
+                self.assertTrue(issubclass(cls, ta.SidecarError) and cls.__name__ == kind)
+                self.assertIn(kind, ta.__all__)
+
     def test_kinds_from_the_reference_engine(self):
         cycle = {"type": "object", "required": ["a"], "properties": {"a": {"$ref": "#/$defs/A"}},
                  "$defs": {"A": {"type": "object", "required": ["b"], "properties": {"b": {"$ref": "#/$defs/A"}}}}}

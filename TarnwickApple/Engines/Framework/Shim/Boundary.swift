@@ -14,6 +14,7 @@ internal import Darwin
 #if os(macOS)
 internal import CoreFoundation
 #endif
+internal import TarnwickFrameworkBoundary
 
 @_cdecl("tarnwick_fm_availability")
 public func tarnwick_fm_availability() -> Int32 {
@@ -25,7 +26,7 @@ public func tarnwick_fm_respond(
   _ request: UnsafePointer<CChar>?, _ requestLength: Int, _ answerLength: UnsafeMutablePointer<Int>?
 ) -> UnsafeMutablePointer<CChar>? {
   let read = request.flatMap { BoundaryRequest.read(UnsafeRawBufferPointer(start: $0, count: requestLength)) }
-  let outcome = read.map(waitFor) ?? .failure("other")
+  let outcome = read.map(waitFor) ?? .failure(.other)
   return allocate(answerDocument(outcome), length: answerLength)
 }
 
@@ -41,7 +42,7 @@ public func tarnwick_fm_free(_ answer: UnsafeMutablePointer<CChar>?) {
 
 // Written by the task, read by the caller after the semaphore: the semaphore orders the two.
 private final class OutcomeBox: @unchecked Sendable {
-  var outcome = Generation.Outcome.failure("other")
+  var outcome = Generation.Outcome.failure(.other)
 }
 
 // Runs the generation on a detached task and blocks until it has ended. Whether the framework
@@ -66,7 +67,8 @@ private func waitFor(_ request: BoundaryRequest) -> Generation.Outcome {
 private func answerDocument(_ outcome: Generation.Outcome) -> String {
   switch outcome {
   case .text(let text): return "{\"version\":1,\"text\":" + jsonString(text) + "}"
-  case .failure(let name): return "{\"version\":1,\"failure\":" + jsonString(name) + "}"
+  case .failure(let failure):
+    return "{\"version\":1,\"failure\":" + jsonString(String(cString: tarnwick_fm_failure_name(failure))) + "}"
   }
 }
 
@@ -80,24 +82,9 @@ private func allocate(_ document: String, length: UnsafeMutablePointer<Int>?) ->
   return memory.assumingMemoryBound(to: CChar.self)
 }
 
-// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+// A JSON string literal of `text`.
 private func jsonString(_ text: String) -> String {
-  var out = "\""
-  for scalar in text.unicodeScalars {
-    switch scalar {
-    case "\"": out += "\\\""
-    case "\\": out += "\\\\"
-    case "\n": out += "\\n"
-    case "\r": out += "\\r"
-    case "\t": out += "\\t"
-    default:
-      if scalar.value < 0x20 {
-        let hex = String(scalar.value, radix: 16)
-        out += "\\u" + String(repeating: "0", count: 4 - hex.count) + hex
-      } else {
-        out.unicodeScalars.append(scalar)
-      }
-    }
-  }
-  return out + "\""
+  var out = ""
+  appendJSONString(&out, text)
+  return out
 }

@@ -5,35 +5,30 @@ import FoundationModels
 #else
 import FoundationModelsStandIn
 #endif
+internal import TarnwickFrameworkBoundary
 
-// Pinned availability codes of FrameworkBoundary.h.
-enum AvailabilityCode {
-  static let available: Int32 = 0
-  static let deviceNotEligible: Int32 = 1
-  static let appleIntelligenceNotEnabled: Int32 = 2
-  static let modelNotReady: Int32 = 3
-  static let other: Int32 = 4
-}
+// A failure name of the answer document, as FrameworkBoundary.h lists them.
+typealias BoundaryFailure = tarnwick_fm_failure
 
 enum Generation {
   static func availabilityCode() -> Int32 {
     switch SystemLanguageModel.default.availability {
     case .available:
-      return AvailabilityCode.available
+      return TARNWICK_FM_AVAILABLE
     case .unavailable(let reason):
       switch reason {
-      case .deviceNotEligible: return AvailabilityCode.deviceNotEligible
-      case .appleIntelligenceNotEnabled: return AvailabilityCode.appleIntelligenceNotEnabled
-      case .modelNotReady: return AvailabilityCode.modelNotReady
-      @unknown default: return AvailabilityCode.other
+      case .deviceNotEligible: return TARNWICK_FM_DEVICE_NOT_ELIGIBLE
+      case .appleIntelligenceNotEnabled: return TARNWICK_FM_APPLE_INTELLIGENCE_NOT_ENABLED
+      case .modelNotReady: return TARNWICK_FM_MODEL_NOT_READY
+      @unknown default: return TARNWICK_FM_UNAVAILABLE_OTHER
       }
     }
   }
 
-  // What one request produced: the text, or the name of its failure.
+  // What one request produced: the text, or its failure.
   enum Outcome: Sendable {
     case text(String)
-    case failure(String)
+    case failure(BoundaryFailure)
   }
 
   static func run(_ request: BoundaryRequest) async -> Outcome {
@@ -54,26 +49,26 @@ enum Generation {
   }
 
   // The boundary's name for a failure; the framework's messages and contexts stay here.
-  static func failureName(_ error: any Error) -> String {
+  static func failureName(_ error: any Error) -> BoundaryFailure {
 #if TARNWICK_FRAMEWORK_ERRORS_27
     if #available(macOS 27.0, *), let name = newFailureName(error) { return name }
 #endif
     if let failure = error as? LanguageModelSession.GenerationError {
       switch failure {
-      case .exceededContextWindowSize: return "exceededContextWindowSize"
-      case .assetsUnavailable: return "assetsUnavailable"
-      case .guardrailViolation: return "guardrailViolation"
-      case .unsupportedGuide: return "unsupportedGuide"
-      case .unsupportedLanguageOrLocale: return "unsupportedLanguageOrLocale"
-      case .decodingFailure: return "decodingFailure"
-      case .rateLimited: return "rateLimited"
-      case .concurrentRequests: return "concurrentRequests"
-      case .refusal: return "refusal"
-      @unknown default: return "other"
+      case .exceededContextWindowSize: return .exceededContextWindowSize
+      case .assetsUnavailable: return .assetsUnavailable
+      case .guardrailViolation: return .guardrailViolation
+      case .unsupportedGuide: return .unsupportedGuide
+      case .unsupportedLanguageOrLocale: return .unsupportedLanguageOrLocale
+      case .decodingFailure: return .decodingFailure
+      case .rateLimited: return .rateLimited
+      case .concurrentRequests: return .concurrentRequests
+      case .refusal: return .refusal
+      @unknown default: return .other
       }
     }
-    if error is GenerationSchema.SchemaError { return "schema" }
-    return "unknown"
+    if error is GenerationSchema.SchemaError { return .schema }
+    return .unknown
   }
 
   static func model(_ request: BoundaryRequest) -> SystemLanguageModel {

@@ -19,7 +19,7 @@ public func tarnwick_fm_stream(
   _ context: UnsafeMutableRawPointer?, _ answerLength: UnsafeMutablePointer<Int>?
 ) -> UnsafeMutablePointer<CChar>? {
   let read = request.flatMap { BoundaryRequest.read(UnsafeRawBufferPointer(start: $0, count: requestLength)) }
-  guard let read else { return boundaryAnswer(.failure("other"), length: answerLength) }
+  guard let read else { return boundaryAnswer(.failure(.other), length: answerLength) }
   let outcome = Relay().run(read) { text in
     guard let snapshot else { return true }
     var bytes = Array(text.utf8)
@@ -61,7 +61,7 @@ private final class Relay: @unchecked Sendable {
         }
         taken.signal()
       } else if let ended {
-        return stopped ? .failure("unknown") : ended
+        return stopped ? .failure(.unknown) : ended
       }
     }
   }
@@ -117,7 +117,7 @@ extension Generation {
         }
       }
       try Task.checkCancellation()
-      guard let answer = last else { return .failure("other") }
+      guard let answer = last else { return .failure(.other) }
       return .text(answer)
     } catch {
       if let last, !Task.isCancelled { post(last) }

@@ -1,0 +1,285 @@
+// The JSON reader: a first pass finds every token and checks the text's UTF-8 and strings
+// (StructuralIndex); this pass over those positions checks the grammar and builds the JSONValue
+// tree, with exact number literals, the nesting limit and failure offsets.
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
+#include "TarnwickApple/JSON/internal/NumberLiteral.hpp"
+#include "TarnwickApple/JSON/Quoting.hpp"
+#include "TarnwickApple/JSON/internal/StructuralIndex.hpp"
+
+namespace TarnwickApple {
+namespace {
+
+// Longest number literal repeated whole in an error; a longer one is cut and marked.
+constexpr std::size_t longestQuotedLiteral = 40;
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+bool isWhiteSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+// One reading of one text: `text` is what follows a skipped byte-order mark, `base` its offset in
+// the whole input, so every reported offset counts from the start of the whole input.
+class JSONReader {
+ public:
+  JSONReader(std::string_view text, std::size_t base) : text_(text), base_(base) {}
+
+  JSONValue read() {
+    if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
+      fail(static_cast<std::size_t>(static_cast<const char*>(nul) - text_.data()), "a NUL byte");
+    }
+    if (text_.size() > internal::maximumIndexedText) fail(internal::maximumIndexedText, "a text larger than 4 GiB");
+    if (text_.empty()) fail(0, "no JSON value");
+    index_ = internal::structuralIndex(text_, base_);
+    positions_ = index_.data();
+    count_ = index_.size();
+    return build();
+  }
+
+ private:
+  struct Frame {
+    bool isObject;
+    JSONArray array;
+    JSONObject object;
+    std::string key;
+  };
+
+  [[noreturn]] void fail(std::size_t offset, const char* reason) const {
+    throw JSONValue::DecodeError(base_ + offset, reason);
+  }
+
+  // Where the token starting at the structural `k` ends: before the white space ahead of the
+  // next structural character (or the end of the text).
+  std::size_t tokenEnd(std::size_t k) const {
+    std::size_t end = k + 1 < count_ ? positions_[k + 1] : text_.size();
+    while (end > positions_[k] && isWhiteSpace(text_[end - 1])) --end;
+    return end;
+  }
+
+  std::string readString(std::size_t k) const {
+    const std::size_t open = positions_[k];
+    const std::size_t end = tokenEnd(k);
+    if (end < open + 2 || text_[end - 1] != '"') fail(end, "unexpected character");
+    const std::string_view body = text_.substr(open + 1, end - open - 2);
+    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return std::string(body);
+    return unescape(body, open + 1);
+  }
+
+  std::string unescape(std::string_view body, std::size_t bodyOffset) const {
+    std::string out;
+    out.reserve(body.size());
+    for (std::size_t i = 0; i < body.size(); ++i) {
+      const char c = body[i];
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      const std::size_t escape = i;
+      if (++i == body.size()) fail(bodyOffset + escape, "unterminated string");
+      switch (body[i]) {
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case '/': out += '/'; break;
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': {
+          char32_t unit = readHex4(body, i + 1, bodyOffset + escape);
+          i += 4;
+          if (unit >= 0xDC00 && unit <= 0xDFFF) fail(bodyOffset + escape, "a lone surrogate escape");
+          if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 2 >= body.size() || body[i + 1] != '\\' || body[i + 2] != 'u') {
+              fail(bodyOffset + escape, "a lone surrogate escape");
+            }
+            const char32_t low = readHex4(body, i + 3, bodyOffset + i + 1);
+            if (low < 0xDC00 || low > 0xDFFF) fail(bodyOffset + escape, "a lone surrogate escape");
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            i += 6;
+          }
+          Unicode::appendUTF8(out, unit);
+          break;
+        }
+        default: fail(bodyOffset + escape, "an invalid escape");
+      }
+    }
+    return out;
+  }
+
+  char32_t readHex4(std::string_view body, std::size_t at, std::size_t escapeOffset) const {
+    if (at + 4 > body.size()) fail(escapeOffset, "an invalid escape");
+    char32_t unit = 0;
+    for (std::size_t k = at; k < at + 4; ++k) {
+      const int digit = hexDigit(body[k]);
+      if (digit < 0) fail(escapeOffset, "an invalid escape");
+      unit = unit * 16 + static_cast<char32_t>(digit);
+    }
+    return unit;
+  }
+
+  // A scalar token; a number beyond every double is noted and read as null for now, so that
+  // text that is not JSON further on is still reported as such.
+  JSONValue readScalar(std::size_t k, const std::vector<Frame>& stack) {
+    const std::size_t at = positions_[k];
+    const std::string_view token = text_.substr(at, tokenEnd(k) - at);
+    switch (token[0]) {
+      case '"': return JSONValue::string(readString(k));
+      case 't': if (token == "true") return JSONValue::boolean(true); break;
+      case 'f': if (token == "false") return JSONValue::boolean(false); break;
+      case 'n': if (token == "null") return JSONValue::null(); break;
+      default: {
+        if (token[0] != '-' && (token[0] < '0' || token[0] > '9')) break;
+        const internal::NumberLiteral number = internal::readNumberLiteral(token);
+        switch (number.status) {
+          case internal::NumberLiteral::Status::ok:
+            if (number.signedValue) return JSONValue::integer(*number.signedValue);
+            return JSONValue::numberFromText(number.value, number.unsignedValue);
+          case internal::NumberLiteral::Status::outOfRange:
+            if (!outOfRange_) outOfRange_ = Noted{at, pointerTo(stack), shortLiteral(token)};
+            return JSONValue::null();
+          case internal::NumberLiteral::Status::malformed: fail(at, "a malformed number");
+        }
+      }
+    }
+    fail(at, "unexpected character");
+  }
+
+  // Where the value being read sits, as a JSON Pointer: each open object's current key, each
+  // open array's next index.
+  static std::string pointerTo(const std::vector<Frame>& stack) {
+    std::string pointer;
+    for (const Frame& frame : stack) {
+      Quoting::appendPointerSegment(pointer, frame.isObject ? frame.key : std::to_string(frame.array.size()));
+    }
+    return pointer;
+  }
+
+  static std::string shortLiteral(std::string_view token) {
+    if (token.size() <= longestQuotedLiteral) return std::string(token);
+    return std::string(token.substr(0, longestQuotedLiteral)) + "\u2026";
+  }
+
+  // The grammar over the structural positions, with an explicit stack so that nesting costs no
+  // C++ stack.
+  JSONValue build() {
+    std::vector<Frame> stack;
+    stack.reserve(16);
+    std::size_t k = 0;
+    bool wantKey = false;
+    const auto at = [&](std::size_t index) { return index < count_ ? positions_[index] : text_.size(); };
+    const auto charAt = [&](std::size_t index) { return index < count_ ? text_[positions_[index]] : '\0'; };
+    for (;;) {
+      if (k >= count_) fail(text_.size(), "an unexpected end of the text");
+      if (wantKey) {
+        if (charAt(k) != '"') fail(at(k), "unexpected character");
+        stack.back().key = readString(k++);
+        if (charAt(k) != ':') fail(at(k), k < count_ ? "unexpected character" : "an unexpected end of the text");
+        ++k;
+        wantKey = false;
+        continue;
+      }
+      JSONValue value;
+      const char c = charAt(k);
+      if (c == '{' || c == '[') {
+        if (stack.size() >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
+        ++k;
+        if (charAt(k) == (c == '{' ? '}' : ']')) {
+          ++k;
+          value = c == '{' ? JSONValue::object({}) : JSONValue::array({});
+        } else {
+          stack.push_back(Frame{c == '{', {}, {}, {}});
+          wantKey = c == '{';
+          continue;
+        }
+      } else if (c == '}' || c == ']' || c == ',' || c == ':') {
+        fail(at(k), "unexpected character");
+      } else {
+        value = readScalar(k++, stack);
+      }
+      // Place the value, closing every container that ends right after it.
+      for (;;) {
+        if (stack.empty()) {
+          if (k < count_) fail(at(k), "two JSON values");
+          if (outOfRange_) {
+            throw JSONValue::DecodeError(base_ + outOfRange_->offset, "a number out of range",
+                                         JSONValue::DecodeError::OutOfRange{std::move(outOfRange_->pointer),
+                                                                            std::move(outOfRange_->literal)});
+          }
+          return value;
+        }
+        Frame& top = stack.back();
+        if (top.isObject) {
+          top.object.insert(std::move(top.key), std::move(value));
+        } else {
+          top.array.push_back(std::move(value));
+        }
+        const char next = charAt(k);
+        if (k >= count_) fail(text_.size(), "an unexpected end of the text");
+        if (next == ',') {
+          ++k;
+          wantKey = top.isObject;
+          break;
+        }
+        if (next != (top.isObject ? '}' : ']')) fail(at(k), "unexpected character");
+        ++k;
+        value = top.isObject ? JSONValue::object(std::move(top.object)) : JSONValue::array(std::move(top.array));
+        stack.pop_back();
+      }
+    }
+  }
+
+  std::string_view text_;
+  std::size_t base_;
+  std::vector<std::uint32_t> index_;
+  const std::uint32_t* positions_ = nullptr;
+  std::size_t count_ = 0;
+  struct Noted {
+    std::size_t offset;
+    std::string pointer;
+    std::string literal;
+  };
+  std::optional<Noted> outOfRange_;  // the first number beyond every double
+};
+
+namespace {
+
+std::size_t markLength(std::string_view text) { return text.substr(0, byteOrderMark.size()) == byteOrderMark ? byteOrderMark.size() : 0; }
+
+}  // namespace
+
+JSONValue JSONValue::decode(std::string_view text) {
+  const std::size_t mark = markLength(text);
+  return JSONReader(text.substr(mark), mark).read();
+}
+
+JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
+  std::vector<std::string> held = std::move(pieces);
+  std::size_t size = 0;
+  for (const std::string& piece : held) size += piece.size();
+  // One contiguous text for the first stage; each piece is released as soon as it is copied.
+  std::string text;
+  text.reserve(size);
+  for (std::string& piece : held) {
+    text += piece;
+    std::string().swap(piece);
+  }
+  held.clear();
+  const std::size_t mark = markLength(text);
+  return JSONReader(std::string_view(text).substr(mark), mark).read();
+}
+
+}  // namespace TarnwickApple

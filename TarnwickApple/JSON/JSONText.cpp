@@ -1,0 +1,55 @@
+// JSON text writing shared by the reply line, the engine's output and schema descriptions.
+#include "TarnwickApple/JSON/JSONText.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace TarnwickApple::JSONText {
+
+void appendString(std::string& out, std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out.reserve(out.size() + text.size() + 2);
+  out += '"';
+  std::size_t run = 0;  // start of the pending stretch that needs no escaping
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text.data() + run, i - run);
+    run = i + 1;
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      default:
+        out += "\\u00";
+        out += hex[c >> 4];
+        out += hex[c & 0xF];
+    }
+  }
+  out.append(text.data() + run, text.size() - run);
+  out += '"';
+}
+
+void appendInteger(std::string& out, std::int64_t value) {
+  char buffer[24];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  out.append(buffer, end);
+}
+
+void appendDouble(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  char buffer[40];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  const std::string_view written(buffer, static_cast<std::size_t>(end - buffer));
+  out += written;
+  if (written.find_first_of(".eE") == std::string_view::npos) out += ".0";
+}
+
+}  // namespace TarnwickApple::JSONText

@@ -1,0 +1,327 @@
+// Object and union schemas: property order, optionality and names of nested types; null
+// alternatives, string choices and numbered alternatives of unions.
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
+#include "TarnwickApple/Errors/SidecarError.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
+#include "TarnwickApple/Schema/internal/Explain.hpp"
+#include "TarnwickApple/JSON/Quoting.hpp"
+
+namespace TarnwickApple::SchemaTranslator {
+
+namespace {
+
+using FoundationModels::DynamicGenerationSchema;
+
+// Between a union's name and an alternative's number: "ValueChoice1".
+constexpr std::string_view choiceInfix = "Choice";
+
+const std::string* stringMember(const JSONValue& value, std::string_view key) {
+  const JSONValue* member = value[key];
+  return member ? member->stringValue() : nullptr;
+}
+
+const JSONObject& propertyTable(const JSONObject& node) {
+  static const JSONObject none;
+  const JSONValue* properties = node.find("properties");
+  const JSONObject* table = properties ? properties->objectValue() : nullptr;
+  return table ? *table : none;
+}
+
+// The members of `properties` in property order:
+//   "x-order" names that are properties, in listed order, every occurrence kept;
+//   then every other property, ascending in string order.
+// A member's map key is the NFC form of its name, and members are visited in ascending order of
+// it, which is the string order; so the rest needs no sorting.
+std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properties, const JSONObject& entries,
+                                                      Context& context) {
+  std::vector<const JSONObject::Member*> result;
+  result.reserve(properties.size());
+  std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
+  if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
+    // Read in place, one name at a time: the list may hold a million names.
+    const JSONArray& names = *order->arrayValue();
+    if (!names.empty()) {
+      std::unordered_map<std::string_view, const JSONObject::Member*> byKey;
+      byKey.reserve(properties.size());
+      for (const auto& [nfcKey, member] : properties) byKey.emplace(nfcKey, &member);
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = stringAt(names, i, "x-order", context);
+        const auto found = byKey.find(Unicode::nfc(name));
+        if (found == byKey.end()) {
+          context.noteAbout("x-order", "listed-but-absent", name, " is listed but is no property, so it is never generated");
+          continue;
+        }
+        if (context.recorder && listed.contains(found->first)) {
+          context.recorder->cause({FoundationModels::GenerationSchema::SchemaError::Case::duplicateProperty,
+                                   context.pointer(), "\"x-order\" lists " + Quoting::quoted(name) + " twice"});
+        }
+        result.push_back(found->second);
+        listed.insert(found->first);
+      }
+    }
+  }
+  for (const auto& [nfcKey, member] : properties) {
+    if (!listed.contains(nfcKey)) result.push_back(&member);
+  }
+  return result;
+}
+
+// True when `members` come in the order they were written in the document.
+bool asWritten(const std::vector<const JSONObject::Member*>& members) {
+  return std::is_sorted(members.begin(), members.end(),
+                        [](const JSONObject::Member* a, const JSONObject::Member* b) { return a->position < b->position; });
+}
+
+// A word character is a grapheme cluster whose first scalar is Alphabetic or numeric.
+bool isWordCharacter(std::string_view cluster) {
+  const auto scalar = Unicode::firstScalar(cluster);
+  return scalar && (Unicode::isAlphabetic(*scalar) || Unicode::hasNumericType(*scalar));
+}
+
+bool isASCII(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The ASCII case of typeName: letters and digits kept, each run's first letter upper-cased.
+std::string asciiTypeName(std::string_view name) {
+  std::string result;
+  result.reserve(name.size());
+  bool startOfWord = true;
+  for (const char c : name) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool digit = c >= '0' && c <= '9';
+    if (!letter && !digit) {
+      startOfWord = true;
+      continue;
+    }
+    result += (startOfWord && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    startOfWord = false;
+  }
+  return result;
+}
+
+// A string choice when at least two alternatives remain and every one is {"const":"text",...}.
+std::optional<std::vector<std::string>> constantStrings(const std::vector<const JSONValue*>& alternatives) {
+  if (alternatives.size() < 2) return std::nullopt;
+  std::vector<std::string> result;
+  result.reserve(alternatives.size());
+  for (const JSONValue* alternative : alternatives) {
+    const std::string* constant = stringMember(*alternative, "const");
+    if (!constant) return std::nullopt;
+    result.push_back(*constant);
+  }
+  return result;
+}
+
+}  // namespace
+
+bool isNullAlternative(const JSONValue& alternative, const Context& context) {
+  const std::string* type = stringMember(alternative, "type");
+  if (type) return *type == "null";
+  // A reference to a null-only schema is one too.
+  if (const std::string* target = stringMember(alternative, "$ref")) {
+    const JSONValue* referenced = referencedNode(*target, context);
+    return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced, context);
+  }
+  // A lone null constant: nothing else is said of the value.
+  const JSONValue* constant = alternative["const"];
+  const JSONValue* choices = alternative["enum"];
+  const JSONArray* members = choices ? choices->arrayValue() : nullptr;
+  return (constant && constant->isNull() && !choices) ||
+         (!constant && members && !members->empty() &&
+          std::all_of(members->begin(), members->end(), [](const JSONValue& member) { return member.isNull(); }));
+}
+
+std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries, Context& context) {
+  std::vector<std::string> names;
+  for (const JSONObject::Member* member : orderedMembers(properties, entries, context)) names.push_back(member->key);
+  return names;
+}
+
+// "first_name" -> "FirstName", "x-order" -> "XOrder", "2fa code" -> "2faCode", "_" -> "".
+std::string typeName(const std::string& propertyName) {
+  if (isASCII(propertyName)) return asciiTypeName(propertyName);
+  std::string result;
+  result.reserve(propertyName.size());
+  bool startOfWord = true;
+  for (const std::string& cluster : Unicode::graphemeClusters(propertyName)) {
+    if (!isWordCharacter(cluster)) {
+      startOfWord = true;
+      continue;
+    }
+    result += startOfWord ? Unicode::upperCased(cluster) : cluster;
+    startOfWord = false;
+  }
+  return result;
+}
+
+DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
+                               const std::optional<std::string>& description, Context& context) {
+  const JSONObject& properties = propertyTable(node);
+  // The NFC forms of the required names that are properties: only those are ever looked up, so
+  // a long list of absent names costs no set of its own.
+  std::unordered_set<std::string> required;
+  const JSONValue* list = node.find("required");
+  // A boolean is draft-03's mark on a property, read by the object that holds the property.
+  if (list && !list->arrayValue() && !list->isBool()) {
+    context.note("required", "ignored", [&] {
+      return "\"required\": " + Quoting::quoted(*list) + " is not a list, so no property is made required by it";
+    });
+  }
+  if (list && list->arrayValue()) {
+    // Read in place, one name at a time: the list may hold a million names.
+    const JSONArray& names = *list->arrayValue();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::string& requiredName = stringAt(names, i, "required", context);
+      if (properties.find(requiredName)) {
+        required.insert(Unicode::nfc(requiredName));
+      } else {
+        context.noteAbout("required", "listed-but-absent", requiredName,
+                          " is required but is no property, so the answer never holds it");
+      }
+    }
+  }
+  const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node, context);
+  if (context.recording() && !node.find("x-order") && !asWritten(members)) {
+    context.note("properties", "order", [&] {
+      std::string detail = "the model receives the properties in name order (";
+      for (std::size_t i = 0; i < members.size(); ++i) detail += (i == 0 ? "" : ", ") + members[i]->key;
+      return detail + "), not as written; list them in \"x-order\" to choose";
+    });
+  }
+  if (members.empty() && context.recording()) {
+    // Only listed properties are generated: without any the answer is always {}.
+    std::string lost;
+    for (std::string_view key : {"additionalProperties", "patternProperties", "propertyNames", "minProperties",
+                                 "dependentSchemas", "unevaluatedProperties"}) {
+      const JSONValue* value = node.find(key);
+      if (value && !(value->isBool() && !*value->boolValue())) lost += (lost.empty() ? "" : ", ") + Quoting::quoted(key);
+    }
+    if (!node.find("properties") || !lost.empty()) {
+      context.note("properties", "always-empty", [&] {
+        return std::string("no property is listed, so the answer is always {}") +
+               (lost.empty() ? "" : "; what " + lost + " allow is never generated");
+      });
+    }
+  }
+  if (context.recorder) context.recorder->named(name, context.pointer());
+
+  std::vector<DynamicGenerationSchema::Property> result;
+  result.reserve(members.size());
+  for (const JSONObject::Member* member : members) {
+    const JSONValue& propertySchema = member->value;
+    const JSONValue* draft3 = propertySchema["required"];
+    const bool isOptional = !required.contains(Unicode::nfc(member->key)) && !(draft3 && draft3->boolValue().value_or(false));
+    const std::string* descriptionText = stringMember(propertySchema, "description");
+    const std::string* title = stringMember(propertySchema, "title");
+    const std::string nestedName = context.namer.unique(title ? *title : name + typeName(member->key));
+    // An optional property whose schema allows no value, or only null, is never generated: it
+    // is looked at only once its translation has failed.
+    const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);
+    std::optional<DynamicGenerationSchema> translated = [&]() -> std::optional<DynamicGenerationSchema> {
+      Step step(context, "properties", member->key, Step::nested);
+      const Explain::Recorder::Mark mark = context.mark();
+      try {
+        return schema(propertySchema, nestedName, context);
+      } catch (const SidecarError&) {
+        if (!isOptional || (draft3 && draft3->isBool()) || !(nothing || isNullAlternative(propertySchema, context))) throw;
+        context.rollback(mark);
+        return std::nullopt;
+      }
+    }();
+    if (!translated && nothing) {
+      context.note("properties", "ignored", [&] {
+        return Quoting::quoted(member->key) + ": false allows no value, so the property is never generated";
+      });
+    } else if (!translated) {
+      context.note("properties", "null-dropped", [&] {
+        return Quoting::quoted(member->key) + " allows only null, which is not generated, so the property is never generated";
+      });
+    }
+    if (!translated) continue;
+    result.push_back(DynamicGenerationSchema::Property{
+        member->key,
+        descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,
+        std::move(*translated),
+        isOptional,
+    });
+  }
+  return DynamicGenerationSchema::object(name, description, std::move(result));
+}
+
+DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view keyword, const std::string& name,
+                                const std::optional<std::string>& description, Context& context) {
+  std::vector<const JSONValue*> remaining;
+  remaining.reserve(alternatives.size());
+  for (const JSONValue& alternative : alternatives) {
+    if (!isNullAlternative(alternative, context)) remaining.push_back(&alternative);
+  }
+  if (remaining.empty()) {
+    context.refuse(SidecarError::unsupportedConstruct, [&] {
+      return Quoting::quoted(keyword) + (alternatives.empty() ? " is empty" : " holds no alternative but null");
+    });
+  }
+  if (remaining.size() != alternatives.size()) {
+    context.note(keyword, "null-dropped", [] { return std::string("the null alternative is not generated: the answer is never null"); });
+  }
+  // Where an alternative sits in the document, for the place of what is said about it.
+  const auto index = [&](const JSONValue* alternative) { return std::to_string(alternative - alternatives.data()); };
+  // One alternative left stands for the union, under its name, with its own description.
+  if (remaining.size() == 1) {
+    Step step(context, keyword, index(remaining.front()), Step::nested);
+    return schema(*remaining.front(), name, context);
+  }
+  if (auto choices = constantStrings(remaining)) {
+    if (context.recorder) context.recorder->named(name, context.pointer());
+    return DynamicGenerationSchema::anyOf(name, description, std::move(*choices));
+  }
+
+  if (context.recorder) context.recorder->named(name, context.pointer());
+  std::vector<DynamicGenerationSchema> translated;
+  translated.reserve(remaining.size());
+  std::size_t number = 0;
+  Explain::Recorder* const recorder = context.recorder;
+  std::optional<SidecarError> firstFailure;
+  std::string failurePointer, failureReason;
+  for (const JSONValue* alternative : remaining) {
+    ++number;
+    const std::string* title = stringMember(*alternative, "title");
+    const std::string alternativeName =
+        context.namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
+    Step step(context, keyword, index(alternative), Step::nested);
+    const Explain::Recorder::Mark mark = context.mark();
+    try {
+      translated.push_back(schema(*alternative, alternativeName, context));
+    } catch (const SidecarError& failure) {
+      // Fewer alternatives still give only answers the schema allows.
+      const Document* translation = context.document;
+      if (translation && translation->exhausted) throw;
+      if (!firstFailure) {
+        firstFailure = failure;
+        if (recorder) failurePointer = recorder->refusalPointer, failureReason = recorder->refusalReason;
+      }
+      const std::string reason = context.refusalReason();
+      context.rollback(mark);
+      context.note(keyword, "alternative-dropped", [&] {
+        return "alternative " + index(alternative) + " cannot be translated (" + reason + "), so it is never generated";
+      });
+    }
+  }
+  if (translated.empty()) {
+    if (recorder) recorder->refusalPointer = failurePointer, recorder->refusalReason = failureReason;
+    throw *firstFailure;
+  }
+  return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
+}
+
+}  // namespace TarnwickApple::SchemaTranslator
