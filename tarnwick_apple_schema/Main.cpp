@@ -149,8 +149,8 @@ Outcome explainedSchema(const JSONValue& schema, bool isWholeDocument) {
     line.notes = std::move(explained.notes);
     // Any object is a schema that accepts any value, a request document too: say what it is.
     if (isWholeDocument && looksLikeRequest(schema)) {
-      line.notes->insert(line.notes->begin(), SchemaNote{"", "prompt", "not-a-schema",
-                                                         "this is a request document, not a schema: check it with --request"});
+      line.notes->pushFront(SchemaNote{"", "prompt", "not-a-schema",
+                                       "this is a request document, not a schema: check it with --request"});
     }
     return {std::move(line), acceptedStatus};
   }

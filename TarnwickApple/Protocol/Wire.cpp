@@ -439,19 +439,24 @@ bool CheckLine::writeLine(const Sink& sink) const {
   }
   if (notes) {
     out += ",\"notes\":[";
-    for (std::size_t i = 0; i < notes->size(); ++i) {
-      const SchemaNote& note = (*notes)[i];
-      out += i == 0 ? "{\"pointer\":" : ",{\"pointer\":";
+    std::string detail;  // one note's sentence at a time
+    bool first = true;
+    notes->forEach([&](const SchemaNotes::View& note) {
+      out += first ? "{\"pointer\":" : ",{\"pointer\":";
+      first = false;
       JSONText::appendString(out, note.pointer);
       out += ",\"keyword\":";
       JSONText::appendString(out, note.keyword);
       out += ",\"effect\":";
       JSONText::appendString(out, note.effect);
       out += ",\"detail\":";
-      JSONText::appendString(out, note.detail);
+      detail.clear();
+      note.appendDetail(detail);
+      JSONText::appendString(out, detail);
       out += '}';
       writer.pause();
-    }
+      return true;
+    });
     out += ']';
   }
   if (pointer) {
@@ -470,22 +475,26 @@ bool CheckLine::writeText(const Sink& sink) const {
   PieceWriter writer(sink);
   std::string& out = writer.buffer();
   // The root's pointer is empty; people see it as "(root)".
-  const auto place = [&](const std::string& pointer) {
+  const auto place = [&](std::string_view pointer) {
     if (pointer.empty()) return static_cast<void>(out += "(root)");
     appendOnOneLine(out, pointer);
   };
   if (notes) {
-    for (const SchemaNote& note : *notes) {
+    std::string detail;  // one note's sentence at a time
+    notes->forEach([&](const SchemaNotes::View& note) {
       place(note.pointer);
       out += "  ";
       appendOnOneLine(out, note.keyword);
       out += "  ";
       appendOnOneLine(out, note.effect);
       out += ": ";
-      appendOnOneLine(out, note.detail);
+      detail.clear();
+      note.appendDetail(detail);
+      appendOnOneLine(out, detail);
       out += '\n';
       writer.pause();
-    }
+      return true;
+    });
   }
   if (description) {
     const std::size_t count = notes ? notes->size() : 0;

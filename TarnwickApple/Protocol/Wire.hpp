@@ -140,7 +140,7 @@ struct Probe {
 struct CheckLine {
   std::optional<std::string> description;  // accepted: the generation schema's description
   Reply failure;                           // not accepted
-  std::optional<std::vector<SchemaNote>> notes;
+  std::optional<SchemaNotes> notes;
   std::optional<std::string> pointer;
   std::optional<std::string> reason;
 

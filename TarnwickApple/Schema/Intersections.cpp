@@ -17,14 +17,14 @@ using FoundationModels::DynamicGenerationSchema;
 constexpr int maximumReferenceHops = 8;
 
 // The member a reference chain ends at, or nullptr when it leaves the document or goes on too long.
-const JSONObject* dereferenced(const JSONValue& member) {
+const JSONObject* dereferenced(const JSONValue& member, const Context& context) {
   const JSONValue* at = &member;
   for (int hop = 0; hop <= maximumReferenceHops; ++hop) {
     const JSONObject* object = at->objectValue();
     if (!object) return nullptr;
     const JSONValue* target = object->find("$ref");
     if (!target || !target->stringValue()) return object;
-    at = referencedNode(*target->stringValue());
+    at = referencedNode(*target->stringValue(), context);
     if (!at) return nullptr;
   }
   return nullptr;
@@ -46,11 +46,11 @@ bool mergeable(const JSONObject& member) {
 
 // The members dereferenced when every one can be merged and no property is given two different
 // schemas; nothing otherwise.
-std::optional<std::vector<const JSONObject*>> mergedMembers(const JSONArray& members) {
+std::optional<std::vector<const JSONObject*>> mergedMembers(const JSONArray& members, const Context& context) {
   std::vector<const JSONObject*> result;
   JSONObject seen;
   for (const JSONValue& member : members) {
-    const JSONObject* object = dereferenced(member);
+    const JSONObject* object = dereferenced(member, context);
     if (!object || !mergeable(*object)) return std::nullopt;
     if (const JSONValue* properties = object->find("properties")) {
       for (const auto& [nfcKey, property] : *properties->objectValue()) {
@@ -95,20 +95,20 @@ bool standsAlone(const JSONObject& node, const std::vector<std::pair<std::size_t
 }
 
 std::optional<std::vector<const JSONObject*>> mergedMembers(
-    const std::vector<std::pair<std::size_t, const JSONValue*>>& members) {
+    const std::vector<std::pair<std::size_t, const JSONValue*>>& members, const Context& context) {
   JSONArray values;
   for (const auto& [index, member] : members) values.push_back(*member);
-  return mergedMembers(values);
+  return mergedMembers(values, context);
 }
 
 }  // namespace
 
-std::optional<bool> intersectionIsNamed(const JSONObject& node) {
+std::optional<bool> intersectionIsNamed(const JSONObject& node, const Context& context) {
   const auto members = membersOf(node);
   if (members.empty()) return std::nullopt;
-  if (standsAlone(node, members)) return isNamedForm(*members.front().second);
-  if (mergedMembers(members)) return true;
-  return isNamedForm(*members.front().second);
+  if (standsAlone(node, members)) return isNamedForm(*members.front().second, context);
+  if (mergedMembers(members, context)) return true;
+  return isNamedForm(*members.front().second, context);
 }
 
 // {"allOf":[m]}               -> m (members with annotations only are left out first)
@@ -117,29 +117,28 @@ std::optional<bool> intersectionIsNamed(const JSONObject& node) {
 // {"allOf":[m1,m2,...]}       -> m1, the others ignored
 // {"allOf":[]}                -> nothing
 std::optional<DynamicGenerationSchema> intersection(const JSONObject& node, const std::string& name,
-                                                    const std::optional<std::string>& description, Namer& namer,
-                                                    std::int64_t depth) {
+                                                    const std::optional<std::string>& description, Context& context) {
   const auto members = membersOf(node);
   if (members.empty()) return std::nullopt;
   const auto first = [&] {
-    Explain::Step step("allOf", std::to_string(members.front().first));
-    return schema(*members.front().second, name, namer, depth + 1);
+    Step step(context, "allOf", std::to_string(members.front().first), Step::nested);
+    return schema(*members.front().second, name, context);
   };
   if (standsAlone(node, members)) {
-    Explain::unread(node, Explain::Form::allOf);
+    Explain::unread(context, node, Explain::Form::allOf);
     return first();
   }
-  const auto objects = mergedMembers(members);
+  const auto objects = mergedMembers(members, context);
   if (!objects) {
-    Explain::unread(node, Explain::Form::allOf);
-    Explain::note("allOf", "ignored", [&] {
+    Explain::unread(context, node, Explain::Form::allOf);
+    context.note("allOf", "ignored", [&] {
       return "only member " + std::to_string(members.front().first) + " of \"allOf\" is read, so the model is not held to the other " +
              std::to_string(members.size() - 1);
     });
     return first();
   }
-  Explain::unread(node, Explain::Form::allOf);
-  Explain::note("allOf", "merged", [&] {
+  Explain::unread(context, node, Explain::Form::allOf);
+  context.note("allOf", "merged", [&] {
     return "the properties and required names of its " + std::to_string(objects->size()) +
            " object members are merged into one object";
   });
@@ -155,8 +154,8 @@ std::optional<DynamicGenerationSchema> intersection(const JSONObject& node, cons
   for (std::size_t i = 0; i < objects->size(); ++i) {
     const JSONObject& member = *(*objects)[i];
     {
-      Explain::Step step("allOf", std::to_string(members[i].first));
-      Explain::unread(member, Explain::Form::object);
+      Step step(context, "allOf", std::to_string(members[i].first));
+      Explain::unread(context, member, Explain::Form::object);
     }
     if (const JSONValue* table = member.find("properties")) {
       for (const auto& [nfcKey, property] : *table->objectValue()) {
@@ -170,7 +169,7 @@ std::optional<DynamicGenerationSchema> intersection(const JSONObject& node, cons
   merged.insert("type", JSONValue::string("object"));
   merged.insert("properties", JSONValue::object(std::move(properties)));
   merged.insert("required", JSONValue::array(std::move(required)));
-  return object(merged, name, description, namer, depth);
+  return object(merged, name, description, context);
 }
 
 }  // namespace TarnwickApple::SchemaTranslator

@@ -39,26 +39,28 @@ const JSONObject& propertyTable(const JSONObject& node) {
 //   then every other property, ascending in string order.
 // A member's map key is the NFC form of its name, and members are visited in ascending order of
 // it, which is the string order; so the rest needs no sorting.
-std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properties, const JSONObject& entries) {
+std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properties, const JSONObject& entries,
+                                                      Context& context) {
   std::vector<const JSONObject::Member*> result;
   result.reserve(properties.size());
   std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
   if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
-    const std::vector<std::string> names = strings(*order->arrayValue(), "x-order");
+    // Read in place, one name at a time: the list may hold a million names.
+    const JSONArray& names = *order->arrayValue();
     if (!names.empty()) {
       std::unordered_map<std::string_view, const JSONObject::Member*> byKey;
       byKey.reserve(properties.size());
       for (const auto& [nfcKey, member] : properties) byKey.emplace(nfcKey, &member);
-      for (const std::string& name : names) {
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = stringAt(names, i, "x-order", context);
         const auto found = byKey.find(Unicode::nfc(name));
         if (found == byKey.end()) {
-          Explain::note("x-order", "listed-but-absent",
-                        [&] { return Quoting::quoted(name) + " is listed but is no property, so it is never generated"; });
+          context.noteAbout("x-order", "listed-but-absent", name, " is listed but is no property, so it is never generated");
           continue;
         }
-        if (Explain::Recorder* recorder = Explain::active(); recorder && listed.contains(found->first)) {
-          recorder->cause({FoundationModels::GenerationSchema::SchemaError::Case::duplicateProperty, recorder->pointer(),
-                           "\"x-order\" lists " + Quoting::quoted(name) + " twice"});
+        if (context.recorder && listed.contains(found->first)) {
+          context.recorder->cause({FoundationModels::GenerationSchema::SchemaError::Case::duplicateProperty,
+                                   context.pointer(), "\"x-order\" lists " + Quoting::quoted(name) + " twice"});
         }
         result.push_back(found->second);
         listed.insert(found->first);
@@ -123,13 +125,13 @@ std::optional<std::vector<std::string>> constantStrings(const std::vector<const 
 
 }  // namespace
 
-bool isNullAlternative(const JSONValue& alternative) {
+bool isNullAlternative(const JSONValue& alternative, const Context& context) {
   const std::string* type = stringMember(alternative, "type");
   if (type) return *type == "null";
   // A reference to a null-only schema is one too.
   if (const std::string* target = stringMember(alternative, "$ref")) {
-    const JSONValue* referenced = referencedNode(*target);
-    return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced);
+    const JSONValue* referenced = referencedNode(*target, context);
+    return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced, context);
   }
   // A lone null constant: nothing else is said of the value.
   const JSONValue* constant = alternative["const"];
@@ -140,9 +142,9 @@ bool isNullAlternative(const JSONValue& alternative) {
           std::all_of(members->begin(), members->end(), [](const JSONValue& member) { return member.isNull(); }));
 }
 
-std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries) {
+std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries, Context& context) {
   std::vector<std::string> names;
-  for (const JSONObject::Member* member : orderedMembers(properties, entries)) names.push_back(member->key);
+  for (const JSONObject::Member* member : orderedMembers(properties, entries, context)) names.push_back(member->key);
   return names;
 }
 
@@ -164,7 +166,7 @@ std::string typeName(const std::string& propertyName) {
 }
 
 DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
-                               const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
+                               const std::optional<std::string>& description, Context& context) {
   const JSONObject& properties = propertyTable(node);
   // The NFC forms of the required names that are properties: only those are ever looked up, so
   // a long list of absent names costs no set of its own.
@@ -172,30 +174,32 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   const JSONValue* list = node.find("required");
   // A boolean is draft-03's mark on a property, read by the object that holds the property.
   if (list && !list->arrayValue() && !list->isBool()) {
-    Explain::note("required", "ignored", [&] {
+    context.note("required", "ignored", [&] {
       return "\"required\": " + Quoting::quoted(*list) + " is not a list, so no property is made required by it";
     });
   }
   if (list && list->arrayValue()) {
-    for (const std::string* requiredName : stringMembers(*list->arrayValue(), "required")) {
-      if (properties.find(*requiredName)) {
-        required.insert(Unicode::nfc(*requiredName));
+    // Read in place, one name at a time: the list may hold a million names.
+    const JSONArray& names = *list->arrayValue();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::string& requiredName = stringAt(names, i, "required", context);
+      if (properties.find(requiredName)) {
+        required.insert(Unicode::nfc(requiredName));
       } else {
-        Explain::note("required", "listed-but-absent", [&] {
-          return Quoting::quoted(*requiredName) + " is required but is no property, so the answer never holds it";
-        });
+        context.noteAbout("required", "listed-but-absent", requiredName,
+                          " is required but is no property, so the answer never holds it");
       }
     }
   }
-  const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node);
-  if (Explain::active() && !node.find("x-order") && !asWritten(members)) {
-    Explain::note("properties", "order", [&] {
+  const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node, context);
+  if (context.recording() && !node.find("x-order") && !asWritten(members)) {
+    context.note("properties", "order", [&] {
       std::string detail = "the model receives the properties in name order (";
       for (std::size_t i = 0; i < members.size(); ++i) detail += (i == 0 ? "" : ", ") + members[i]->key;
       return detail + "), not as written; list them in \"x-order\" to choose";
     });
   }
-  if (members.empty() && Explain::active()) {
+  if (members.empty() && context.recording()) {
     // Only listed properties are generated: without any the answer is always {}.
     std::string lost;
     for (std::string_view key : {"additionalProperties", "patternProperties", "propertyNames", "minProperties",
@@ -204,13 +208,13 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
       if (value && !(value->isBool() && !*value->boolValue())) lost += (lost.empty() ? "" : ", ") + Quoting::quoted(key);
     }
     if (!node.find("properties") || !lost.empty()) {
-      Explain::note("properties", "always-empty", [&] {
+      context.note("properties", "always-empty", [&] {
         return std::string("no property is listed, so the answer is always {}") +
                (lost.empty() ? "" : "; what " + lost + " allow is never generated");
       });
     }
   }
-  if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+  if (context.recorder) context.recorder->named(name, context.pointer());
 
   std::vector<DynamicGenerationSchema::Property> result;
   result.reserve(members.size());
@@ -220,28 +224,27 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     const bool isOptional = !required.contains(Unicode::nfc(member->key)) && !(draft3 && draft3->boolValue().value_or(false));
     const std::string* descriptionText = stringMember(propertySchema, "description");
     const std::string* title = stringMember(propertySchema, "title");
-    const std::string nestedName = namer.unique(title ? *title : name + typeName(member->key));
+    const std::string nestedName = context.namer.unique(title ? *title : name + typeName(member->key));
     // An optional property whose schema allows no value, or only null, is never generated: it
     // is looked at only once its translation has failed.
     const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);
     std::optional<DynamicGenerationSchema> translated = [&]() -> std::optional<DynamicGenerationSchema> {
-      Explain::Step step("properties", member->key);
-      Explain::Recorder* const recorder = Explain::active();
-      const Explain::Recorder::Mark mark = recorder ? recorder->mark() : Explain::Recorder::Mark{};
+      Step step(context, "properties", member->key, Step::nested);
+      const Explain::Recorder::Mark mark = context.mark();
       try {
-        return schema(propertySchema, nestedName, namer, depth + 1);
+        return schema(propertySchema, nestedName, context);
       } catch (const SidecarError&) {
-        if (!isOptional || (draft3 && draft3->isBool()) || !(nothing || isNullAlternative(propertySchema))) throw;
-        if (recorder) recorder->rollback(mark);
+        if (!isOptional || (draft3 && draft3->isBool()) || !(nothing || isNullAlternative(propertySchema, context))) throw;
+        context.rollback(mark);
         return std::nullopt;
       }
     }();
     if (!translated && nothing) {
-      Explain::note("properties", "ignored", [&] {
+      context.note("properties", "ignored", [&] {
         return Quoting::quoted(member->key) + ": false allows no value, so the property is never generated";
       });
     } else if (!translated) {
-      Explain::note("properties", "null-dropped", [&] {
+      context.note("properties", "null-dropped", [&] {
         return Quoting::quoted(member->key) + " allows only null, which is not generated, so the property is never generated";
       });
     }
@@ -257,59 +260,59 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
 }
 
 DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view keyword, const std::string& name,
-                                const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
+                                const std::optional<std::string>& description, Context& context) {
   std::vector<const JSONValue*> remaining;
   remaining.reserve(alternatives.size());
   for (const JSONValue& alternative : alternatives) {
-    if (!isNullAlternative(alternative)) remaining.push_back(&alternative);
+    if (!isNullAlternative(alternative, context)) remaining.push_back(&alternative);
   }
   if (remaining.empty()) {
-    Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+    context.refuse(SidecarError::unsupportedConstruct, [&] {
       return Quoting::quoted(keyword) + (alternatives.empty() ? " is empty" : " holds no alternative but null");
     });
   }
   if (remaining.size() != alternatives.size()) {
-    Explain::note(keyword, "null-dropped", [] { return std::string("the null alternative is not generated: the answer is never null"); });
+    context.note(keyword, "null-dropped", [] { return std::string("the null alternative is not generated: the answer is never null"); });
   }
   // Where an alternative sits in the document, for the place of what is said about it.
   const auto index = [&](const JSONValue* alternative) { return std::to_string(alternative - alternatives.data()); };
   // One alternative left stands for the union, under its name, with its own description.
   if (remaining.size() == 1) {
-    Explain::Step step(keyword, index(remaining.front()));
-    return schema(*remaining.front(), name, namer, depth + 1);
+    Step step(context, keyword, index(remaining.front()), Step::nested);
+    return schema(*remaining.front(), name, context);
   }
   if (auto choices = constantStrings(remaining)) {
-    if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+    if (context.recorder) context.recorder->named(name, context.pointer());
     return DynamicGenerationSchema::anyOf(name, description, std::move(*choices));
   }
 
-  if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+  if (context.recorder) context.recorder->named(name, context.pointer());
   std::vector<DynamicGenerationSchema> translated;
   translated.reserve(remaining.size());
   std::size_t number = 0;
-  Explain::Recorder* const recorder = Explain::active();
+  Explain::Recorder* const recorder = context.recorder;
   std::optional<SidecarError> firstFailure;
   std::string failurePointer, failureReason;
   for (const JSONValue* alternative : remaining) {
     ++number;
     const std::string* title = stringMember(*alternative, "title");
     const std::string alternativeName =
-        namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
-    Explain::Step step(keyword, index(alternative));
-    const Explain::Recorder::Mark mark = recorder ? recorder->mark() : Explain::Recorder::Mark{};
+        context.namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
+    Step step(context, keyword, index(alternative), Step::nested);
+    const Explain::Recorder::Mark mark = context.mark();
     try {
-      translated.push_back(schema(*alternative, alternativeName, namer, depth + 1));
+      translated.push_back(schema(*alternative, alternativeName, context));
     } catch (const SidecarError& failure) {
       // Fewer alternatives still give only answers the schema allows.
-      const Document* translation = document();
+      const Document* translation = context.document;
       if (translation && translation->exhausted) throw;
       if (!firstFailure) {
         firstFailure = failure;
         if (recorder) failurePointer = recorder->refusalPointer, failureReason = recorder->refusalReason;
       }
-      const std::string reason = recorder ? recorder->refusalReason : std::string();
-      if (recorder) recorder->rollback(mark);
-      Explain::note(keyword, "alternative-dropped", [&] {
+      const std::string reason = context.refusalReason();
+      context.rollback(mark);
+      context.note(keyword, "alternative-dropped", [&] {
         return "alternative " + index(alternative) + " cannot be translated (" + reason + "), so it is never generated";
       });
     }

@@ -17,8 +17,6 @@ namespace {
 using FoundationModels::DynamicGenerationSchema;
 using Quoting::quoted;
 
-thread_local Document* current = nullptr;
-
 // The two definition prefixes, tried in this order; either reaches the one definitions table.
 constexpr std::string_view definitionPrefixes[] = {"#/$defs/", "#/definitions/"};
 
@@ -144,12 +142,12 @@ class Entered {
 // The node translated again under `name`, with what is said about it placed at `pointer`; a
 // node already being translated further up is a cycle, which only a name can close.
 DynamicGenerationSchema copied(const JSONValue& node, const std::string& target, const std::string& pointer,
-                               const std::string& name, Namer& namer, std::int64_t depth) {
-  Document& document = *current;
+                               const std::string& name, Context& context) {
+  Document& document = *context.document;
   const auto translating = std::find_if(document.open.rbegin(), document.open.rend(),
                                         [&](const auto& entry) { return entry.first == &node; });
-  if (translating != document.open.rend() && isNamedForm(node)) {
-    if (Explain::Recorder* recorder = Explain::active()) recorder->reference(target, *translating->second);
+  if (translating != document.open.rend() && isNamedForm(node, context)) {
+    if (context.recorder) context.recorder->reference(target, *translating->second, context.pointer());
     return DynamicGenerationSchema::referenceTo(*translating->second);
   }
   const auto open = std::find_if(document.inlining.begin(), document.inlining.end(),
@@ -159,21 +157,21 @@ DynamicGenerationSchema copied(const JSONValue& node, const std::string& target,
   const auto namedSince = [&] {
     const auto at = std::find_if(document.open.rbegin(), document.open.rend(),
                                  [&](const auto& entry) { return entry.first == &node; });
-    return std::any_of(document.open.rbegin(), at, [](const auto& entry) { return isNamedForm(*entry.first); });
+    return std::any_of(document.open.rbegin(), at, [&](const auto& entry) { return isNamedForm(*entry.first, context); });
   };
   if (open != document.inlining.end() && !namedSince()) {
-    Explain::refuse(SidecarError::unsupportedReference, [&] {
+    context.refuse(SidecarError::unsupportedReference, [&] {
       std::string cycle;
       for (auto entry = open; entry != document.inlining.end(); ++entry) cycle += quoted(entry->target) + " -> ";
       return "\"$ref\" cycle " + cycle + quoted(target) + " passes through no object, choice or union";
     });
   }
-  Explain::note("$ref", "inlined", [&] {
+  context.note("$ref", "inlined", [&] {
     return "a copy of " + quoted(target) + " is translated here: it is no object, choice or union, so no name can refer to it";
   });
   Entered entered(document, node, target, name);
-  Explain::Elsewhere place(pointer);
-  return schema(node, name, namer, depth);
+  Elsewhere place(context, pointer);
+  return schema(node, name, context);
 }
 
 void collectReached(const JSONValue& value, const Document& document, std::vector<const JSONValue*>& reached) {
@@ -224,28 +222,21 @@ std::pair<std::size_t, bool> valueGroups(const JSONArray& values) {
 
 }  // namespace
 
-Document::Document(const JSONValue& root, const JSONObject* definitions, std::string_view definitionsKey)
-    : root(root), definitions(definitions), definitionsKey(definitionsKey) {
-  current = this;
-}
-Document::~Document() { current = nullptr; }
-Document* document() { return current; }
-
 // "#/$defs/NAME", "#/definitions/NAME" -> a reference to NAME when it carries a name, else a copy
 // "#", "#/a/b/..."                     -> a copy of the node the pointer names
 // anything else                        -> refused
-DynamicGenerationSchema reference(const std::string& target, const std::string& name, Namer& namer, std::int64_t depth) {
+DynamicGenerationSchema reference(const std::string& target, const std::string& name, Context& context) {
   const auto byName = [&](std::string referenced) {
-    if (Explain::Recorder* recorder = Explain::active()) recorder->reference(target, referenced);
+    if (context.recorder) context.recorder->reference(target, referenced, context.pointer());
     return DynamicGenerationSchema::referenceTo(std::move(referenced));
   };
-  Document* const document = current;
+  Document* const document = context.document;
   const auto definitionReference = [&](const JSONValue& definition, std::string key) {
-    if (isNamedForm(definition)) return byName(std::move(key));
+    if (isNamedForm(definition, context)) return byName(std::move(key));
     std::string pointer;
     Quoting::appendPointerSegment(pointer, document->definitionsKey);
     Quoting::appendPointerSegment(pointer, key);
-    return copied(definition, target, pointer, name, namer, depth);
+    return copied(definition, target, pointer, name, context);
   };
   for (std::string_view prefix : definitionPrefixes) {
     if (!std::string_view(target).starts_with(prefix)) continue;
@@ -260,32 +251,32 @@ DynamicGenerationSchema reference(const std::string& target, const std::string& 
     const std::string pointer = percentDecoded(std::string_view(target).substr(1));
     Resolved resolved = resolve(*document, pointer);
     if (resolved.node && resolved.definitionKey) return definitionReference(*resolved.node, std::move(*resolved.definitionKey));
-    if (resolved.node && resolved.node != &document->root && isNamedForm(*resolved.node)) {
+    if (resolved.node && resolved.node != &document->root && isNamedForm(*resolved.node, context)) {
       // A named form is translated once, under a name of its own, and referred to by it.
       const auto known = std::find_if(document->shared.begin(), document->shared.end(),
                                       [&](const Document::Shared& entry) { return entry.node == resolved.node; });
       if (known != document->shared.end()) return byName(known->name);
       const std::string_view last = std::string_view(pointer).substr(pointer.rfind('/') + 1);
-      std::string sharedName = namer.unique(unescaped(last));
+      std::string sharedName = context.namer.unique(unescaped(last));
       document->shared.push_back({resolved.node, sharedName, pointer});
       return byName(std::move(sharedName));
     }
-    if (resolved.node) return copied(*resolved.node, target, pointer, name, namer, depth);
+    if (resolved.node) return copied(*resolved.node, target, pointer, name, context);
     // A definition prefix that names nothing is left to the assembly, which says so.
     for (std::string_view prefix : definitionPrefixes) {
       if (std::string_view(target).starts_with(prefix)) return byName(target.substr(prefix.size()));
     }
-    Explain::refuse(SidecarError::unsupportedReference,
-                    [&] { return "\"$ref\" " + quoted(target) + " names no place in this document"; });
+    context.refuse(SidecarError::unsupportedReference,
+                   [&] { return "\"$ref\" " + quoted(target) + " names no place in this document"; });
   }
-  Explain::refuse(SidecarError::unsupportedReference, [&] {
+  context.refuse(SidecarError::unsupportedReference, [&] {
     return "\"$ref\" " + quoted(target) + " points into another document";
   });
 }
 
 // Mirrors the dispatch of schema(): objects, string choices and unions of two or more
 // alternatives carry names; references, arrays and scalars do not.
-bool isNamedForm(const JSONValue& node) {
+bool isNamedForm(const JSONValue& node, const Context& context) {
   const JSONObject* members = node.objectValue();
   if (!members) return false;
   const JSONValue* member = members->find("$ref");
@@ -301,13 +292,13 @@ bool isNamedForm(const JSONValue& node) {
   if (member && member->arrayValue()) {
     std::vector<const JSONValue*> remaining;
     for (const JSONValue& alternative : *member->arrayValue()) {
-      if (!isNullAlternative(alternative)) remaining.push_back(&alternative);
+      if (!isNullAlternative(alternative, context)) remaining.push_back(&alternative);
     }
-    return remaining.size() > 1 || (remaining.size() == 1 && isNamedForm(*remaining.front()));
+    return remaining.size() > 1 || (remaining.size() == 1 && isNamedForm(*remaining.front(), context));
   }
   const bool typed = members->find("type") || members->find("properties");
   if (!typed && !members->find("const")) {
-    if (const auto named = intersectionIsNamed(*members)) return *named;
+    if (const auto named = intersectionIsNamed(*members, context)) return *named;
   }
   if (const JSONValue* constant = members->find("const"); !typed && constant && !constant->stringValue()) return false;
   if (const JSONValue* type = members->find("type")) {
@@ -327,21 +318,22 @@ bool isNamedForm(const JSONValue& node) {
   return impliedKind(*members) == "object";
 }
 
-const JSONValue* referencedNode(const std::string& target) {
-  if (!current) return nullptr;
+const JSONValue* referencedNode(const std::string& target, const Context& context) {
+  const Document* document = context.document;
+  if (!document) return nullptr;
   for (std::string_view prefix : definitionPrefixes) {
-    if (!current->definitions || !std::string_view(target).starts_with(prefix)) continue;
-    if (const JSONValue* definition = current->definitions->find(std::string_view(target).substr(prefix.size()))) {
+    if (!document->definitions || !std::string_view(target).starts_with(prefix)) continue;
+    if (const JSONValue* definition = document->definitions->find(std::string_view(target).substr(prefix.size()))) {
       return definition;
     }
   }
   if (target != "#" && !target.starts_with("#/")) return nullptr;
-  return resolve(*current, percentDecoded(std::string_view(target).substr(1))).node;
+  return resolve(*document, percentDecoded(std::string_view(target).substr(1))).node;
 }
 
-std::vector<const JSONValue*> reachedDefinitions(const JSONValue& root, const JSONObject& definitions) {
+std::vector<const JSONValue*> reachedDefinitions(const Document& document) {
   std::vector<const JSONValue*> reached;
-  if (current && current->definitions == &definitions) collectReached(root, *current, reached);
+  if (document.definitions) collectReached(document.root, document, reached);
   return reached;
 }
 

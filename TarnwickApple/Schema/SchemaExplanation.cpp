@@ -1,37 +1,22 @@
-// The recorder behind the translator's side channel: the current place, notes, refusals, the
-// causes the framework's assembly may fail on, and which keywords each form leaves unread.
+// The recorder an explained translation carries: notes, refusals, the causes the framework's
+// assembly may fail on, and which keywords each form leaves unread.
 #include "TarnwickApple/Schema/SchemaExplanation.hpp"
 
 #include <algorithm>
 #include <array>
-#include <mutex>
-#include <set>
 #include <string>
 
 #include "TarnwickApple/Schema/SchemaTranslator.hpp"
 #include "TarnwickApple/Text/Unicode.hpp"
 #include "TarnwickApple/Schema/internal/Explain.hpp"
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 #include "TarnwickApple/JSON/Quoting.hpp"
 
 namespace TarnwickApple {
 namespace Explain {
 namespace {
 
-// A note's keyword or effect as a view that outlives every note: one copy of each distinct word
-// for the whole process (there are a few dozen), however many notes name it.
-std::string_view interned(std::string_view word) {
-  static std::mutex guard;
-  static std::set<std::string, std::less<>> words;  // nodes never move, so views stay valid
-  const std::lock_guard<std::mutex> lock(guard);
-  auto found = words.find(word);
-  if (found == words.end()) found = words.emplace(word).first;
-  return *found;
-}
-
 using SchemaErrorCase = FoundationModels::GenerationSchema::SchemaError::Case;
-
-// One translation at a time per thread; the recorder is installed for its duration.
-thread_local Recorder* current = nullptr;
 
 // Keywords that constrain values, by the type they apply to. Annotations are in none of them.
 constexpr std::array anyTypeKeywords = {"$dynamicRef", "$recursiveRef", "allOf", "anyOf", "const", "else", "enum",
@@ -49,6 +34,20 @@ constexpr std::array objectKeywords = {"additionalProperties", "dependencies", "
 template <std::size_t N>
 bool among(const std::array<const char*, N>& keywords, std::string_view key) {
   return std::find(keywords.begin(), keywords.end(), key) != keywords.end();
+}
+
+// The tables' own spelling of a keyword that constrains values: a note keeps a view of it, which
+// outlives the schema's text.
+std::string_view fixedKeyword(std::string_view key) {
+  const auto spelled = [&](const auto& keywords) -> const char* {
+    const auto at = std::find(keywords.begin(), keywords.end(), key);
+    return at == keywords.end() ? nullptr : *at;
+  };
+  for (const char* word : {spelled(anyTypeKeywords), spelled(stringKeywords), spelled(numberKeywords),
+                           spelled(arrayKeywords), spelled(objectKeywords)}) {
+    if (word) return word;
+  }
+  return {};  // not reached: only keywords that constrain are noted
 }
 
 // True when `key` constrains the values a node of this form stands for.
@@ -119,23 +118,22 @@ std::string_view formWord(Form form) {
 
 }  // namespace
 
-Recorder* active() { return current; }
-
-Recorder::Recorder(const JSONValue&) { current = this; }
-Recorder::~Recorder() { current = nullptr; }
-
-void Recorder::push(std::string_view segment) {
-  marks_.push_back(pointer_.size());
-  Quoting::appendPointerSegment(pointer_, segment);
+void Recorder::note(const std::string& pointer, std::string_view keyword, std::string_view effect, std::string detail) {
+  notes.push_back(SchemaNote{pointer, keyword, effect, std::move(detail)});
 }
 
-void Recorder::note(std::string_view keyword, std::string_view effect, std::string detail) {
-  if (elsewhere_ > 0) return;
-  notes.push_back(SchemaNote{pointer_, interned(keyword), interned(effect), std::move(detail)});
+void Recorder::noteAbout(const std::string& pointer, std::string_view keyword, std::string_view effect,
+                         std::string_view subject, std::string_view rest) {
+  notes.pushAbout(pointer, keyword, effect, subject, rest);
+}
+
+void Recorder::noteAround(const std::string& pointer, std::string_view keyword, std::string_view effect,
+                          std::string_view prefix, std::string_view subject, std::string_view rest) {
+  notes.pushAround(pointer, keyword, effect, prefix, subject, rest);
 }
 
 void Recorder::rollback(const Mark& mark) {
-  notes.resize(mark.notes);
+  notes.truncate(mark.notes);
   causes_.resize(mark.causes);
   named_.resize(mark.named);
   references_.resize(mark.references);
@@ -143,19 +141,8 @@ void Recorder::rollback(const Mark& mark) {
   refusalReason.clear();
 }
 
-std::string Recorder::enterElsewhere(std::string pointer, bool mute) {
-  elsewhere_ += mute ? 1 : 0;
-  std::swap(pointer, pointer_);
-  return pointer;
-}
-
-void Recorder::leaveElsewhere(std::string pointer, bool mute) {
-  elsewhere_ -= mute ? 1 : 0;
-  pointer_ = std::move(pointer);
-}
-
-void Recorder::refuse(std::string reason) {
-  refusalPointer = pointer_;
+void Recorder::refuse(const std::string& pointer, std::string reason) {
+  refusalPointer = pointer;
   refusalReason = std::move(reason);
 }
 
@@ -202,9 +189,8 @@ void Recorder::assemblyFailed(SchemaErrorCase kind) {
   place("", "the schema does not resolve into a generation schema");
 }
 
-void unread(const JSONObject& node, Form form) {
-  Recorder* recorder = active();
-  if (!recorder) return;
+void unread(SchemaTranslator::Context& context, const JSONObject& node, Form form) {
+  if (!context.recording()) return;
   for (const auto& [nfcKey, member] : node) {
     const std::string_view key = member.key;
     if (!constrains(key, form) || reads(node, key, form)) continue;
@@ -212,10 +198,12 @@ void unread(const JSONObject& node, Form form) {
     if (form == Form::oneOf && key == "anyOf" && !member.value.arrayValue()) continue;
     // Extra properties are never generated, whatever the keyword allows or forbids.
     const bool onlyListed = form == Form::object && (key == "additionalProperties" || key == "unevaluatedProperties");
-    recorder->note(key, "ignored", Quoting::quoted(key) + ": " + Quoting::quoted(member.value) + " is not read " +
-                                       std::string(formWord(form)) +
-                                       (onlyListed ? "; the answer holds only the listed properties"
-                                                   : ", so the model is not held to it"));
+    const JSONValue& value = member.value;  // a structured binding is not captured by older clang
+    const std::string_view keyword = fixedKeyword(key);
+    context.note(keyword, "ignored", [&] {
+      return Quoting::quoted(key) + ": " + Quoting::quoted(value) + " is not read " + std::string(formWord(form)) +
+             (onlyListed ? "; the answer holds only the listed properties" : ", so the model is not held to it");
+    });
   }
 }
 
@@ -225,9 +213,9 @@ namespace SchemaTranslator {
 
 Explained explained(const JSONValue& document) {
   Explained result;
-  Explain::Recorder recorder(document);
+  Explain::Recorder recorder;
   try {
-    result.schema.emplace(generationSchema(document));
+    result.schema.emplace(generationSchema(document, &recorder));
     result.notes = std::move(recorder.notes);
   } catch (...) {
     result.error = SidecarError::resolve(std::current_exception());

@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 #include "TarnwickApple/JSON/JSONValue.hpp"
@@ -16,13 +15,14 @@ namespace TarnwickApple::SchemaTranslator {
 struct Explained {
   std::optional<FoundationModels::GenerationSchema> schema;  // accepted
   std::optional<SidecarError> error;                         // refused: what the sidecar answers
-  std::vector<SchemaNote> notes;  // accepted: in translation order (see the README)
+  SchemaNotes notes;              // accepted: in translation order (see the README)
   std::string pointer;            // refused: the schema object where the refusal was raised
   std::string reason;             // refused: why, in one phrase
 };
 
-// What `generationSchema` gives or throws for `document`, with its explanation. Never throws
-// for a refusal.
+// What `generationSchema` gives or throws for `document`, with its explanation: the translation
+// records its notes and refusal in a recorder of its own. Never throws for a refusal. The notes
+// hold copies of what they quote, so they outlive `document`.
 Explained explained(const JSONValue& document);
 
 }  // namespace TarnwickApple::SchemaTranslator

@@ -75,21 +75,20 @@ std::string countWord(std::size_t count) {
 }
 
 // An element-count bound: none when absent, its integer reading otherwise.
-std::optional<std::int64_t> elementBound(const JSONObject& node, std::string_view key) {
+std::optional<std::int64_t> elementBound(const JSONObject& node, std::string_view key, Context& context) {
   const JSONValue* value = node.find(key);
   if (!value) return std::nullopt;
   const auto reading = value->integerValue();
   if (!reading) {
-    Explain::refuse(SidecarError::unsupportedConstruct,
-                    [&] { return quoted(key) + " " + quoted(*value) + " is not a whole number"; });
+    context.refuse(SidecarError::unsupportedConstruct,
+                   [&] { return quoted(key) + " " + quoted(*value) + " is not a whole number"; });
   }
   return reading;
 }
 
-// Element counts the framework's assembly refuses, told to a listening recorder with their place.
-void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::int64_t> maximum) {
-  Explain::Recorder* recorder = Explain::active();
-  if (!recorder) return;
+// Element counts the framework's assembly refuses, told to the recorder with their place.
+void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::int64_t> maximum, Context& context) {
+  if (!context.recorder) return;
   std::string reason;
   if (minimum && *minimum < 0) {
     reason = "\"minItems\" " + std::to_string(*minimum) + " is negative";
@@ -100,8 +99,8 @@ void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::
   } else {
     return;
   }
-  recorder->cause({FoundationModels::GenerationSchema::SchemaError::Case::invalidArrayBounds, recorder->pointer(),
-                   std::move(reason)});
+  context.recorder->cause(
+      {FoundationModels::GenerationSchema::SchemaError::Case::invalidArrayBounds, context.pointer(), std::move(reason)});
 }
 
 // The element is translated before the bounds are read, so its failures come first.
@@ -109,7 +108,7 @@ void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::
 //   {} or {"items":[]}           -> elements of any value, generated as strings
 //   {"items":[s,...]}, {"prefixItems":[s,...]} (a tuple) -> at most one element, of schema s
 //   {"items":false}              -> no element
-DynamicGenerationSchema array(const JSONObject& node, const std::string& name, Namer& namer, std::int64_t depth) {
+DynamicGenerationSchema array(const JSONObject& node, const std::string& name, Context& context) {
   static const JSONValue anyElement = JSONValue::object(JSONObject());
   const JSONValue* items = node.find("items");
   std::string_view itemsKey = "items";
@@ -125,84 +124,88 @@ DynamicGenerationSchema array(const JSONObject& node, const std::string& name, N
     // Every position holds the same schema, so any element count keeps to it.
     items = &tuple->front();
   } else if (tuple && !tuple->empty()) {
-    if (const auto minimum = elementBound(node, "minItems"); minimum && *minimum > 1) {
-      Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+    if (const auto minimum = elementBound(node, "minItems", context); minimum && *minimum > 1) {
+      context.refuse(SidecarError::unsupportedConstruct, [&] {
         return quoted(itemsKey) + " lists a schema per position and \"minItems\" is " + std::to_string(*minimum) +
                ", but only the first position can be generated";
       });
     }
-    Explain::note(itemsKey, "tuple-shortened", [] {
+    context.note(itemsKey, "tuple-shortened", [] {
       return std::string("only the first position's schema is generated, so the answer holds at most one element");
     });
     items = &tuple->front();
     limit = 1;
   } else if (!items || tuple) {
-    Explain::note(itemsKey, "any-as-string", [] {
+    context.note(itemsKey, "any-as-string", [] {
       return std::string("no schema for the elements: they may be any value, and strings are generated");
     });
     items = &anyElement;
   } else if (items->boolValue() == std::optional<bool>(false)) {
-    Explain::note("items", "always-empty", [] { return std::string("\"items\": false allows no element, so the answer is always []"); });
+    context.note("items", "always-empty", [] { return std::string("\"items\": false allows no element, so the answer is always []"); });
     items = &anyElement;
     limit = 0;
   }
   const JSONObject* itemsObject = items->objectValue();
   const std::string* title = itemsObject ? stringMember(*itemsObject, "title") : nullptr;
-  const std::string elementName = namer.unique(title ? *title : name + std::string(itemSuffix));
+  const std::string elementName = context.namer.unique(title ? *title : name + std::string(itemSuffix));
   DynamicGenerationSchema element = [&] {
     if (items == &anyElement) return DynamicGenerationSchema::scalar(ScalarType::string, {});
     if (tuple && !tuple->empty()) {
-      Explain::Step step(itemsKey, "0");
-      return schema(*items, elementName, namer, depth + 1);
+      Step step(context, itemsKey, "0", Step::nested);
+      return schema(*items, elementName, context);
     }
-    Explain::Step step("items");
-    return schema(*items, elementName, namer, depth + 1);
+    Step step(context, "items", Step::nested);
+    return schema(*items, elementName, context);
   }();
-  const auto minimum = elementBound(node, "minItems");
-  auto maximum = elementBound(node, "maxItems");
+  const auto minimum = elementBound(node, "minItems", context);
+  auto maximum = elementBound(node, "maxItems", context);
   if (limit && (!maximum || *maximum > *limit)) maximum = limit;
-  checkElementBounds(minimum, maximum);
+  checkElementBounds(minimum, maximum, context);
   return DynamicGenerationSchema::arrayOf(std::move(element), minimum, maximum);
 }
 
 }  // namespace
 
-GenerationSchema generationSchema(const JSONValue& document) {
+GenerationSchema generationSchema(const JSONValue& document) { return generationSchema(document, nullptr); }
+
+GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* recorder) {
   const JSONObject* root = document.objectValue();
   if (!root) {
-    Explain::refuse(SidecarError::schemaNotObject,
-                    [&] { return "the document is " + std::string(Quoting::kindName(document)) + ", not an object"; });
+    if (recorder) {
+      recorder->refuse("", "the document is " + std::string(Quoting::kindName(document)) + ", not an object");
+    }
+    throw SidecarError::schemaNotObject;
   }
   Namer namer;
   const auto [definitions, definitionsKey] = definitionsOf(*root);
-  Explain::Recorder* const recorder = Explain::active();
   // Definition names are taken first, so nothing generated later can equal one. Members come in
   // ascending order of their NFC keys, which is the order definitions are translated in.
   if (definitions) {
     for (const auto& [nfcKey, member] : *definitions) namer.reserve(member.key);
   }
   Document translation(document, definitions, definitionsKey);
+  Context context(namer, &translation, recorder);
   std::vector<DynamicGenerationSchema> dependencies;
   if (definitions) {
     dependencies.reserve(definitions->size());
     // Worked out only when a definition fails: the definitions the root reaches.
     std::optional<std::vector<const JSONValue*>> reached;
     for (const auto& [nfcKey, member] : *definitions) {
-      Explain::Step step(definitionsKey, member.key);
-      const Explain::Recorder::Mark mark = recorder ? recorder->mark() : Explain::Recorder::Mark{};
+      Step step(context, definitionsKey, member.key);
+      const Explain::Recorder::Mark mark = context.mark();
       try {
-        dependencies.push_back(schema(member.value, member.key, namer, 0));
+        dependencies.push_back(schema(member.value, member.key, context));
       } catch (const SidecarError&) {
         // A definition nothing reaches is never generated, and one without a name is only ever
         // copied where it is referenced, where a failure refuses the schema if it is generated.
         if (translation.exhausted) throw;
-        if (!reached) reached = reachedDefinitions(document, *definitions);
+        if (!reached) reached = reachedDefinitions(translation);
         const bool isReached = std::find(reached->begin(), reached->end(), &member.value) != reached->end();
-        if (isReached && isNamedForm(member.value)) throw;
-        const std::string reason = recorder ? recorder->refusalReason : std::string();
-        if (recorder) recorder->rollback(mark);
+        if (isReached && isNamedForm(member.value, context)) throw;
+        const std::string reason = context.refusalReason();
+        context.rollback(mark);
         const std::string& key = member.key;  // a structured binding is not captured by older clang
-        Explain::note(definitionsKey, "definition-dropped", [&] {
+        context.note(definitionsKey, "definition-dropped", [&] {
           return "definition " + quoted(key) + " cannot be translated (" + reason + "), so it is left out" +
                  (isReached ? "; each reference to it is translated where it stands" : "; nothing references it");
         });
@@ -214,12 +217,12 @@ GenerationSchema generationSchema(const JSONValue& document) {
   const std::string* title = stringMember(*root, "title");
   const std::string rootName = namer.unique(title ? std::string_view(*title) : defaultRootName);
   try {
-    DynamicGenerationSchema translated = schema(document, rootName, namer, 0);
+    DynamicGenerationSchema translated = schema(document, rootName, context);
     // Nodes referred to by pointer, in the order first referred to; each may add more.
     for (std::size_t i = 0; i < translation.shared.size(); ++i) {
       const Document::Shared shared = translation.shared[i];
-      Explain::Elsewhere place(shared.pointer, Explain::Elsewhere::notes);
-      dependencies.push_back(schema(*shared.node, shared.name, namer, 0));
+      Elsewhere place(context, shared.pointer, Elsewhere::notes);
+      dependencies.push_back(schema(*shared.node, shared.name, context));
     }
     return GenerationSchema(std::move(translated), std::move(dependencies));
   } catch (const GenerationSchema::SchemaError& error) {
@@ -228,28 +231,28 @@ GenerationSchema generationSchema(const JSONValue& document) {
   }
 }
 
-DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, Namer& namer, std::int64_t depth) {
-  if (depth > maximumDepth) {
-    Explain::refuse(SidecarError::unsupportedConstruct,
-                    [&] { return "depth " + std::to_string(depth) + " exceeds " + std::to_string(maximumDepth); });
+DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, Context& context) {
+  if (context.depth > maximumDepth) {
+    context.refuse(SidecarError::unsupportedConstruct,
+                   [&] { return "depth " + std::to_string(context.depth) + " exceeds " + std::to_string(maximumDepth); });
   }
-  if (Document* counted = document(); counted && counted->copies > 0) {
+  if (Document* counted = context.document; counted && counted->copies > 0) {
     if (++counted->inlinedNodes > maximumInlinedNodes) {
       counted->exhausted = true;
-      Explain::refuse(SidecarError::unsupportedConstruct, [] {
+      context.refuse(SidecarError::unsupportedConstruct, [] {
         return "inlining references builds more than " + std::to_string(maximumInlinedNodes) + " nodes";
       });
     }
   }
   // Only copies can come back to a node being translated, and only "#" to the root, so only the
   // root and the nodes of copies are kept open.
-  Document* translation = document();
+  Document* translation = context.document;
   if (translation && translation->copies == 0 && &node != &translation->root) translation = nullptr;
   if (translation) {
     const auto again = std::find_if(translation->open.rbegin(), translation->open.rend(),
                                     [&](const auto& entry) { return entry.first == &node; });
-    if (again != translation->open.rend() && isNamedForm(node)) {
-      if (Explain::Recorder* recorder = Explain::active()) recorder->reference("#", *again->second);
+    if (again != translation->open.rend() && isNamedForm(node, context)) {
+      if (context.recorder) context.recorder->reference("#", *again->second, context.pointer());
       return DynamicGenerationSchema::referenceTo(*again->second);
     }
   }
@@ -264,44 +267,44 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, N
 
   // true accepts any value (a string is one); false accepts none.
   if (const auto accepts = node.boolValue()) {
-    if (!*accepts) Explain::refuse(SidecarError::unsupportedConstruct, [] { return std::string("false accepts no value"); });
-    Explain::note("type", "any-as-string", [] { return std::string("true accepts any value, and a string is generated"); });
+    if (!*accepts) context.refuse(SidecarError::unsupportedConstruct, [] { return std::string("false accepts no value"); });
+    context.note("type", "any-as-string", [] { return std::string("true accepts any value, and a string is generated"); });
     return DynamicGenerationSchema::scalar(ScalarType::string, {});
   }
   const JSONObject* members = node.objectValue();
   if (!members) {
-    Explain::refuse(SidecarError::schemaNotObject,
-                    [&] { return "the schema is " + std::string(Quoting::kindName(node)) + ", not an object"; });
+    context.refuse(SidecarError::schemaNotObject,
+                   [&] { return "the schema is " + std::string(Quoting::kindName(node)) + ", not an object"; });
   }
   const std::string* descriptionText = stringMember(*members, "description");
   const std::optional<std::string> description =
       descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
 
   if (const std::string* target = stringMember(*members, "$ref")) {
-    Explain::unread(*members, Form::reference);
-    return reference(*target, name, namer, depth);
+    Explain::unread(context, *members, Form::reference);
+    return reference(*target, name, context);
   }
   if (const JSONArray* choices = arrayMember(*members, "enum")) {
-    Explain::unread(*members, Form::choices);
+    Explain::unread(context, *members, Form::choices);
     const bool onlyStrings =
         std::all_of(choices->begin(), choices->end(), [](const JSONValue& member) { return member.stringValue(); });
-    if (!onlyStrings) return valueChoices(*choices, "enum", name, description, namer);
-    std::vector<std::string> texts = strings(*choices, "enum");
-    if (Explain::Recorder* recorder = Explain::active(); recorder && texts.empty()) {
-      recorder->cause({GenerationSchema::SchemaError::Case::emptyTypeChoices, recorder->pointer(), "\"enum\" is empty"});
+    if (!onlyStrings) return valueChoices(*choices, "enum", name, description, context);
+    std::vector<std::string> texts = strings(*choices, "enum", context);
+    if (context.recorder && texts.empty()) {
+      context.recorder->cause({GenerationSchema::SchemaError::Case::emptyTypeChoices, context.pointer(), "\"enum\" is empty"});
     }
-    if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+    if (context.recorder) context.recorder->named(name, context.pointer());
     return DynamicGenerationSchema::anyOf(name, description, std::move(texts));
   }
   if (const JSONArray* alternatives = arrayMember(*members, "anyOf")) {
-    Explain::unread(*members, Form::anyOf);
-    return unionOf(*alternatives, "anyOf", name, description, namer, depth);
+    Explain::unread(context, *members, Form::anyOf);
+    return unionOf(*alternatives, "anyOf", name, description, context);
   }
   if (const JSONArray* alternatives = arrayMember(*members, "oneOf")) {
-    Explain::unread(*members, Form::oneOf);
-    Explain::note("oneOf", "one-of-as-any-of",
+    Explain::unread(context, *members, Form::oneOf);
+    context.note("oneOf", "one-of-as-any-of",
                   [] { return std::string("translated as \"anyOf\": an answer may match more than one alternative"); });
-    return unionOf(*alternatives, "oneOf", name, description, namer, depth);
+    return unionOf(*alternatives, "oneOf", name, description, context);
   }
 
   // The rules below read a node that says nothing of its kind but through other keywords.
@@ -309,66 +312,66 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, N
   if (!typeMember && !members->find("properties")) {
     const JSONValue* constant = members->find("const");
     if (!constant) {
-      if (auto merged = intersection(*members, name, description, namer, depth)) return std::move(*merged);
+      if (auto merged = intersection(*members, name, description, context)) return std::move(*merged);
     } else if (!constant->stringValue()) {
-      Explain::unread(*members, Form::choices);
-      return valueChoices(JSONArray{*constant}, "const", name, description, namer);
+      Explain::unread(context, *members, Form::choices);
+      return valueChoices(JSONArray{*constant}, "const", name, description, context);
     }
   }
   if (typeMember && typeMember->arrayValue()) {
-    if (auto kinds = listedKinds(*members); kinds && kinds->size() > 1) {
-      return kindUnion(*members, *kinds, name, description, namer, depth);
+    if (auto kinds = listedKinds(*members, context); kinds && kinds->size() > 1) {
+      return kindUnion(*members, *kinds, name, description, context);
     }
   }
 
-  const std::string type = kind(*members);
+  const std::string type = kind(*members, context);
   if (type.empty() && !typeMember) {
     // What is left ("not", "if", ...) is ignored as beside any other kind, but the negation of
     // everything leaves nothing to generate.
     if (const JSONValue* negated = members->find("not");
         negated && (negated->boolValue().value_or(false) || (negated->objectValue() && negated->objectValue()->empty()))) {
-      Explain::refuse(SidecarError::unsupportedConstruct, [] { return std::string("\"not\" of every value accepts no value"); });
+      context.refuse(SidecarError::unsupportedConstruct, [] { return std::string("\"not\" of every value accepts no value"); });
     }
-    Explain::unread(*members, Form::string);
-    Explain::note("type", "any-as-string", [] {
+    Explain::unread(context, *members, Form::string);
+    context.note("type", "any-as-string", [] {
       return std::string("no keyword constrains the value, so any value is allowed, and a string is generated");
     });
     return DynamicGenerationSchema::scalar(ScalarType::string, {});
   }
   if (type == "object") {
-    Explain::unread(*members, Form::object);
-    return object(*members, name, description, namer, depth);
+    Explain::unread(context, *members, Form::object);
+    return object(*members, name, description, context);
   }
   if (type == "array") {
-    Explain::unread(*members, Form::array);
-    return array(*members, name, namer, depth);
+    Explain::unread(context, *members, Form::array);
+    return array(*members, name, context);
   }
   if (type == "string") {
-    Explain::unread(*members, Form::string);
-    return DynamicGenerationSchema::scalar(ScalarType::string, stringGuides(*members));
+    Explain::unread(context, *members, Form::string);
+    return DynamicGenerationSchema::scalar(ScalarType::string, stringGuides(*members, context));
   }
   if (type == "integer") {
-    Explain::unread(*members, Form::integer);
-    return DynamicGenerationSchema::scalar(ScalarType::integer, integerGuides(*members));
+    Explain::unread(context, *members, Form::integer);
+    return DynamicGenerationSchema::scalar(ScalarType::integer, integerGuides(*members, context));
   }
   if (type == "number") {
-    Explain::unread(*members, Form::number);
-    return DynamicGenerationSchema::scalar(ScalarType::number, numberGuides(*members));
+    Explain::unread(context, *members, Form::number);
+    return DynamicGenerationSchema::scalar(ScalarType::number, numberGuides(*members, context));
   }
   if (type == "boolean") {
-    Explain::unread(*members, Form::boolean);
+    Explain::unread(context, *members, Form::boolean);
     return DynamicGenerationSchema::scalar(ScalarType::boolean, {});
   }
-  Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+  context.refuse(SidecarError::unsupportedConstruct, [&] {
     return "\"type\" " + quoted(type) + (type == "null" ? " alone leaves nothing to generate" : " is no JSON Schema type");
   });
 }
 
-std::optional<std::vector<std::string>> listedKinds(const JSONObject& node) {
+std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Context& context) {
   const JSONValue* type = node.find("type");
   const JSONArray* list = type ? type->arrayValue() : nullptr;
   if (!list) return std::nullopt;
-  std::vector<std::string> named = strings(*list, "type");
+  std::vector<std::string> named = strings(*list, "type", context);
   std::vector<std::string> kinds;
   for (std::string& kind : named) {
     if (kind != "null" && std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(std::move(kind));
@@ -412,15 +415,15 @@ std::string_view impliedKind(const JSONObject& node) {
 // {"const":"text"}             -> "string" (other constants are pinned before this is asked)
 // {"minItems":..., ...}        -> the kind its keywords imply (impliedKind)
 // {}                           -> "": any value
-std::string kind(const JSONObject& node) {
+std::string kind(const JSONObject& node, Context& context) {
   if (const JSONValue* type = node.find("type")) {
     if (const std::string* text = type->stringValue()) return *text;
     const JSONArray* list = type->arrayValue();
     if (!list) {
-      Explain::refuse(SidecarError::unsupportedConstruct,
-                      [&] { return "\"type\" is " + std::string(Quoting::kindName(*type)) + ", not a string or a list"; });
+      context.refuse(SidecarError::unsupportedConstruct,
+                     [&] { return "\"type\" is " + std::string(Quoting::kindName(*type)) + ", not a string or a list"; });
     }
-    std::vector<std::string> named = strings(*list, "type");
+    std::vector<std::string> named = strings(*list, "type", context);
     const std::size_t listed = named.size();
     std::erase(named, "null");
     // A kind listed twice is one kind.
@@ -432,14 +435,14 @@ std::string kind(const JSONObject& node) {
       }
     }
     if (named.size() != 1) {
-      Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+      context.refuse(SidecarError::unsupportedConstruct, [&] {
         std::string reason = "\"type\" lists " + countWord(named.size()) + " kinds";
         for (std::size_t i = 0; i < named.size(); ++i) reason += (i == 0 ? ": " : ", ") + named[i];
         return named.empty() ? std::string("\"type\" lists no kind but null") : reason;
       });
     }
     if (named.size() != listed) {
-      Explain::note("type", "null-dropped", [&] {
+      context.note("type", "null-dropped", [&] {
         return "null is not generated: the answer is always " + quoted(named.front()) + ", never null";
       });
     }
@@ -449,7 +452,7 @@ std::string kind(const JSONObject& node) {
   if (const JSONValue* constant = node.find("const"); constant && constant->stringValue()) return "string";
   const std::string_view implied = impliedKind(node);
   if (!implied.empty()) {
-    Explain::note("type", "kind-inferred", [&] {
+    context.note("type", "kind-inferred", [&] {
       return "no \"type\": the keywords make it " + std::string(implied == "array" || implied == "object" ? "an " : "a ") +
              std::string(implied);
     });
@@ -457,26 +460,23 @@ std::string kind(const JSONObject& node) {
   return std::string(implied);
 }
 
-std::vector<const std::string*> stringMembers(const JSONArray& array, std::string_view keyword) {
-  std::vector<const std::string*> result;
-  result.reserve(array.size());
-  for (const JSONValue& member : array) {
-    const std::string* text = member.stringValue();
-    if (!text) {
-      Explain::refuse(SidecarError::unsupportedConstruct, [&] {
-        return quoted(keyword) + " member " + std::to_string(result.size()) + " is " +
-               std::string(Quoting::kindName(member)) + ", not a string";
-      });
-    }
-    result.push_back(text);
+const std::string& stringAt(const JSONArray& array, std::size_t index, std::string_view keyword, Context& context) {
+  const std::string* text = array[index].stringValue();
+  if (!text) {
+    context.refuse(SidecarError::unsupportedConstruct, [&] {
+      return quoted(keyword) + " member " + std::to_string(index) + " is " + std::string(Quoting::kindName(array[index])) +
+             ", not a string";
+    });
   }
-  return result;
+  return *text;
 }
 
-std::vector<std::string> strings(const JSONArray& array, std::string_view keyword) {
+
+
+std::vector<std::string> strings(const JSONArray& array, std::string_view keyword, Context& context) {
   std::vector<std::string> result;
   result.reserve(array.size());
-  for (const std::string* text : stringMembers(array, keyword)) result.push_back(*text);
+  for (std::size_t i = 0; i < array.size(); ++i) result.push_back(stringAt(array, i, keyword, context));
   return result;
 }
 

@@ -28,10 +28,10 @@ struct Alternative {
 };
 
 DynamicGenerationSchema built(const Alternative& alternative, const std::string& name,
-                              const std::optional<std::string>& description) {
+                              const std::optional<std::string>& description, Context& context) {
   switch (alternative.kind) {
     case Alternative::Kind::strings:
-      if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+      if (context.recorder) context.recorder->named(name, context.pointer());
       return DynamicGenerationSchema::anyOf(name, description, alternative.texts);
     case Alternative::Kind::integer:
       return DynamicGenerationSchema::scalar(ScalarType::integer, {GenerationGuide::range(alternative.value, alternative.value)});
@@ -49,7 +49,7 @@ DynamicGenerationSchema built(const Alternative& alternative, const std::string&
 //                             null dropped; an object or array member is refused.
 // One alternative stands alone under the node's name; several are a union.
 DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view keyword, const std::string& name,
-                                     const std::optional<std::string>& description, Namer& namer) {
+                                     const std::optional<std::string>& description, Context& context) {
   std::vector<Alternative> alternatives;
   std::size_t stringsAt = values.size();  // index of the string choice in alternatives, once there is one
   bool hasNull = false, hasTrue = false, hasFalse = false;
@@ -80,34 +80,41 @@ DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view k
       case JSONValue::Case::array:
       case JSONValue::Case::object:
         // Fewer choices still give only answers the schema allows.
-        Explain::note(keyword, "ignored", [&] {
-          return (keyword == "enum" ? "member " + std::to_string(i) : quoted(keyword)) + " is " +
-                 std::string(Quoting::kindName(value)) + ", which the model cannot be held to; it is never generated";
-        });
+        if (keyword != "enum") {
+          context.note(keyword, "ignored", [&] {
+            return quoted(keyword) + " is " + std::string(Quoting::kindName(value)) +
+                   ", which the model cannot be held to; it is never generated";
+          });
+        } else {
+          // One note per member, and an enumeration may hold a million of them.
+          context.noteAround(keyword, "ignored", "member ", [&] {
+            return std::to_string(i) + " is " + std::string(Quoting::kindName(value));
+          }, ", which the model cannot be held to; it is never generated");
+        }
         break;
     }
   }
   if (alternatives.empty()) {
-    Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+    context.refuse(SidecarError::unsupportedConstruct, [&] {
       return quoted(keyword) + " holds nothing but null, arrays and objects, which leaves nothing to generate";
     });
   }
   if (hasNull) {
-    Explain::note(keyword, "null-dropped", [] { return std::string("null is not generated: the answer is never null"); });
+    context.note(keyword, "null-dropped", [] { return std::string("null is not generated: the answer is never null"); });
   }
   if (hasTrue != hasFalse) {
-    Explain::note(keyword, "enum-widened", [&] {
+    context.note(keyword, "enum-widened", [&] {
       return std::string("the model cannot be held to ") + (hasTrue ? "true" : "false") + " alone, so either boolean may be generated";
     });
   }
-  if (alternatives.size() == 1) return built(alternatives.front(), name, description);
+  if (alternatives.size() == 1) return built(alternatives.front(), name, description, context);
 
-  if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+  if (context.recorder) context.recorder->named(name, context.pointer());
   std::vector<DynamicGenerationSchema> translated;
   translated.reserve(alternatives.size());
   for (std::size_t i = 0; i < alternatives.size(); ++i) {
-    const std::string alternativeName = namer.unique(name + std::string(choiceInfix) + std::to_string(i + 1));
-    translated.push_back(built(alternatives[i], alternativeName, std::nullopt));
+    const std::string alternativeName = context.namer.unique(name + std::string(choiceInfix) + std::to_string(i + 1));
+    translated.push_back(built(alternatives[i], alternativeName, std::nullopt, context));
   }
   return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
 }
@@ -115,25 +122,26 @@ DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view k
 // {"type":[k1,k2,...], ...} -> anyOf [{"type":k1, ...}, {"type":k2, ...}, ...], each alternative
 //                              the node with one kind and without its title.
 DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds, const std::string& name,
-                                  const std::optional<std::string>& description, Namer& namer, std::int64_t depth) {
+                                  const std::optional<std::string>& description, Context& context) {
   const JSONValue* type = node.find("type");
   if (type->arrayValue()->size() != kinds.size()) {
-    Explain::note("type", "null-dropped", [] { return std::string("null is not generated: the answer is never null"); });
+    context.note("type", "null-dropped", [] { return std::string("null is not generated: the answer is never null"); });
   }
-  Explain::note("type", "kind-union", [&] {
+  context.note("type", "kind-union", [&] {
     std::string detail = "one alternative for each kind listed (";
     for (std::size_t i = 0; i < kinds.size(); ++i) detail += (i == 0 ? "" : ", ") + kinds[i];
     return detail + "), each held to this node's keywords for its kind";
   });
-  if (Explain::Recorder* recorder = Explain::active()) recorder->named(name);
+  if (context.recorder) context.recorder->named(name, context.pointer());
   std::vector<DynamicGenerationSchema> translated;
   translated.reserve(kinds.size());
+  const Step deeper = Step::deeper(context);
   for (std::size_t i = 0; i < kinds.size(); ++i) {
     JSONObject single = node;
     single.extract("title");
     single.insert("type", JSONValue::string(kinds[i]));
-    const std::string alternativeName = namer.unique(name + std::string(choiceInfix) + std::to_string(i + 1));
-    translated.push_back(schema(JSONValue::object(std::move(single)), alternativeName, namer, depth + 1));
+    const std::string alternativeName = context.namer.unique(name + std::string(choiceInfix) + std::to_string(i + 1));
+    translated.push_back(schema(JSONValue::object(std::move(single)), alternativeName, context));
   }
   return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
 }

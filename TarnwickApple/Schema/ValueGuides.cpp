@@ -23,10 +23,10 @@ struct Bound {
   const JSONValue* written;
 };
 
-std::int64_t integerBound(const JSONValue& value, std::string_view key) {
+std::int64_t integerBound(const JSONValue& value, std::string_view key, Context& context) {
   const auto reading = value.integerValue();
   if (!reading) {
-    Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+    context.refuse(SidecarError::unsupportedConstruct, [&] {
       const auto d = value.doubleValue();
       const char* why = !d ? " is not a number" : std::trunc(*d) != *d ? " is not a whole number" : " is out of the 64-bit range";
       return quoted(key) + " " + quoted(value) + why;
@@ -35,9 +35,9 @@ std::int64_t integerBound(const JSONValue& value, std::string_view key) {
   return *reading;
 }
 
-double numberBound(const JSONValue& value, std::string_view key) {
+double numberBound(const JSONValue& value, std::string_view key, Context& context) {
   const auto reading = value.doubleValue();
-  if (!reading) Explain::refuse(SidecarError::unsupportedConstruct, [&] { return quoted(key) + " " + quoted(value) + " is not a number"; });
+  if (!reading) context.refuse(SidecarError::unsupportedConstruct, [&] { return quoted(key) + " " + quoted(value) + " is not a number"; });
   return *reading;
 }
 
@@ -46,27 +46,30 @@ double numberBound(const JSONValue& value, std::string_view key) {
 // present.
 template <typename T, typename Read, typename Adjust>
 std::optional<Bound<T>> bound(const JSONObject& node, std::string_view inclusiveKey, std::string_view exclusiveKey,
-                              Read read, Adjust adjusted) {
-  if (const JSONValue* inclusive = node.find(inclusiveKey)) return Bound<T>{read(*inclusive, inclusiveKey), inclusiveKey, inclusive};
+                              Read read, Adjust adjusted, Context& context) {
+  if (const JSONValue* inclusive = node.find(inclusiveKey)) {
+    return Bound<T>{read(*inclusive, inclusiveKey, context), inclusiveKey, inclusive};
+  }
   if (const JSONValue* exclusive = node.find(exclusiveKey)) {
     // Draft 4's boolean form qualifies an inclusive bound, and there is none here.
     if (exclusive->isBool()) {
-      Explain::note(exclusiveKey, "ignored", [&] {
+      context.note(exclusiveKey, "ignored", [&] {
         return quoted(exclusiveKey) + ": " + quoted(*exclusive) + " qualifies no " + quoted(inclusiveKey) + ", so it says nothing";
       });
       return std::nullopt;
     }
-    return Bound<T>{adjusted(read(*exclusive, exclusiveKey)), exclusiveKey, exclusive};
+    return Bound<T>{adjusted(read(*exclusive, exclusiveKey, context)), exclusiveKey, exclusive};
   }
   return std::nullopt;
 }
 
 // One guide from the settled bounds: range, minimum, maximum or none.
 template <typename T>
-std::vector<GenerationGuide> boundGuides(const std::optional<Bound<T>>& lower, const std::optional<Bound<T>>& upper) {
+std::vector<GenerationGuide> boundGuides(const std::optional<Bound<T>>& lower, const std::optional<Bound<T>>& upper,
+                                         Context& context) {
   if (lower && upper) {
     if (!(lower->value <= upper->value)) {
-      Explain::refuse(SidecarError::invertedBounds, [&] {
+      context.refuse(SidecarError::invertedBounds, [&] {
         const std::string both = quoted(lower->key) + " " + quoted(*lower->written) + " and " + quoted(upper->key) + " " +
                                  quoted(*upper->written);
         const auto written = [](const Bound<T>& b) { return b.written->doubleValue().value_or(0); };
@@ -92,22 +95,22 @@ bool anchored(std::string_view text) {
 }
 
 // The pattern guide, or nothing (a pattern outside the dialect, or one ICU refuses once
-// rewritten, just gets no guide); a listening recorder hears what became of the pattern.
-std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
+// rewritten, just gets no guide); the recorder hears what became of the pattern.
+std::optional<GenerationGuide> patternGuide(const JSONValue& pattern, Context& context) {
   const std::string* text = pattern.stringValue();
   if (!text) {
-    Explain::note("pattern", "pattern-dropped", [&] { return "the pattern is " + std::string(Quoting::kindName(pattern)) + ", not a string; no pattern is enforced"; });
+    context.note("pattern", "pattern-dropped", [&] { return "the pattern is " + std::string(Quoting::kindName(pattern)) + ", not a string; no pattern is enforced"; });
     return std::nullopt;
   }
   const RegexPattern::Rewriting rewritten = RegexPattern::rewrite(*text);
   if (!rewritten.pattern) {
-    Explain::note("pattern", "pattern-dropped", [&] {
+    context.note("pattern", "pattern-dropped", [&] {
       return Quoting::verbatim(*text) + " uses " + rewritten.refusal + ", which the model's dialect lacks; no pattern is enforced";
     });
     return std::nullopt;
   }
   if (rewritten.pattern->size() > Unicode::Regex::maximumPatternBytes) {
-    Explain::note("pattern", "pattern-dropped", [&] {
+    context.note("pattern", "pattern-dropped", [&] {
       return Quoting::verbatim(*text) + " is longer than " + std::to_string(Unicode::Regex::maximumPatternBytes) +
              " bytes once rewritten, more than the regex engine compiles in good time; no pattern is enforced";
     });
@@ -115,18 +118,18 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
   }
   auto expression = Unicode::Regex::compile(*rewritten.pattern);
   if (!expression) {
-    Explain::note("pattern", "pattern-dropped", [&] {
+    context.note("pattern", "pattern-dropped", [&] {
       return Quoting::verbatim(*text) + " rewritten as " + Quoting::verbatim(*rewritten.pattern) + " does not compile; no pattern is enforced";
     });
     return std::nullopt;
   }
   if (!anchored(*text)) {
-    Explain::note("pattern", "pattern-anchored", [&] {
+    context.note("pattern", "pattern-anchored", [&] {
       return Quoting::verbatim(*text) + " is matched against the whole string, not found anywhere in it; write \"^...$\" to say so";
     });
   }
   if (rewritten.widened) {
-    Explain::note("pattern", "pattern-widened", [&] {
+    context.note("pattern", "pattern-widened", [&] {
       return Quoting::verbatim(*text) + " is enforced as " + Quoting::verbatim(*rewritten.pattern) + ", which accepts more";
     });
   }
@@ -135,19 +138,19 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern) {
 
 }  // namespace
 
-std::vector<GenerationGuide> stringGuides(const JSONObject& node) {
+std::vector<GenerationGuide> stringGuides(const JSONObject& node, Context& context) {
   std::vector<GenerationGuide> guides;
   const std::string* constantText = nullptr;
   if (const JSONValue* constant = node.find("const")) {
     if ((constantText = constant->stringValue())) guides.push_back(GenerationGuide::constant(*constantText));
   }
   if (const JSONValue* pattern = node.find("pattern")) {
-    if (auto guide = patternGuide(*pattern)) {
+    if (auto guide = patternGuide(*pattern, context)) {
       // A constant its enforced pattern certainly rejects leaves no value to generate. A match
       // that runs out of time proves nothing and refuses nothing; the verdict is remembered, so
       // a schema repeating the pair pays for one match.
       if (constantText && guide->expression().match(*constantText) == Unicode::Match::no) {
-        Explain::refuse(SidecarError::unsupportedConstruct, [&] {
+        context.refuse(SidecarError::unsupportedConstruct, [&] {
           return "\"const\" " + quoted(*node.find("const")) + " does not match its \"pattern\" " +
                  quoted(*node.find("pattern")) + ", so no value satisfies both";
         });
@@ -158,35 +161,35 @@ std::vector<GenerationGuide> stringGuides(const JSONObject& node) {
   return guides;
 }
 
-std::vector<GenerationGuide> integerGuides(const JSONObject& node) {
+std::vector<GenerationGuide> integerGuides(const JSONObject& node, Context& context) {
   // x > m is x >= m + 1 and x < m is x <= m - 1, unless that leaves the 64-bit range.
-  const auto lower = bound<std::int64_t>(node, "minimum", "exclusiveMinimum", integerBound, [](std::int64_t m) {
+  const auto lower = bound<std::int64_t>(node, "minimum", "exclusiveMinimum", integerBound, [&](std::int64_t m) {
     if (m == std::numeric_limits<std::int64_t>::max()) {
-      Explain::refuse(SidecarError::unsupportedConstruct, [&] { return "\"exclusiveMinimum\" " + std::to_string(m) + " leaves no integer above it"; });
+      context.refuse(SidecarError::unsupportedConstruct, [&] { return "\"exclusiveMinimum\" " + std::to_string(m) + " leaves no integer above it"; });
     }
     return m + 1;
-  });
-  const auto upper = bound<std::int64_t>(node, "maximum", "exclusiveMaximum", integerBound, [](std::int64_t m) {
+  }, context);
+  const auto upper = bound<std::int64_t>(node, "maximum", "exclusiveMaximum", integerBound, [&](std::int64_t m) {
     if (m == std::numeric_limits<std::int64_t>::min()) {
-      Explain::refuse(SidecarError::unsupportedConstruct, [&] { return "\"exclusiveMaximum\" " + std::to_string(m) + " leaves no integer below it"; });
+      context.refuse(SidecarError::unsupportedConstruct, [&] { return "\"exclusiveMaximum\" " + std::to_string(m) + " leaves no integer below it"; });
     }
     return m - 1;
-  });
-  return boundGuides(lower, upper);
+  }, context);
+  return boundGuides(lower, upper, context);
 }
 
-std::vector<GenerationGuide> numberGuides(const JSONObject& node) {
+std::vector<GenerationGuide> numberGuides(const JSONObject& node, Context& context) {
   // An exclusive floating-point bound is kept at its own value, inclusive.
   const auto same = [](double m) { return m; };
-  const auto lower = bound<double>(node, "minimum", "exclusiveMinimum", numberBound, same);
-  const auto upper = bound<double>(node, "maximum", "exclusiveMaximum", numberBound, same);
+  const auto lower = bound<double>(node, "minimum", "exclusiveMinimum", numberBound, same, context);
+  const auto upper = bound<double>(node, "maximum", "exclusiveMaximum", numberBound, same, context);
   for (const auto& settled : {lower, upper}) {
     if (!settled || !settled->key.starts_with("exclusive")) continue;
-    Explain::note(settled->key, "bound-relaxed", [&] {
+    context.note(settled->key, "bound-relaxed", [&] {
       return "enforced as the inclusive bound " + quoted(*settled->written) + ", so that value itself may be generated";
     });
   }
-  return boundGuides(lower, upper);
+  return boundGuides(lower, upper, context);
 }
 
 }  // namespace TarnwickApple::SchemaTranslator

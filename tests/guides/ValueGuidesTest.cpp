@@ -13,9 +13,16 @@ namespace {
 
 using FoundationModels::GenerationGuide;
 using Guides = std::vector<GenerationGuide>;
-using Operation = Guides (*)(const JSONObject&);
+using Operation = Guides (*)(const JSONObject&, Context&);
 
 JSONObject object(const char* json) { return *JSONValue::decode(json).objectValue(); }
+
+// The guides of one node translated alone: a context of its own, with nothing recording.
+Guides guided(Operation operation, const JSONObject& node) {
+  Namer namer;
+  Context context(namer);
+  return operation(node, context);
+}
 
 struct Case {
   const char* schema;
@@ -26,10 +33,10 @@ void expectGuides(Operation operation, const std::vector<Case>& cases) {
   for (const Case& c : cases) {
     const JSONObject node = object(c.schema);
     if (const auto* guides = std::get_if<Guides>(&c.expected)) {
-      EXPECT_EQ(operation(node), *guides) << c.schema;
+      EXPECT_EQ(guided(operation, node), *guides) << c.schema;
     } else {
       try {
-        operation(node);
+        guided(operation, node);
         ADD_FAILURE() << "no failure for " << c.schema;
       } catch (const SidecarError& error) {
         EXPECT_EQ(error, std::get<SidecarError>(c.expected)) << c.schema;
@@ -76,7 +83,7 @@ TEST(IntegerGuides, Failures) {
 TEST(IntegerGuides, WholeFloatingPointBoundReadsAsInteger) {
   JSONObject node;
   node.insert("minimum", JSONValue::number(2.0));
-  EXPECT_EQ(integerGuides(node), Guides{GenerationGuide::minimum(i(2))});
+  EXPECT_EQ(guided(integerGuides, node), Guides{GenerationGuide::minimum(i(2))});
 }
 
 TEST(NumberGuides, ExclusiveBoundsKeepTheirValue) {
@@ -100,7 +107,7 @@ TEST(NumberGuides, Failures) {
 }
 
 TEST(StringGuides, ConstantBeforePattern) {
-  const Guides guides = stringGuides(object(R"({"pattern": "^[a-z]+$", "const": "hi"})"));
+  const Guides guides = guided(stringGuides, object(R"({"pattern": "^[a-z]+$", "const": "hi"})"));
   ASSERT_EQ(guides.size(), 2u);
   EXPECT_EQ(guides[0], GenerationGuide::constant("hi"));
   ASSERT_EQ(guides[1].kind(), GenerationGuide::Case::pattern);
@@ -108,7 +115,7 @@ TEST(StringGuides, ConstantBeforePattern) {
 }
 
 TEST(StringGuides, PatternGuideHoldsTheCompiledRewrittenExpression) {
-  const Guides guides = stringGuides(object(R"({"pattern": "^\\d{3}-[0-9]{2}$"})"));
+  const Guides guides = guided(stringGuides, object(R"({"pattern": "^\\d{3}-[0-9]{2}$"})"));
   ASSERT_EQ(guides.size(), 1u);
   const auto& expression = guides[0].expression();
   EXPECT_TRUE(expression.matchesWhole("123-45"));
@@ -120,9 +127,9 @@ TEST(StringGuides, WhatCannotBeExpressedIsLeftOut) {
   for (const char* schema : {R"({"const": 5})", R"({"pattern": 5})", R"({"pattern": "\\s+"})",
                              R"({"pattern": "(ab"})", R"({"pattern": "x{5,3}"})", R"({"pattern": "^$"})",
                              R"({"minimum": 1})"}) {
-    EXPECT_EQ(stringGuides(object(schema)), Guides{}) << schema;
+    EXPECT_EQ(guided(stringGuides, object(schema)), Guides{}) << schema;
   }
-  EXPECT_EQ(stringGuides(object(R"({"const": "a", "pattern": "[^a]"})")), Guides{GenerationGuide::constant("a")});
+  EXPECT_EQ(guided(stringGuides, object(R"({"const": "a", "pattern": "[^a]"})")), Guides{GenerationGuide::constant("a")});
 }
 
 TEST(GenerationGuideEquality, ByCaseAndValue) {

@@ -136,8 +136,8 @@ DRAWN = {"ignored", "pattern-dropped", "pattern-widened", "bound-relaxed", "null
          "listed-but-absent", "order"}
 # Where the checker's sources write a note's effect: the explanation's note calls, whose first
 # argument is a literal or a name, and notes built whole.
-NOTE_CALL = re.compile(r"(?:Explain::note|->note)\(")
-EFFECT_OF_CALL = re.compile(r'(?:Explain::note|->note)\(\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*"([a-z-]+)"')
+NOTE_CALL = re.compile(r"(?:\bcontext\.note(?:About|Around)?|->note)\(")
+EFFECT_OF_CALL = re.compile(r'(?:\bcontext\.note(?:About|Around)?|->note)\(\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*"([a-z-]+)"')
 EFFECT_OF_NOTE = re.compile(r'SchemaNote\{\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*(?:"[^"]*"|[\w.>-]+)\s*,\s*"([a-z-]+)"')
 
 

@@ -9,6 +9,7 @@
 #include "TarnwickApple/JSON/JSONValue.hpp"
 #include "TarnwickApple/Schema/SchemaExplanation.hpp"
 #include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 
 namespace {
 
@@ -231,6 +232,64 @@ TEST(Explanation, NeverChangesTheTranslation) {
       EXPECT_FALSE(explained.reason.empty());
     }
   }
+}
+
+// Notes as "POINTER KEYWORD EFFECT: DETAIL".
+std::vector<std::string> lines(const SchemaNotes& notes) {
+  std::vector<std::string> result;
+  for (const SchemaNote& note : notes) {
+    result.push_back(note.pointer + " " + std::string(note.keyword) + " " + std::string(note.effect) + ": " + note.detail);
+  }
+  return result;
+}
+
+// Pieces translated with contexts of their own, one inside another's translation: each recorder
+// hears only its own translation, at its own place, and a context without one hears nothing.
+TEST(Explanation, EachContextRecordsOnlyItsOwnTranslation) {
+  const JSONValue email = JSONValue::decode(R"({"type":"string","format":"email"})");
+  const JSONValue single = JSONValue::decode(R"({"oneOf":[{"type":"integer","maximum":"x"}]})");
+  Namer outerNames, innerNames, silentNames;
+  Explain::Recorder outer, inner;
+  SchemaTranslator::Context outerContext(outerNames, nullptr, &outer);
+  {
+    SchemaTranslator::Step step(outerContext, "properties", "a/b", SchemaTranslator::Step::nested);
+    SchemaTranslator::Context innerContext(innerNames, nullptr, &inner);
+    EXPECT_THROW(SchemaTranslator::schema(single, "Inner", innerContext), SidecarError);
+    SchemaTranslator::Context silentContext(silentNames);
+    EXPECT_EQ(SchemaTranslator::schema(email, "Silent", silentContext).form(),
+              FoundationModels::DynamicGenerationSchema::Form::scalar);
+    EXPECT_EQ(silentContext.pointer(), "");
+    SchemaTranslator::schema(email, "Outer", outerContext);
+    EXPECT_EQ(outerContext.depth, 1);
+  }
+  EXPECT_EQ(outerContext.depth, 0);
+  EXPECT_EQ(outerContext.pointer(), "");
+  EXPECT_EQ(lines(outer.notes),
+            (std::vector<std::string>{
+                "/properties/a~1b format ignored: \"format\": \"email\" is not read on a string, so the model is not held to it"}));
+  EXPECT_EQ(lines(inner.notes),
+            (std::vector<std::string>{
+                " oneOf one-of-as-any-of: translated as \"anyOf\": an answer may match more than one alternative"}));
+  EXPECT_EQ(inner.refusalPointer, "/oneOf/0");
+  EXPECT_EQ(inner.refusalReason, "\"maximum\" \"x\" is not a number");
+  EXPECT_EQ(outer.refusalPointer, "");
+}
+
+// Notes about listed names are kept as runs of names; a dropped alternative takes its own back,
+// and each sentence is the one a note built whole would hold.
+TEST(Explanation, NotesAboutNamesFollowTheirAlternative) {
+  expectAll({
+      {R"({"anyOf":[{"type":"object","required":["x","y\"z"],"properties":{"p":{"type":"foo"}}},)"
+       R"({"type":"object","required":["w","v"],"x-order":["u","w"],"properties":{}}]})",
+       {"/anyOf/0 anyOf alternative-dropped: alternative 0 cannot be translated (\"type\" \"foo\" is no JSON Schema type), so it is never generated",
+        "/anyOf/1 required listed-but-absent: \"w\" is required but is no property, so the answer never holds it",
+        "/anyOf/1 required listed-but-absent: \"v\" is required but is no property, so the answer never holds it",
+        "/anyOf/1 x-order listed-but-absent: \"u\" is listed but is no property, so it is never generated",
+        "/anyOf/1 x-order listed-but-absent: \"w\" is listed but is no property, so it is never generated"}},
+      {R"({"type":"object","properties":{"a":{"type":"object","required":["q"],"properties":{}}},"required":["a","b"]})",
+       {" required listed-but-absent: \"b\" is required but is no property, so the answer never holds it",
+        "/properties/a required listed-but-absent: \"q\" is required but is no property, so the answer never holds it"}},
+  });
 }
 
 }  // namespace

@@ -192,7 +192,9 @@ TEST(Order, ListedThenTheRest) {
       R"({"x-order":["c","zzz","a","c"],"properties":{"a":{},"B":{},"c":{},"b":{}}})");
   const auto& entries = *node.objectValue();
   const auto& properties = *node["properties"]->objectValue();
-  EXPECT_EQ(TarnwickApple::SchemaTranslator::order(properties, entries),
+  TarnwickApple::Namer namer;
+  TarnwickApple::SchemaTranslator::Context context(namer);
+  EXPECT_EQ(TarnwickApple::SchemaTranslator::order(properties, entries, context),
             (std::vector<std::string>{"c", "a", "c", "B", "b"}));
 }
 

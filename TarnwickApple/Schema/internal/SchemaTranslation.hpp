@@ -1,5 +1,6 @@
 // The schema translator's pieces, shared by its own source files and their tests: the node
-// dispatcher, objects and unions, property order and names, and scalar guides.
+// dispatcher, objects and unions, property order and names, and scalar guides. Each takes the
+// translation's Context, which says where it is and to whom it reports.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "TarnwickApple/JSON/JSONValue.hpp"
 #include "TarnwickApple/Schema/Namer.hpp"
 #include "TarnwickApple/Schema/SchemaTranslator.hpp"
+#include "TarnwickApple/Schema/internal/Explain.hpp"
+#include "TarnwickApple/Schema/internal/TranslationContext.hpp"
 
 namespace TarnwickApple::SchemaTranslator {
 
@@ -21,8 +24,7 @@ namespace TarnwickApple::SchemaTranslator {
 inline constexpr std::size_t maximumInlinedNodes = 20000;
 
 // The document being translated, for references: its root, its definitions, the nodes being
-// inlined (to find cycles) and the count of inlined nodes. One per translation, installed for
-// its duration; nullptr when a piece is translated alone (tests), where references stay names.
+// inlined (to find cycles) and the count of inlined nodes. One per translation, in its Context.
 struct Document {
   struct Inlining {
     const JSONValue* node;
@@ -48,92 +50,91 @@ struct Document {
   std::size_t inlinedNodes = 0;  // nodes built inside inlined copies so far
   bool exhausted = false;        // the inlined-node limit was passed: no definition is dropped then
 
-  Document(const JSONValue& root, const JSONObject* definitions, std::string_view definitionsKey);
-  ~Document();
+  Document(const JSONValue& root, const JSONObject* definitions, std::string_view definitionsKey)
+      : root(root), definitions(definitions), definitionsKey(definitionsKey) {}
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
 };
-Document* document();
+
+// The whole document, telling `recorder` (when not null) what it notes and why it refuses.
+FoundationModels::GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* recorder);
 
 // A "$ref" node: a named definition by name, anything else inlined under `name`.
 FoundationModels::DynamicGenerationSchema reference(const std::string& target, const std::string& name,
-                                                    Namer& namer, std::int64_t depth);
+                                                    Context& context);
 
 // The node a reference into this document names ("#", "#/$defs/A", "#/properties/a"), or nullptr.
-const JSONValue* referencedNode(const std::string& target);
+const JSONValue* referencedNode(const std::string& target, const Context& context);
 
 // True when the node translates to a named form (object, string choice, union), so that a
 // reference to it can stay a name.
-bool isNamedForm(const JSONValue& node);
+bool isNamedForm(const JSONValue& node, const Context& context);
 
 // The definitions the root reaches through references, directly or through other definitions.
-std::vector<const JSONValue*> reachedDefinitions(const JSONValue& root, const JSONObject& definitions);
+std::vector<const JSONValue*> reachedDefinitions(const Document& document);
 
 // An "enum" (or a lone "const") with members that are not all strings: strings as one string
 // choice, numbers pinned to their value, booleans as a boolean, null dropped.
 FoundationModels::DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view keyword,
                                                        const std::string& name,
-                                                       const std::optional<std::string>& description, Namer& namer);
+                                                       const std::optional<std::string>& description, Context& context);
 
 // A union alternative that stands for null alone: {"type":"null"}, {"const":null}, {"enum":[null]}.
-bool isNullAlternative(const JSONValue& alternative);
+bool isNullAlternative(const JSONValue& alternative, const Context& context);
 
 // A "type" list of several kinds: one alternative per kind, each reading the node's keywords.
 FoundationModels::DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds,
                                                     const std::string& name,
-                                                    const std::optional<std::string>& description, Namer& namer,
-                                                    std::int64_t depth);
+                                                    const std::optional<std::string>& description, Context& context);
 
 // Whether the "allOf" of a node without "type" or "properties" makes it a named form; nothing
 // when "allOf" does not decide the node.
-std::optional<bool> intersectionIsNamed(const JSONObject& node);
+std::optional<bool> intersectionIsNamed(const JSONObject& node, const Context& context);
 
 // "allOf" deciding a node without "type" or "properties": its one member, or its object members
 // merged. Nothing when it cannot be read so, and the node goes on as without it.
 std::optional<FoundationModels::DynamicGenerationSchema> intersection(const JSONObject& node, const std::string& name,
                                                                       const std::optional<std::string>& description,
-                                                                      Namer& namer, std::int64_t depth);
+                                                                      Context& context);
 
-// One node under its (already unique) name.
-FoundationModels::DynamicGenerationSchema schema(const JSONValue& node, const std::string& name,
-                                                 Namer& namer, std::int64_t depth);
+// One node under its (already unique) name, at the context's depth.
+FoundationModels::DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, Context& context);
 
 // The type of a node that is no reference, enumeration or union; "" for a node that says
 // nothing of its kind, which accepts any value.
-std::string kind(const JSONObject& node);
+std::string kind(const JSONObject& node, Context& context);
 
 // The kinds a "type" list names, "null" and repeats removed, in listed order; nothing when
 // "type" is absent or not a list.
-std::optional<std::vector<std::string>> listedKinds(const JSONObject& node);
+std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Context& context);
 
 // The kind the keywords of a node without "type" imply, "" for none (see kind()).
 std::string_view impliedKind(const JSONObject& node);
 
 // The strings of a JSON array that must hold only strings; `keyword` names it in a refusal.
-std::vector<std::string> strings(const JSONArray& array, std::string_view keyword);
-// The same members in place, for a list too long to copy.
-std::vector<const std::string*> stringMembers(const JSONArray& array, std::string_view keyword);
+std::vector<std::string> strings(const JSONArray& array, std::string_view keyword, Context& context);
+// Member `index` of such an array, refused as `strings` refuses it when it is no string.
+const std::string& stringAt(const JSONArray& array, std::size_t index, std::string_view keyword, Context& context);
 
 FoundationModels::DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
-                                                 const std::optional<std::string>& description,
-                                                 Namer& namer, std::int64_t depth);
+                                                 const std::optional<std::string>& description, Context& context);
 
-// `union(_:named:description:namer:depth:)` ("union" is a keyword in C++); `keyword` is the
+// `union(_:named:description:namer:depth:)` ("union" is a keyword in C++; the namer and the depth
+// are the context's); `keyword` is the
 // member the alternatives come from ("anyOf" or "oneOf").
 FoundationModels::DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view keyword,
                                                   const std::string& name,
-                                                  const std::optional<std::string>& description,
-                                                  Namer& namer, std::int64_t depth);
+                                                  const std::optional<std::string>& description, Context& context);
 
 // Property names in order: the "x-order" names that are properties, then the rest sorted.
-std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries);
+std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries, Context& context);
 
 // A property name in type-name form: "first_name" gives "FirstName".
 std::string typeName(const std::string& propertyName);
 
 // Scalar guides.
-std::vector<FoundationModels::GenerationGuide> stringGuides(const JSONObject& node);
-std::vector<FoundationModels::GenerationGuide> integerGuides(const JSONObject& node);
-std::vector<FoundationModels::GenerationGuide> numberGuides(const JSONObject& node);
+std::vector<FoundationModels::GenerationGuide> stringGuides(const JSONObject& node, Context& context);
+std::vector<FoundationModels::GenerationGuide> integerGuides(const JSONObject& node, Context& context);
+std::vector<FoundationModels::GenerationGuide> numberGuides(const JSONObject& node, Context& context);
 
 }  // namespace TarnwickApple::SchemaTranslator
