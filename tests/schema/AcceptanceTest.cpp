@@ -10,30 +10,20 @@
 #include "TarnwickApple/Schema/SchemaExplanation.hpp"
 #include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 
+#include "Translate.hpp"
+
 namespace {
 
 using namespace TarnwickApple;
 
-// The description, then each note as "POINTER KEYWORD EFFECT: DETAIL"; or "refused at POINTER: REASON".
-std::vector<std::string> accepted(std::string_view json) {
-  const SchemaTranslator::Explained explained = SchemaTranslator::explained(JSONValue::decode(json));
-  if (!explained.schema) return {"refused at " + explained.pointer + ": " + explained.reason};
-  std::vector<std::string> lines{explained.schema->description()};
-  for (const SchemaNote& note : explained.notes) {
-    lines.push_back(note.pointer + " " + std::string(note.keyword) + " " + std::string(note.effect) + ": " + note.detail);
-  }
-  return lines;
-}
+// The description, then each note; or the refusal.
+std::vector<std::string> accepted(std::string_view json) { return SchemaTests::explainedLines(json, true); }
 
-struct Case {
-  const char* schema;
-  std::vector<std::string> expected;
-};
-
+using Case = SchemaTests::ExplainedCase;
 void expectAll(const std::vector<Case>& cases) {
+  SchemaTests::expectExplained(cases, true);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.schema);
-    EXPECT_EQ(accepted(c.schema), c.expected);
     // The explanation never changes the translation.
     const auto plain = SchemaTranslator::generationSchema(JSONValue::decode(c.schema)).description();
     EXPECT_EQ(plain, c.expected.front());

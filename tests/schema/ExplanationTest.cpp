@@ -11,32 +11,17 @@
 #include "TarnwickApple/Schema/SchemaTranslator.hpp"
 #include "TarnwickApple/Schema/internal/SchemaTranslation.hpp"
 
+#include "Translate.hpp"
+
 namespace {
 
 using namespace TarnwickApple;
 
-// Each note as "POINTER KEYWORD EFFECT: DETAIL", or the one line "refused at POINTER: REASON".
-std::vector<std::string> explain(std::string_view json) {
-  const SchemaTranslator::Explained explained = SchemaTranslator::explained(JSONValue::decode(json));
-  if (!explained.schema) return {"refused at " + explained.pointer + ": " + explained.reason};
-  std::vector<std::string> lines;
-  for (const SchemaNote& note : explained.notes) {
-    lines.push_back(note.pointer + " " + std::string(note.keyword) + " " + std::string(note.effect) + ": " + note.detail);
-  }
-  return lines;
-}
+// Each note, or the refusal.
+std::vector<std::string> explain(std::string_view json) { return SchemaTests::explainedLines(json, false); }
 
-struct Case {
-  const char* schema;
-  std::vector<std::string> expected;
-};
-
-void expectAll(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.schema);
-    EXPECT_EQ(explain(c.schema), c.expected);
-  }
-}
+using Case = SchemaTests::ExplainedCase;
+void expectAll(const std::vector<Case>& cases) { SchemaTests::expectExplained(cases, false); }
 
 TEST(Explanation, IgnoredKeywordsByForm) {
   expectAll({

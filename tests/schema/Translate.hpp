@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Schema/SchemaExplanation.hpp"
 #include "TarnwickApple/Schema/SchemaTranslator.hpp"
 #include "TarnwickApple/Errors/SidecarError.hpp"
 
@@ -21,6 +22,33 @@ inline std::string translated(std::string_view json) {
     return TarnwickApple::SchemaTranslator::generationSchema(document).description();
   } catch (const TarnwickApple::SidecarError& error) {
     return "refused: " + std::string(error.message());
+  }
+}
+
+// The checker's account of a document as lines: the description first when `withDescription`,
+// then each note as "POINTER KEYWORD EFFECT: DETAIL"; or the one line "refused at POINTER: REASON".
+inline std::vector<std::string> explainedLines(std::string_view json, bool withDescription) {
+  using namespace TarnwickApple;
+  const SchemaTranslator::Explained explained = SchemaTranslator::explained(JSONValue::decode(json));
+  if (!explained.schema) return {"refused at " + explained.pointer + ": " + explained.reason};
+  std::vector<std::string> lines;
+  if (withDescription) lines.push_back(explained.schema->description());
+  for (const SchemaNote& note : explained.notes) {
+    lines.push_back(note.pointer + " " + std::string(note.keyword) + " " + std::string(note.effect) + ": " + note.detail);
+  }
+  return lines;
+}
+
+// One row of an explanation table: a document and its exact lines (above).
+struct ExplainedCase {
+  const char* schema;
+  std::vector<std::string> expected;
+};
+
+inline void expectExplained(const std::vector<ExplainedCase>& cases, bool withDescription) {
+  for (const ExplainedCase& c : cases) {
+    SCOPED_TRACE(c.schema);
+    EXPECT_EQ(explainedLines(c.schema, withDescription), c.expected);
   }
 }
 
