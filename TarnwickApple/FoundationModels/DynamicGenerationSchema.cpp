@@ -21,6 +21,13 @@ struct DynamicGenerationSchema::Node {
   std::vector<GenerationGuide> guides;
 };
 
+std::shared_ptr<const DynamicGenerationSchema::Node> DynamicGenerationSchema::plainScalar(ScalarType type) {
+  auto node = std::make_shared<Node>();
+  node->form = Form::scalar;
+  node->scalarType = type;
+  return node;
+}
+
 DynamicGenerationSchema::DynamicGenerationSchema(std::shared_ptr<const Node> node) : node_(std::move(node)) {}
 
 DynamicGenerationSchema DynamicGenerationSchema::referenceTo(std::string name) {
@@ -72,6 +79,13 @@ DynamicGenerationSchema DynamicGenerationSchema::arrayOf(DynamicGenerationSchema
 }
 
 DynamicGenerationSchema DynamicGenerationSchema::scalar(ScalarType type, std::vector<GenerationGuide> guides) {
+  // A scalar without guides is the same for every property that has it: one shared node per
+  // type, so a schema of many plain properties costs no node for each.
+  if (guides.empty()) {
+    static const std::shared_ptr<const Node> plain[] = {plainScalar(ScalarType::string), plainScalar(ScalarType::integer),
+                                                        plainScalar(ScalarType::number), plainScalar(ScalarType::boolean)};
+    return DynamicGenerationSchema(plain[static_cast<std::size_t>(type)]);
+  }
   auto node = std::make_shared<Node>();
   node->form = Form::scalar;
   node->scalarType = type;

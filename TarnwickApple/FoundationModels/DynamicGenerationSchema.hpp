@@ -51,6 +51,7 @@ class DynamicGenerationSchema {
 
  private:
   struct Node;
+  static std::shared_ptr<const Node> plainScalar(ScalarType type);
   explicit DynamicGenerationSchema(std::shared_ptr<const Node> node);
   std::shared_ptr<const Node> node_;
 };

@@ -2,6 +2,7 @@
 // its canonical one-line description.
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 
+#include <deque>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -17,6 +18,14 @@ namespace {
 using Form = DynamicGenerationSchema::Form;
 using ScalarType = DynamicGenerationSchema::ScalarType;
 using SchemaError = GenerationSchema::SchemaError;
+
+// ASCII text is its own NFC form.
+bool isASCII(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
 
 // Walks the trees of a root and its dependencies once, recording every named form by its NFC
 // name and every reference, and refusing what can be seen in one node. References are not
@@ -41,12 +50,18 @@ class Assembly {
         return;
       case Form::object: {
         record(node);
-        std::unordered_set<std::string> propertyNames;
+        // Names already in NFC (all ASCII ones) are looked at in place; only the others are
+        // normalized into `normalized`, which keeps them alive while the set views them.
+        std::unordered_set<std::string_view> propertyNames;
+        std::deque<std::string> normalized;
         propertyNames.reserve(node.properties().size());
         for (const DynamicGenerationSchema::Property& property : node.properties()) {
-          if (!propertyNames.insert(Unicode::nfc(property.name)).second) {
-            throw SchemaError(SchemaError::Case::duplicateProperty);
+          std::string_view key = property.name;
+          if (!isASCII(key)) {
+            std::string form = Unicode::nfc(key);
+            if (form != key) key = normalized.emplace_back(std::move(form));
           }
+          if (!propertyNames.insert(key).second) throw SchemaError(SchemaError::Case::duplicateProperty);
           walk(property.schema);
         }
         return;
