@@ -121,7 +121,13 @@ Outcome plainCheck(std::vector<std::string>&& input) {
     return refused(SidecarError::resolve(std::current_exception()));
   }
   try {
-    return {CheckLine::accepted(SchemaTranslator::generationSchema(*document).description()), acceptedStatus};
+    std::optional<FoundationModels::GenerationSchema> schema(SchemaTranslator::generationSchema(*document));
+    // The tree is done with once translated: released before the description takes its place,
+    // and the schema released once described, so the three are never held at once.
+    document.reset();
+    std::string description = schema->description();
+    schema.reset();
+    return {CheckLine::accepted(std::move(description)), acceptedStatus};
   } catch (...) {
     return refused(SidecarError::resolve(std::current_exception()));
   }
