@@ -66,6 +66,8 @@ TEST(Assembly, DuplicateNames) {
   EXPECT_EQ(refusal(objectOf("R", {property("a", text()), property("a", text())})), Case::duplicateProperty);
   EXPECT_EQ(refusal(objectOf("R", {property(precomposed, text()), property(decomposed, text())})),
             Case::duplicateProperty);
+  EXPECT_EQ(refusal(objectOf("R", {property(decomposed, text()), property("b", text()), property(precomposed, text())})),
+            Case::duplicateProperty);
   // The same property name on two objects is fine.
   EXPECT_EQ(refusal(objectOf("R", {property("a", objectOf("S", {property("a", text())}))})), std::nullopt);
 }
