@@ -23,8 +23,7 @@ JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> e
   return JSONValue(Storage(Number{value, true, exactUnsigned}));
 }
 JSONValue JSONValue::string(std::string value) {
-  // What fits the empty string's own buffer needs no allocation of its own.
-  if (value.size() <= std::string().capacity()) return JSONValue(Storage(ShortString{std::move(value)}));
+  if (value.size() <= longestInPlaceString) return JSONValue(Storage(ShortString{std::move(value)}));
   return JSONValue(Storage(std::make_shared<std::string>(std::move(value))));
 }
 JSONValue JSONValue::array(JSONArray elements) {

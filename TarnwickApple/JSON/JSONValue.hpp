@@ -28,6 +28,9 @@ class JSONValue {
 
   // Deepest nesting of arrays and objects the reader accepts; deeper documents are unreadable.
   static constexpr std::size_t maximumNesting = 512;
+  // Longest string a value holds itself; a longer one is shared between copies, so that copying
+  // a tree never copies a large text (a prompt), while names and descriptions cost one allocation.
+  static constexpr std::size_t longestInPlaceString = 1024;
 
   // Raised by `decode` for any text that is not one readable JSON value: where reading failed
   // (a byte offset from the start of the whole text) and why, in a short phrase for people.
@@ -102,8 +105,8 @@ class JSONValue {
     std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
   };
   // The string is held non-const only so that releaseString can move it out of a sole owner.
-  // A string short enough for std::string's own buffer is held in place instead (ShortString):
-  // no allocation and no count, which is most of what a list of a million names costs.
+  // A string of at most longestInPlaceString bytes is held in place instead (ShortString): one
+  // allocation at most and no count, which is most of what a schema's names and texts cost.
   struct ShortString {
     std::string text;
   };
