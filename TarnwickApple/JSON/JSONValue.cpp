@@ -14,23 +14,22 @@ JSONValue::DecodeError::DecodeError(std::size_t offset, std::string reason, std:
     : std::runtime_error(reason), offset_(offset), reason_(std::move(reason)), outOfRange_(std::move(outOfRange)) {}
 
 JSONValue::JSONValue() : storage_(std::monostate{}) {}
-JSONValue::JSONValue(Storage storage) : storage_(std::move(storage)) {}
 
-JSONValue JSONValue::boolean(bool value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::integer(std::int64_t value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::number(double value) { return JSONValue(Storage(Number{value, false, std::nullopt})); }
+JSONValue JSONValue::boolean(bool value) { return JSONValue(std::in_place_type<bool>, value); }
+JSONValue JSONValue::integer(std::int64_t value) { return JSONValue(std::in_place_type<std::int64_t>, value); }
+JSONValue JSONValue::number(double value) { return JSONValue(std::in_place_type<Number>, Number{value, false, std::nullopt}); }
 JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> exactUnsigned) {
-  return JSONValue(Storage(Number{value, true, exactUnsigned}));
+  return JSONValue(std::in_place_type<Number>, Number{value, true, exactUnsigned});
 }
 JSONValue JSONValue::string(std::string value) {
-  if (value.size() <= longestInPlaceString) return JSONValue(Storage(ShortString{std::move(value)}));
-  return JSONValue(Storage(std::make_shared<std::string>(std::move(value))));
+  if (value.size() <= longestInPlaceString) return JSONValue(std::in_place_type<ShortString>, ShortString{std::move(value)});
+  return JSONValue(std::in_place_type<std::shared_ptr<std::string>>, std::make_shared<std::string>(std::move(value)));
 }
 JSONValue JSONValue::array(JSONArray elements) {
-  return JSONValue(Storage(std::make_shared<const JSONArray>(std::move(elements))));
+  return JSONValue(std::in_place_type<std::shared_ptr<const JSONArray>>, std::make_shared<const JSONArray>(std::move(elements)));
 }
 JSONValue JSONValue::object(JSONObject members) {
-  return JSONValue(Storage(std::make_shared<const JSONObject>(std::move(members))));
+  return JSONValue(std::in_place_type<std::shared_ptr<const JSONObject>>, std::make_shared<const JSONObject>(std::move(members)));
 }
 JSONValue JSONValue::null() { return JSONValue(); }
 
@@ -162,7 +161,7 @@ constexpr std::size_t scannedMembers = 8;
 
 }  // namespace
 
-JSONObject::Slot JSONObject::slot(std::string key, JSONValue value, std::uint32_t position) {
+JSONObject::Slot JSONObject::slot(std::string&& key, JSONValue&& value, std::uint32_t position) {
   std::shared_ptr<const std::string> canonical;
   if (!isASCII(key)) {  // ASCII text is its own NFC form
     std::string form = Unicode::nfc(key);

@@ -113,7 +113,9 @@ class JSONValue {
   using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<std::string>,
                                std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
                                std::monostate, ShortString>;
-  explicit JSONValue(Storage storage);
+  // Builds the payload in place: a value is moved once less on its way into a tree.
+  template <class T, class... Args>
+  explicit JSONValue(std::in_place_type_t<T> kind, Args&&... args) : storage_(kind, std::forward<Args>(args)...) {}
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
   static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);
   friend class JSONReader;
@@ -193,7 +195,7 @@ class JSONObject {
 
  private:
   friend class JSONReader;
-  static Slot slot(std::string key, JSONValue value, std::uint32_t position);
+  static Slot slot(std::string&& key, JSONValue&& value, std::uint32_t position);
   // The members as written (each slot's position its index), put in order with repeated keys
   // folded: the reader collects an object's members this way and sorts them once, in place.
   // `order` is room for the sort.
