@@ -161,13 +161,12 @@ constexpr std::size_t scannedMembers = 8;
 
 }  // namespace
 
-JSONObject::Slot JSONObject::slot(std::string&& key, JSONValue&& value, std::uint32_t position) {
-  std::shared_ptr<const std::string> canonical;
-  if (!isASCII(key)) {  // ASCII text is its own NFC form
-    std::string form = Unicode::nfc(key);
-    if (form != key) canonical = std::make_shared<const std::string>(std::move(form));
+JSONObject::Slot::Slot(std::string&& key, JSONValue&& value, std::uint32_t position)
+    : member{std::move(key), std::move(value), position} {
+  if (!isASCII(member.key)) {  // ASCII text is its own NFC form
+    std::string form = Unicode::nfc(member.key);
+    if (form != member.key) nfc = std::make_shared<const std::string>(std::move(form));
   }
-  return Slot{Member{std::move(key), std::move(value), position}, std::move(canonical)};
 }
 
 JSONObject JSONObject::fromWritten(std::vector<Slot>&& written, std::vector<std::uint32_t>& order) {
@@ -246,7 +245,7 @@ std::size_t JSONObject::indexOf(std::string_view canonical) const {
 }
 
 void JSONObject::insert(std::string key, JSONValue value) {
-  Slot added = slot(std::move(key), std::move(value), written_);
+  Slot added(std::move(key), std::move(value), written_);
   const auto at = std::lower_bound(slots_.begin(), slots_.end(), added.canonical(),
                                    [](const Slot& slot, std::string_view form) { return slot.canonical() < form; });
   if (at != slots_.end() && at->canonical() == added.canonical()) {

@@ -138,6 +138,8 @@ class JSONObject {
 
  private:
   struct Slot {
+    // Built where it is kept (the reader's list of written members): key and value move once.
+    Slot(std::string&& key, JSONValue&& value, std::uint32_t position);
     Member member;
     // The key's NFC form where it differs from the spelling (rare), nothing otherwise.
     std::shared_ptr<const std::string> nfc;
@@ -195,7 +197,6 @@ class JSONObject {
 
  private:
   friend class JSONReader;
-  static Slot slot(std::string&& key, JSONValue&& value, std::uint32_t position);
   // The members as written (each slot's position its index), put in order with repeated keys
   // folded: the reader collects an object's members this way and sorts them once, in place.
   // `order` is room for the sort.
