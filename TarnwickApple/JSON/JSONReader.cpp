@@ -283,7 +283,7 @@ class JSONReader {
         Frame& top = frames_[depth_ - 1];
         if (top.isObject) {
           const auto position = static_cast<std::uint32_t>(top.members.size());
-          top.members.push_back(JSONObject::slot(std::move(top.key), std::move(value), position));
+          top.members.emplace_back(std::move(top.key), std::move(value), position);
         } else {
           top.array.push_back(std::move(value));
         }

@@ -14,24 +14,22 @@ JSONValue::DecodeError::DecodeError(std::size_t offset, std::string reason, std:
     : std::runtime_error(reason), offset_(offset), reason_(std::move(reason)), outOfRange_(std::move(outOfRange)) {}
 
 JSONValue::JSONValue() : storage_(std::monostate{}) {}
-JSONValue::JSONValue(Storage storage) : storage_(std::move(storage)) {}
 
-JSONValue JSONValue::boolean(bool value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::integer(std::int64_t value) { return JSONValue(Storage(value)); }
-JSONValue JSONValue::number(double value) { return JSONValue(Storage(Number{value, false, std::nullopt})); }
+JSONValue JSONValue::boolean(bool value) { return JSONValue(std::in_place_type<bool>, value); }
+JSONValue JSONValue::integer(std::int64_t value) { return JSONValue(std::in_place_type<std::int64_t>, value); }
+JSONValue JSONValue::number(double value) { return JSONValue(std::in_place_type<Number>, Number{value, false, std::nullopt}); }
 JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> exactUnsigned) {
-  return JSONValue(Storage(Number{value, true, exactUnsigned}));
+  return JSONValue(std::in_place_type<Number>, Number{value, true, exactUnsigned});
 }
 JSONValue JSONValue::string(std::string value) {
-  // What fits the empty string's own buffer needs no allocation of its own.
-  if (value.size() <= std::string().capacity()) return JSONValue(Storage(ShortString{std::move(value)}));
-  return JSONValue(Storage(std::make_shared<std::string>(std::move(value))));
+  if (value.size() <= longestInPlaceString) return JSONValue(std::in_place_type<ShortString>, ShortString{std::move(value)});
+  return JSONValue(std::in_place_type<std::shared_ptr<std::string>>, std::make_shared<std::string>(std::move(value)));
 }
 JSONValue JSONValue::array(JSONArray elements) {
-  return JSONValue(Storage(std::make_shared<const JSONArray>(std::move(elements))));
+  return JSONValue(std::in_place_type<std::shared_ptr<const JSONArray>>, std::make_shared<const JSONArray>(std::move(elements)));
 }
 JSONValue JSONValue::object(JSONObject members) {
-  return JSONValue(Storage(std::make_shared<const JSONObject>(std::move(members))));
+  return JSONValue(std::in_place_type<std::shared_ptr<const JSONObject>>, std::make_shared<const JSONObject>(std::move(members)));
 }
 JSONValue JSONValue::null() { return JSONValue(); }
 
@@ -163,13 +161,12 @@ constexpr std::size_t scannedMembers = 8;
 
 }  // namespace
 
-JSONObject::Slot JSONObject::slot(std::string key, JSONValue value, std::uint32_t position) {
-  std::shared_ptr<const std::string> canonical;
-  if (!isASCII(key)) {  // ASCII text is its own NFC form
-    std::string form = Unicode::nfc(key);
-    if (form != key) canonical = std::make_shared<const std::string>(std::move(form));
+JSONObject::Slot::Slot(std::string&& key, JSONValue&& value, std::uint32_t position)
+    : member{std::move(key), std::move(value), position} {
+  if (!isASCII(member.key)) {  // ASCII text is its own NFC form
+    std::string form = Unicode::nfc(member.key);
+    if (form != member.key) nfc = std::make_shared<const std::string>(std::move(form));
   }
-  return Slot{Member{std::move(key), std::move(value), position}, std::move(canonical)};
 }
 
 JSONObject JSONObject::fromWritten(std::vector<Slot>&& written, std::vector<std::uint32_t>& order) {
@@ -248,7 +245,7 @@ std::size_t JSONObject::indexOf(std::string_view canonical) const {
 }
 
 void JSONObject::insert(std::string key, JSONValue value) {
-  Slot added = slot(std::move(key), std::move(value), written_);
+  Slot added(std::move(key), std::move(value), written_);
   const auto at = std::lower_bound(slots_.begin(), slots_.end(), added.canonical(),
                                    [](const Slot& slot, std::string_view form) { return slot.canonical() < form; });
   if (at != slots_.end() && at->canonical() == added.canonical()) {

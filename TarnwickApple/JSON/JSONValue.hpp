@@ -28,6 +28,9 @@ class JSONValue {
 
   // Deepest nesting of arrays and objects the reader accepts; deeper documents are unreadable.
   static constexpr std::size_t maximumNesting = 512;
+  // Longest string a value holds itself; a longer one is shared between copies, so that copying
+  // a tree never copies a large text (a prompt), while names and descriptions cost one allocation.
+  static constexpr std::size_t longestInPlaceString = 1024;
 
   // Raised by `decode` for any text that is not one readable JSON value: where reading failed
   // (a byte offset from the start of the whole text) and why, in a short phrase for people.
@@ -102,15 +105,17 @@ class JSONValue {
     std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
   };
   // The string is held non-const only so that releaseString can move it out of a sole owner.
-  // A string short enough for std::string's own buffer is held in place instead (ShortString):
-  // no allocation and no count, which is most of what a list of a million names costs.
+  // A string of at most longestInPlaceString bytes is held in place instead (ShortString): one
+  // allocation at most and no count, which is most of what a schema's names and texts cost.
   struct ShortString {
     std::string text;
   };
   using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<std::string>,
                                std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
                                std::monostate, ShortString>;
-  explicit JSONValue(Storage storage);
+  // Builds the payload in place: a value is moved once less on its way into a tree.
+  template <class T, class... Args>
+  explicit JSONValue(std::in_place_type_t<T> kind, Args&&... args) : storage_(kind, std::forward<Args>(args)...) {}
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
   static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);
   friend class JSONReader;
@@ -133,6 +138,8 @@ class JSONObject {
 
  private:
   struct Slot {
+    // Built where it is kept (the reader's list of written members): key and value move once.
+    Slot(std::string&& key, JSONValue&& value, std::uint32_t position);
     Member member;
     // The key's NFC form where it differs from the spelling (rare), nothing otherwise.
     std::shared_ptr<const std::string> nfc;
@@ -190,7 +197,6 @@ class JSONObject {
 
  private:
   friend class JSONReader;
-  static Slot slot(std::string key, JSONValue value, std::uint32_t position);
   // The members as written (each slot's position its index), put in order with repeated keys
   // folded: the reader collects an object's members this way and sorts them once, in place.
   // `order` is room for the sort.

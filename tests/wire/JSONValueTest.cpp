@@ -172,11 +172,12 @@ TEST(JSONValueAccessors, IntegerReadingOfNumbers) {
 // reads, compares (canonically, across the two forms) and is released the same, and a released
 // copy leaves the original whole.
 TEST(JSONValueStrings, InPlaceAndSharedAgree) {
-  const std::string composed = std::string(10, 'a') + "caf\xC3\xA9";      // 15 bytes
-  const std::string decomposed = std::string(10, 'a') + "cafe\xCC\x81";   // 16 bytes
+  const std::size_t filler = JSONValue::longestInPlaceString - 5;
+  const std::string composed = std::string(filler, 'a') + "caf\xC3\xA9";     // the longest held in place
+  const std::string decomposed = std::string(filler, 'a') + "cafe\xCC\x81";  // one byte more: shared
   EXPECT_EQ(JSONValue::string(composed), JSONValue::string(decomposed));
   EXPECT_EQ(JSONValue::decode("[\"" + decomposed + "\"]"), JSONValue::array({JSONValue::string(composed)}));
-  for (const std::string& text : {std::string(), composed, decomposed, std::string(1000, 'x')}) {
+  for (const std::string& text : {std::string(), std::string(16, 'x'), composed, decomposed}) {
     const JSONValue original = JSONValue::string(text);
     EXPECT_EQ(*original.stringValue(), text);
     EXPECT_EQ(original.kind(), JSONValue::Case::string);
