@@ -24,10 +24,10 @@ const JSONValue& required(const JSONValue& object, std::string_view key) {
   return *value;
 }
 
-const std::string& text(const JSONValue& value) {
-  const std::string* content = value.stringValue();
-  if (content == nullptr) throw UnreadableRequest{};
-  return *content;
+std::string text(const JSONValue& value) {
+  const auto content = value.stringValue();
+  if (!content) throw UnreadableRequest{};
+  return std::string(*content);
 }
 
 FM::SamplingMode sampling(const JSONValue& value) {
@@ -75,8 +75,8 @@ FM::SessionSettings settings(const JSONValue& request) {
   result.guardrails = *guardrails;
   if (const JSONValue* instructions = request["instructions"]) result.instructions = text(*instructions);
   if (const JSONValue* history = request["history"]) {
-    const JSONArray* turns = history->arrayValue();
-    if (turns == nullptr) throw UnreadableRequest{};
+    const auto turns = history->arrayValue();
+    if (!turns) throw UnreadableRequest{};
     for (const JSONValue& turn : *turns) {
       const std::string& role = text(required(turn, "role"));
       if (role != "user" && role != "assistant") throw UnreadableRequest{};

@@ -26,9 +26,9 @@ const JSONValue& member(const JSONValue& object, std::string_view key) {
 }
 
 std::string text(const JSONValue& value) {
-  const std::string* content = value.stringValue();
-  if (content == nullptr) broken("a description text is not a string");
-  return *content;
+  const auto content = value.stringValue();
+  if (!content) broken("a description text is not a string");
+  return std::string(*content);
 }
 
 std::optional<std::string> optionalText(const JSONValue& value) {
@@ -36,9 +36,9 @@ std::optional<std::string> optionalText(const JSONValue& value) {
   return text(value);
 }
 
-const JSONArray& array(const JSONValue& value) {
-  const JSONArray* elements = value.arrayValue();
-  if (elements == nullptr) broken("a description list is not an array");
+JSONElements array(const JSONValue& value) {
+  const auto elements = value.arrayValue();
+  if (!elements) broken("a description list is not an array");
   return *elements;
 }
 
@@ -79,7 +79,7 @@ std::optional<GenerationGuide> guide(const JSONValue& value, Node::ScalarType ty
   if (const JSONValue* minimum = value["minimum"]) return GenerationGuide::minimum(bound(*minimum, type));
   if (const JSONValue* maximum = value["maximum"]) return GenerationGuide::maximum(bound(*maximum, type));
   if (const JSONValue* range = value["range"]) {
-    const JSONArray& ends = array(*range);
+    const JSONElements ends = array(*range);
     if (ends.size() != 2) broken("a range does not have two ends");
     return GenerationGuide::range(bound(ends[0], type), bound(ends[1], type));
   }

@@ -59,8 +59,8 @@ class JSONReader {
   // An open array or object; frames are kept when closed, for the next container at their depth.
   struct Frame {
     bool isObject = false;
-    JSONArray array;
-    std::vector<JSONObject::Slot> members;  // as written
+    JSONValue array;
+    JSONObject object;  // its members as written until it closes
     std::string key;
   };
 
@@ -76,13 +76,25 @@ class JSONReader {
     return end;
   }
 
-  std::string readString(std::size_t k) const {
+  // The body of the string token at the structural `k`, between its quotes.
+  std::string_view stringBody(std::size_t k) const {
     const std::size_t open = positions_[k];
     const std::size_t end = tokenEnd(k);
     if (end < open + 2 || text_[end - 1] != '"') fail(end, "unexpected character");
-    const std::string_view body = text_.substr(open + 1, end - open - 2);
+    return text_.substr(open + 1, end - open - 2);
+  }
+
+  std::string readString(std::size_t k) const {
+    const std::string_view body = stringBody(k);
     if (std::memchr(body.data(), '\\', body.size()) == nullptr) return std::string(body);
-    return unescape(body, open + 1);
+    return unescape(body, positions_[k] + 1);
+  }
+
+  // A string value: one with nothing to unescape is copied once, straight into its value.
+  JSONValue readText(std::size_t k) const {
+    const std::string_view body = stringBody(k);
+    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return JSONValue::text(body);
+    return JSONValue::string(unescape(body, positions_[k] + 1));
   }
 
   std::string unescape(std::string_view body, std::size_t bodyOffset) const {
@@ -144,7 +156,7 @@ class JSONReader {
     const std::size_t at = positions_[k];
     const std::string_view token = text_.substr(at, tokenEnd(k) - at);
     switch (token[0]) {
-      case '"': return JSONValue::string(readString(k));
+      case '"': return readText(k);
       case 't': if (token == "true") return JSONValue::boolean(true); break;
       case 'f': if (token == "false") return JSONValue::boolean(false); break;
       case 'n': if (token == "null") return JSONValue::null(); break;
@@ -171,7 +183,7 @@ class JSONReader {
     std::string pointer;
     for (std::size_t depth = 0; depth < depth_; ++depth) {
       const Frame& frame = frames_[depth];
-      Quoting::appendPointerSegment(pointer, frame.isObject ? frame.key : std::to_string(frame.array.size()));
+      Quoting::appendPointerSegment(pointer, frame.isObject ? frame.key : std::to_string(frame.array.arrayValue()->size()));
     }
     return pointer;
   }
@@ -206,24 +218,21 @@ class JSONReader {
     frame.isObject = isObject;
     const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - k) : 0;
     if (isObject) {
-      frame.members.reserve(size);
+      frame.object = JSONObject::withRoom(size);
     } else {
-      frame.array.reserve(size);
+      frame.array = JSONValue::arrayWithRoom(size);
     }
   }
 
-  // Closes the innermost container: its value, handing over the frame's vector whole.
+  // Closes the innermost container: its value, handing over the frame's block whole.
   JSONValue close() {
     Frame& frame = frames_[--depth_];
     if (frame.isObject) {
-      JSONValue value = JSONValue::object(JSONObject::fromWritten(std::move(frame.members), order_));
-      frame.members = {};
+      frame.object.closeWritten(order_);
       if (order_.capacity() > keptRoom) std::vector<std::uint32_t>().swap(order_);
-      return value;
+      return JSONValue::object(std::move(frame.object));
     }
-    JSONValue value = JSONValue::array(std::move(frame.array));
-    frame.array = {};
-    return value;
+    return std::move(frame.array);
   }
 
   static std::string shortLiteral(std::string_view token) {
@@ -282,10 +291,9 @@ class JSONReader {
         }
         Frame& top = frames_[depth_ - 1];
         if (top.isObject) {
-          const auto position = static_cast<std::uint32_t>(top.members.size());
-          top.members.emplace_back(std::move(top.key), std::move(value), position);
+          top.object.appendWritten(std::move(top.key), std::move(value));
         } else {
-          top.array.push_back(std::move(value));
+          top.array.append(std::move(value));
         }
         const char next = charAt(k);
         if (k >= count_) fail(text_.size(), "an unexpected end of the text");

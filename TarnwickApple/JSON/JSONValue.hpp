@@ -1,18 +1,19 @@
 // An immutable JSON value tree, read from JSON text with our own number classification and
-// nesting limit (the reader is JSONReader.cpp).
+// nesting limit (the reader is JSONReader.cpp). A value is 16 bytes; an array or object is one
+// counted allocation shared between copies, so copying a tree copies no text and no members.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <map>
-#include <memory>
-#include <optional>
-#include <exception>
+#include <cstring>
 #include <iterator>
+#include <new>
+#include <optional>
+#include <span>
 #include <stdexcept>
-#include <utility>
 #include <string>
 #include <string_view>
-#include <variant>
+#include <utility>
 #include <vector>
 
 namespace TarnwickApple {
@@ -20,7 +21,10 @@ namespace TarnwickApple {
 class JSONValue;
 class JSONObject;
 
+// Elements gathered in code for JSONValue::array.
 using JSONArray = std::vector<JSONValue>;
+// An array value's elements, as held in the tree (or any run of values).
+using JSONElements = std::span<const JSONValue>;
 
 class JSONValue {
  public:
@@ -28,9 +32,11 @@ class JSONValue {
 
   // Deepest nesting of arrays and objects the reader accepts; deeper documents are unreadable.
   static constexpr std::size_t maximumNesting = 512;
-  // Longest string a value holds itself; a longer one is shared between copies, so that copying
-  // a tree never copies a large text (a prompt), while names and descriptions cost one allocation.
-  static constexpr std::size_t longestInPlaceString = 1024;
+  // Longest string held inside the value itself, with no allocation: most keywords and names.
+  static constexpr std::size_t longestInPlaceString = 14;
+  // Longest string copied into a shared block of its own; a longer one keeps its std::string, so
+  // that releaseString hands a large text (a prompt) over without copying it.
+  static constexpr std::size_t longestBlockString = 4096;
 
   // Raised by `decode` for any text that is not one readable JSON value: where reading failed
   // (a byte offset from the start of the whole text) and why, in a short phrase for people.
@@ -54,7 +60,19 @@ class JSONValue {
     std::optional<OutOfRange> outOfRange_;
   };
 
-  JSONValue();  // null
+  JSONValue() noexcept : bytes_{}, tag_(Tag::null) {}  // null
+  JSONValue(const JSONValue& other) noexcept;
+  JSONValue(JSONValue&& other) noexcept { take(other); }
+  JSONValue& operator=(const JSONValue& other) noexcept;
+  JSONValue& operator=(JSONValue&& other) noexcept {
+    if (this != &other) {
+      drop();
+      take(other);
+    }
+    return *this;
+  }
+  ~JSONValue() { drop(); }
+
   static JSONValue boolean(bool value);
   static JSONValue integer(std::int64_t value);
   static JSONValue number(double value);
@@ -71,18 +89,20 @@ class JSONValue {
   static JSONValue decodeReleasing(std::vector<std::string>&& pieces);
 
   Case kind() const;
-  bool isNull() const { return kind() == Case::null; }
-  bool isBool() const { return kind() == Case::boolean; }
+  bool isNull() const { return tag_ == Tag::null; }
+  bool isBool() const { return tag_ == Tag::boolean; }
   std::optional<bool> boolValue() const;
 
   // Key lookup: the member under `key` (canonically equivalent keys are the same key) for an
   // object, nothing for a missing key and for every other case.
   const JSONValue* operator[](std::string_view key) const;
 
-  const std::string* stringValue() const;
+  // The text of a string, valid while this value (or a copy sharing it) lives.
+  std::optional<std::string_view> stringValue() const;
   std::optional<std::int64_t> integerValue() const;
   std::optional<double> doubleValue() const;
-  const JSONArray* arrayValue() const;
+  // The elements of an array, held where every copy of the value finds them.
+  const JSONElements* arrayValue() const;
   const JSONObject* objectValue() const;
 
   // The exact readings of a whole number, however it was written: the value of an integer, or
@@ -99,53 +119,79 @@ class JSONValue {
   friend bool operator==(const JSONValue& a, const JSONValue& b);
 
  private:
-  struct Number {
-    double value;
-    bool fromText;                               // read from a literal, not built from a double
-    std::optional<std::uint64_t> exactUnsigned;  // set by the reader for whole numbers above 2^63-1
+  // Kinds that own a counted block come last, so that dropping a scalar is one comparison.
+  enum class Tag : unsigned char {
+    null,
+    boolean,
+    integer,
+    number,       // built from a double
+    numberText,   // read from a literal whose exact value is not whole or beyond 64 bits
+    wholeText,    // read from a literal whose exact value is a whole number above 2^63-1
+    inPlaceText,  // the bytes in bytes_, their count in bytes_[longestInPlaceString]
+    blockText,
+    largeText,
+    array,
+    object,
   };
-  // The string is held non-const only so that releaseString can move it out of a sole owner.
-  // A string of at most longestInPlaceString bytes is held in place instead (ShortString): one
-  // allocation at most and no count, which is most of what a schema's names and texts cost.
-  struct ShortString {
-    std::string text;
-  };
-  using Storage = std::variant<bool, std::int64_t, Number, std::shared_ptr<std::string>,
-                               std::shared_ptr<const JSONArray>, std::shared_ptr<const JSONObject>,
-                               std::monostate, ShortString>;
-  // Builds the payload in place: a value is moved once less on its way into a tree.
-  template <class T, class... Args>
-  explicit JSONValue(std::in_place_type_t<T> kind, Args&&... args) : storage_(kind, std::forward<Args>(args)...) {}
+  friend class JSONReader;
+  friend class JSONObject;
+
+  template <class T>
+  T load() const {
+    T value;
+    std::memcpy(&value, bytes_, sizeof value);
+    return value;
+  }
+  template <class T>
+  void store(T value) {
+    std::memcpy(bytes_, &value, sizeof value);
+  }
+  void take(JSONValue& other) noexcept {
+    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+    tag_ = std::exchange(other.tag_, Tag::null);
+  }
+  void drop() noexcept {
+    if (tag_ >= Tag::blockText) release();
+  }
+  void release() noexcept;
+
+  // A string read with nothing to unescape, held by its size.
+  static JSONValue text(std::string_view text);
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
   static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);
-  friend class JSONReader;
+  // An array the reader fills: room for `room` elements, grown if the count was short.
+  static JSONValue arrayWithRoom(std::size_t room);
+  void append(JSONValue&& element);
 
-  Storage storage_;
+  alignas(8) unsigned char bytes_[15];
+  Tag tag_;
 };
 
 // A JSON object's members: unique keys up to canonical equivalence. Members are visited in
 // ascending order of their keys' NFC forms; each remembers where it was first written. They are
-// held in one vector in that order, so a small object is one allocation and a lookup one scan.
+// held in one counted block in that order (shared between copies, copied on a change), so an
+// object is one allocation and a lookup a scan or a binary search.
 class JSONObject {
  public:
-  struct Member {
+  class Member {
+   public:
+    Member(std::string&& key, JSONValue&& value, std::uint32_t position)
+        : key(std::move(key)), value(std::move(value)), position(position) {}
     std::string key;  // as written in the document (the last spelling seen)
     JSONValue value;
     // How many other keys were written before this one's first occurrence (insertion order for
     // objects built in code); only explanations for people read it.
     std::uint32_t position = 0;
+
+   private:
+    friend class JSONObject;
+    // 1 + the index of the key's NFC form among the block's forms where it differs from the
+    // spelling (rare); 0 when the spelling is its own NFC form.
+    std::uint32_t form_ = 0;
   };
 
  private:
-  struct Slot {
-    // Built where it is kept (the reader's list of written members): key and value move once.
-    Slot(std::string&& key, JSONValue&& value, std::uint32_t position);
-    Member member;
-    // The key's NFC form where it differs from the spelling (rare), nothing otherwise.
-    std::shared_ptr<const std::string> nfc;
-    std::string_view canonical() const { return nfc ? std::string_view(*nfc) : std::string_view(member.key); }
-  };
-  using Slots = std::vector<Slot>;
+  struct Block;
 
  public:
   // What a visit yields: the key's NFC form and the member.
@@ -161,7 +207,7 @@ class JSONObject {
       const Entry* operator->() const { return &entry; }
     };
     Iterator() = default;
-    Entry operator*() const { return Entry(at_->canonical(), at_->member); }
+    Entry operator*() const { return Entry(canonical(*at_, forms_), *at_); }
     pointer operator->() const { return pointer{**this}; }
     Iterator& operator++() {
       ++at_;
@@ -176,9 +222,19 @@ class JSONObject {
 
    private:
     friend class JSONObject;
-    explicit Iterator(Slots::const_iterator at) : at_(at) {}
-    Slots::const_iterator at_;
+    Iterator(const Member* at, const std::vector<std::string>* forms) : at_(at), forms_(forms) {}
+    const Member* at_ = nullptr;
+    const std::vector<std::string>* forms_ = nullptr;
   };
+
+  JSONObject() noexcept = default;
+  JSONObject(const JSONObject& other) noexcept;
+  JSONObject(JSONObject&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+  JSONObject& operator=(JSONObject other) noexcept {
+    std::swap(block_, other.block_);
+    return *this;
+  }
+  ~JSONObject();
 
   // Adds a member; a key canonically equal to an existing one replaces its spelling and value
   // (the last one wins) and keeps its place in the written order.
@@ -187,25 +243,66 @@ class JSONObject {
   const JSONValue* find(std::string_view key) const;
   // Removes and returns the member under `key` (for taking a document apart after reading).
   std::optional<JSONValue> extract(std::string_view key);
-  std::size_t size() const { return slots_.size(); }
-  bool empty() const { return slots_.empty(); }
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
 
-  Iterator begin() const { return Iterator(slots_.begin()); }
-  Iterator end() const { return Iterator(slots_.end()); }
+  Iterator begin() const;
+  Iterator end() const;
 
   friend bool operator==(const JSONObject& a, const JSONObject& b);
 
  private:
   friend class JSONReader;
-  // The members as written (each slot's position its index), put in order with repeated keys
-  // folded: the reader collects an object's members this way and sorts them once, in place.
-  // `order` is room for the sort.
-  static JSONObject fromWritten(std::vector<Slot>&& written, std::vector<std::uint32_t>& order);
-  // The index of the slot whose NFC form is `canonical`, or size().
+  friend class JSONValue;
+  static std::string_view canonical(const Member& member, const std::vector<std::string>* forms) {
+    return member.form_ ? std::string_view((*forms)[member.form_ - 1]) : std::string_view(member.key);
+  }
+  std::string_view canonical(std::size_t index) const;
+  static void release(Block* block) noexcept;
+  // Makes this object the sole owner of a block with room for `room` members.
+  void own(std::size_t room);
+  // The key's NFC form where it differs from the spelling, noted among the block's forms.
+  std::uint32_t noteForm(const std::string& key);
+
+  // The reader's way in: members appended as written (each one's position its index), then put
+  // in order with repeated keys folded, once; `order` is room for the sort.
+  static JSONObject withRoom(std::size_t room);
+  void appendWritten(std::string&& key, JSONValue&& value);
+  void closeWritten(std::vector<std::uint32_t>& order);
+  // The index of the member whose NFC form is `canonical`, or size().
   std::size_t indexOf(std::string_view canonical) const;
 
-  Slots slots_;
-  std::uint32_t written_ = 0;  // the next member's position
+  Block* block_ = nullptr;
 };
+
+// The block's own handle is what objectValue() points at: the same address for every copy of a
+// value, and a copy made through it shares the block.
+struct JSONObject::Block {
+  std::atomic<std::uint32_t> references;
+  std::uint32_t size;
+  std::uint32_t capacity;
+  std::uint32_t written;            // the next member's position
+  std::vector<std::string>* forms;  // NFC forms that differ from their spelling, if any
+  JSONObject self;                  // not counted among the references
+  Member* members() { return reinterpret_cast<Member*>(this + 1); }
+};
+
+inline JSONObject::JSONObject(const JSONObject& other) noexcept : block_(other.block_) {
+  if (block_) block_->references.fetch_add(1, std::memory_order_relaxed);
+}
+inline JSONObject::~JSONObject() {
+  if (block_) release(block_);
+}
+inline std::size_t JSONObject::size() const { return block_ ? block_->size : 0; }
+inline JSONObject::Iterator JSONObject::begin() const {
+  return block_ ? Iterator(block_->members(), block_->forms) : Iterator();
+}
+inline JSONObject::Iterator JSONObject::end() const {
+  return block_ ? Iterator(block_->members() + block_->size, block_->forms) : Iterator();
+}
+inline std::string_view JSONObject::canonical(std::size_t index) const { return canonical(block_->members()[index], block_->forms); }
+
+static_assert(sizeof(JSONValue) == 16);
+
 
 }  // namespace TarnwickApple

@@ -75,9 +75,9 @@ const JSONValue& required(const JSONObject& object, std::string_view parent, std
   return *value;
 }
 
-const std::string& text(const JSONValue& value, std::string_view pointer) {
-  const std::string* s = value.stringValue();
-  if (s == nullptr) problem(pointer, quoted(value) + " is not a string");
+std::string_view text(const JSONValue& value, std::string_view pointer) {
+  const auto s = value.stringValue();
+  if (!s) problem(pointer, quoted(value) + " is not a string");
   return *s;
 }
 
@@ -119,7 +119,7 @@ std::string wholeNumberReason(const JSONValue& value, std::string_view range) {
 std::optional<std::string> optionalText(const JSONObject& o, std::string_view parent, std::string_view name) {
   const JSONValue* value = member(o, name);
   if (value == nullptr) return std::nullopt;
-  return text(*value, at(parent, name));
+  return std::string(text(*value, at(parent, name)));
 }
 
 std::optional<double> optionalDouble(const JSONObject& o, std::string_view parent, std::string_view name) {
@@ -148,7 +148,7 @@ std::optional<std::uint64_t> optionalUnsigned(const JSONObject& o, std::string_v
 }
 
 Sampling readSampling(const JSONObject& o, std::string_view pointer) {
-  const std::string& mode = text(required(o, pointer, "mode"), at(pointer, "mode"));
+  const std::string mode(text(required(o, pointer, "mode"), at(pointer, "mode")));
   if (mode == "greedy") return Sampling::greedy();  // nothing else is looked at
   if (mode != "random") problem(at(pointer, "mode"), notOneOf(mode, {Sampling::Mode::greedy, Sampling::Mode::random}));
   auto top = optionalInteger(o, pointer, "top");
@@ -172,14 +172,14 @@ Options readOptions(const JSONObject& o, std::string_view pointer) {
 std::vector<Turn> readHistory(const JSONObject& o) {
   const JSONValue* value = member(o, "history");
   if (value == nullptr) return {};
-  const JSONArray* turns = value->arrayValue();
-  if (turns == nullptr) problem("/history", quoted(*value) + " is not an array");
+  const JSONElements* turns = value->arrayValue();
+  if (!turns) problem("/history", quoted(*value) + " is not an array");
   std::vector<Turn> history;
   history.reserve(turns->size());
   for (std::size_t i = 0; i < turns->size(); ++i) {
     const std::string pointer = "/history/" + std::to_string(i);
     const JSONObject& turn = object((*turns)[i], pointer);
-    const std::string& role = text(required(turn, pointer, "role"), at(pointer, "role"));
+    const std::string role(text(required(turn, pointer, "role"), at(pointer, "role")));
     Turn read;
     if (role == wireString(Turn::Role::assistant)) {
       read.role = Turn::Role::assistant;
@@ -206,11 +206,11 @@ Request readRequest(JSONObject& o) {
   // The prompt may be megabytes: take it over rather than copy it.
   request.prompt = *JSONValue::releaseString(std::move(*o.extract("prompt")));
   request.instructions = optionalText(o, "", "instructions");
-  const std::string& use = text(required(o, "", "use_case"), "/use_case");
+  const std::string use(text(required(o, "", "use_case"), "/use_case"));
   const auto useValue = useCase(use);
   if (!useValue) problem("/use_case", notOneOf(use, {UseCase::general, UseCase::contentTagging}));
   request.useCase = *useValue;
-  const std::string& rails = text(required(o, "", "guardrails"), "/guardrails");
+  const std::string rails(text(required(o, "", "guardrails"), "/guardrails"));
   const auto railsValue = guardrails(rails);
   if (!railsValue) {
     problem("/guardrails", notOneOf(rails, {Guardrails::defaultGuardrails, Guardrails::permissiveContentTransformations}));

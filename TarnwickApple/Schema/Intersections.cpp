@@ -24,7 +24,7 @@ const JSONObject* dereferenced(const JSONValue& member, const Context& context) 
     if (!object) return nullptr;
     const JSONValue* target = object->find("$ref");
     if (!target || !target->stringValue()) return object;
-    at = referencedNode(*target->stringValue(), context);
+    at = referencedNode(std::string(*target->stringValue()), context);
     if (!at) return nullptr;
   }
   return nullptr;
@@ -81,7 +81,7 @@ bool constrains(const JSONValue& member) {
 std::vector<std::pair<std::size_t, const JSONValue*>> membersOf(const JSONObject& node) {
   std::vector<std::pair<std::size_t, const JSONValue*>> result;
   const JSONValue* allOf = node.find("allOf");
-  const JSONArray* members = allOf ? allOf->arrayValue() : nullptr;
+  const JSONElements* members = allOf ? allOf->arrayValue() : nullptr;
   if (!members) return result;
   for (std::size_t i = 0; i < members->size(); ++i) {
     if (constrains((*members)[i])) result.emplace_back(i, &(*members)[i]);

@@ -22,9 +22,9 @@ using FoundationModels::DynamicGenerationSchema;
 // Between a union's name and an alternative's number: "ValueChoice1".
 constexpr std::string_view choiceInfix = "Choice";
 
-const std::string* stringMember(const JSONValue& value, std::string_view key) {
+std::optional<std::string_view> stringMember(const JSONValue& value, std::string_view key) {
   const JSONValue* member = value[key];
-  return member ? member->stringValue() : nullptr;
+  return member ? member->stringValue() : std::nullopt;
 }
 
 const JSONObject& propertyTable(const JSONObject& node) {
@@ -46,13 +46,13 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
   std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
   if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
     // Read in place, one name at a time: the list may hold a million names.
-    const JSONArray& names = *order->arrayValue();
+    const JSONElements names = *order->arrayValue();
     if (!names.empty()) {
       std::unordered_map<std::string_view, const JSONObject::Member*> byKey;
       byKey.reserve(properties.size());
       for (const auto& [nfcKey, member] : properties) byKey.emplace(nfcKey, &member);
       for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = stringAt(names, i, "x-order", context);
+        const std::string_view name = stringAt(names, i, "x-order", context);
         const auto found = byKey.find(Unicode::nfc(name));
         if (found == byKey.end()) {
           context.noteAbout("x-order", "listed-but-absent", name, " is listed but is no property, so it is never generated");
@@ -116,9 +116,9 @@ std::optional<std::vector<std::string>> constantStrings(const std::vector<const 
   std::vector<std::string> result;
   result.reserve(alternatives.size());
   for (const JSONValue* alternative : alternatives) {
-    const std::string* constant = stringMember(*alternative, "const");
+    const auto constant = stringMember(*alternative, "const");
     if (!constant) return std::nullopt;
-    result.push_back(*constant);
+    result.emplace_back(*constant);
   }
   return result;
 }
@@ -126,17 +126,17 @@ std::optional<std::vector<std::string>> constantStrings(const std::vector<const 
 }  // namespace
 
 bool isNullAlternative(const JSONValue& alternative, const Context& context) {
-  const std::string* type = stringMember(alternative, "type");
+  const auto type = stringMember(alternative, "type");
   if (type) return *type == "null";
   // A reference to a null-only schema is one too.
-  if (const std::string* target = stringMember(alternative, "$ref")) {
-    const JSONValue* referenced = referencedNode(*target, context);
+  if (const auto target = stringMember(alternative, "$ref")) {
+    const JSONValue* referenced = referencedNode(std::string(*target), context);
     return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced, context);
   }
   // A lone null constant: nothing else is said of the value.
   const JSONValue* constant = alternative["const"];
   const JSONValue* choices = alternative["enum"];
-  const JSONArray* members = choices ? choices->arrayValue() : nullptr;
+  const JSONElements* members = choices ? choices->arrayValue() : nullptr;
   return (constant && constant->isNull() && !choices) ||
          (!constant && members && !members->empty() &&
           std::all_of(members->begin(), members->end(), [](const JSONValue& member) { return member.isNull(); }));
@@ -180,9 +180,9 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   }
   if (list && list->arrayValue()) {
     // Read in place, one name at a time: the list may hold a million names.
-    const JSONArray& names = *list->arrayValue();
+    const JSONElements names = *list->arrayValue();
     for (std::size_t i = 0; i < names.size(); ++i) {
-      const std::string& requiredName = stringAt(names, i, "required", context);
+      const std::string_view requiredName = stringAt(names, i, "required", context);
       if (properties.find(requiredName)) {
         required.insert(Unicode::nfc(requiredName));
       } else {
@@ -222,9 +222,9 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     const JSONValue& propertySchema = member->value;
     const JSONValue* draft3 = propertySchema["required"];
     const bool isOptional = !required.contains(Unicode::nfc(member->key)) && !(draft3 && draft3->boolValue().value_or(false));
-    const std::string* descriptionText = stringMember(propertySchema, "description");
-    const std::string* title = stringMember(propertySchema, "title");
-    const std::string nestedName = context.namer.unique(title ? *title : name + typeName(member->key));
+    const auto descriptionText = stringMember(propertySchema, "description");
+    const auto title = stringMember(propertySchema, "title");
+    const std::string nestedName = context.namer.unique(title ? std::string(*title) : name + typeName(member->key));
     // An optional property whose schema allows no value, or only null, is never generated: it
     // is looked at only once its translation has failed.
     const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);
@@ -259,7 +259,7 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   return DynamicGenerationSchema::object(name, description, std::move(result));
 }
 
-DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view keyword, const std::string& name,
+DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyword, const std::string& name,
                                 const std::optional<std::string>& description, Context& context) {
   std::vector<const JSONValue*> remaining;
   remaining.reserve(alternatives.size());
@@ -295,9 +295,9 @@ DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view 
   std::string failurePointer, failureReason;
   for (const JSONValue* alternative : remaining) {
     ++number;
-    const std::string* title = stringMember(*alternative, "title");
+    const auto title = stringMember(*alternative, "title");
     const std::string alternativeName =
-        context.namer.unique(title ? *title : name + std::string(choiceInfix) + std::to_string(number));
+        context.namer.unique(title ? std::string(*title) : name + std::string(choiceInfix) + std::to_string(number));
     Step step(context, keyword, index(alternative), Step::nested);
     const Explain::Recorder::Mark mark = context.mark();
     try {

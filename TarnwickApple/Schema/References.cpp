@@ -96,7 +96,7 @@ Resolved resolve(const Document& document, std::string_view pointer) {
     definitionKey.reset();
     if (const JSONObject* object = at->objectValue()) {
       at = object->find(segments[next]);
-    } else if (const JSONArray* array = at->arrayValue()) {
+    } else if (const auto array = at->arrayValue()) {
       const auto position = arrayIndex(segments[next]);
       at = position && *position < array->size() ? &(*array)[*position] : nullptr;
     } else {
@@ -175,7 +175,7 @@ DynamicGenerationSchema copied(const JSONValue& node, const std::string& target,
 }
 
 void collectReached(const JSONValue& value, const Document& document, std::vector<const JSONValue*>& reached) {
-  if (const JSONArray* array = value.arrayValue()) {
+  if (const auto array = value.arrayValue()) {
     for (const JSONValue& element : *array) collectReached(element, document, reached);
     return;
   }
@@ -184,7 +184,7 @@ void collectReached(const JSONValue& value, const Document& document, std::vecto
   for (const auto& [nfcKey, member] : *object) {
     if (&value == &document.root && member.value.objectValue() == document.definitions) continue;
     if (nfcKey == "$ref" && member.value.stringValue()) {
-      const JSONValue* definition = definitionOf(document, *member.value.stringValue());
+      const JSONValue* definition = definitionOf(document, std::string(*member.value.stringValue()));
       if (definition && std::find(reached.begin(), reached.end(), definition) == reached.end()) {
         reached.push_back(definition);
         collectReached(*definition, document, reached);
@@ -197,7 +197,7 @@ void collectReached(const JSONValue& value, const Document& document, std::vecto
 
 // How many alternatives an "enum" of any values makes (see valueChoices), and whether one of them
 // is the string choice.
-std::pair<std::size_t, bool> valueGroups(const JSONArray& values) {
+std::pair<std::size_t, bool> valueGroups(JSONElements values) {
   std::size_t groups = 0;
   bool strings = false, booleans = false;
   for (const JSONValue& value : values) {
@@ -302,12 +302,12 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
   }
   if (const JSONValue* constant = members->find("const"); !typed && constant && !constant->stringValue()) return false;
   if (const JSONValue* type = members->find("type")) {
-    if (const std::string* text = type->stringValue()) return *text == "object";
-    const JSONArray* list = type->arrayValue();
+    if (const auto text = type->stringValue()) return *text == "object";
+    const auto list = type->arrayValue();
     if (!list) return false;
     std::vector<std::string_view> kinds;
     for (const JSONValue& kind : *list) {
-      const std::string* text = kind.stringValue();
+      const auto text = kind.stringValue();
       if (!text) return false;
       if (*text != "null" && std::find(kinds.begin(), kinds.end(), *text) == kinds.end()) kinds.push_back(*text);
     }

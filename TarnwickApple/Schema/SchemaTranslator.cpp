@@ -27,12 +27,12 @@ constexpr std::string_view defaultRootName = "Schema";
 // Appended to an array's name to name its element.
 constexpr std::string_view itemSuffix = "Item";
 
-const std::string* stringMember(const JSONObject& node, std::string_view key) {
+std::optional<std::string_view> stringMember(const JSONObject& node, std::string_view key) {
   const JSONValue* value = node.find(key);
-  return value ? value->stringValue() : nullptr;
+  return value ? value->stringValue() : std::nullopt;
 }
 
-const JSONArray* arrayMember(const JSONObject& node, std::string_view key) {
+const JSONElements* arrayMember(const JSONObject& node, std::string_view key) {
   const JSONValue* value = node.find(key);
   return value ? value->arrayValue() : nullptr;
 }
@@ -112,7 +112,7 @@ DynamicGenerationSchema array(const JSONObject& node, const std::string& name, C
   static const JSONValue anyElement = JSONValue::object(JSONObject());
   const JSONValue* items = node.find("items");
   std::string_view itemsKey = "items";
-  const JSONArray* tuple = items ? items->arrayValue() : nullptr;
+  const JSONElements* tuple = items ? items->arrayValue() : nullptr;
   if (const JSONValue* prefix = node.find("prefixItems"); !items && prefix && prefix->arrayValue()) {
     tuple = prefix->arrayValue();
     itemsKey = "prefixItems";
@@ -146,8 +146,8 @@ DynamicGenerationSchema array(const JSONObject& node, const std::string& name, C
     limit = 0;
   }
   const JSONObject* itemsObject = items->objectValue();
-  const std::string* title = itemsObject ? stringMember(*itemsObject, "title") : nullptr;
-  const std::string elementName = context.namer.unique(title ? *title : name + std::string(itemSuffix));
+  const auto title = itemsObject ? stringMember(*itemsObject, "title") : std::nullopt;
+  const std::string elementName = context.namer.unique(title ? std::string(*title) : name + std::string(itemSuffix));
   DynamicGenerationSchema element = [&] {
     if (items == &anyElement) return DynamicGenerationSchema::scalar(ScalarType::string, {});
     if (tuple && !tuple->empty()) {
@@ -214,8 +214,8 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
       if (recorder) recorder->definitionForm(member.key, formWords(dependencies.back()));
     }
   }
-  const std::string* title = stringMember(*root, "title");
-  const std::string rootName = namer.unique(title ? std::string_view(*title) : defaultRootName);
+  const auto title = stringMember(*root, "title");
+  const std::string rootName = namer.unique(title ? *title : defaultRootName);
   try {
     DynamicGenerationSchema translated = schema(document, rootName, context);
     // Nodes referred to by pointer, in the order first referred to; each may add more.
@@ -276,15 +276,15 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     context.refuse(SidecarError::schemaNotObject,
                    [&] { return "the schema is " + std::string(Quoting::kindName(node)) + ", not an object"; });
   }
-  const std::string* descriptionText = stringMember(*members, "description");
+  const auto descriptionText = stringMember(*members, "description");
   const std::optional<std::string> description =
       descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
 
-  if (const std::string* target = stringMember(*members, "$ref")) {
+  if (const auto target = stringMember(*members, "$ref")) {
     Explain::unread(context, *members, Form::reference);
-    return reference(*target, name, context);
+    return reference(std::string(*target), name, context);
   }
-  if (const JSONArray* choices = arrayMember(*members, "enum")) {
+  if (const auto choices = arrayMember(*members, "enum")) {
     Explain::unread(context, *members, Form::choices);
     const bool onlyStrings =
         std::all_of(choices->begin(), choices->end(), [](const JSONValue& member) { return member.stringValue(); });
@@ -296,11 +296,11 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     if (context.recorder) context.recorder->named(name, context.pointer());
     return DynamicGenerationSchema::anyOf(name, description, std::move(texts));
   }
-  if (const JSONArray* alternatives = arrayMember(*members, "anyOf")) {
+  if (const auto alternatives = arrayMember(*members, "anyOf")) {
     Explain::unread(context, *members, Form::anyOf);
     return unionOf(*alternatives, "anyOf", name, description, context);
   }
-  if (const JSONArray* alternatives = arrayMember(*members, "oneOf")) {
+  if (const auto alternatives = arrayMember(*members, "oneOf")) {
     Explain::unread(context, *members, Form::oneOf);
     context.note("oneOf", "one-of-as-any-of",
                   [] { return std::string("translated as \"anyOf\": an answer may match more than one alternative"); });
@@ -369,7 +369,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
 
 std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Context& context) {
   const JSONValue* type = node.find("type");
-  const JSONArray* list = type ? type->arrayValue() : nullptr;
+  const JSONElements* list = type ? type->arrayValue() : nullptr;
   if (!list) return std::nullopt;
   std::vector<std::string> named = strings(*list, "type", context);
   std::vector<std::string> kinds;
@@ -417,8 +417,8 @@ std::string_view impliedKind(const JSONObject& node) {
 // {}                           -> "": any value
 std::string kind(const JSONObject& node, Context& context) {
   if (const JSONValue* type = node.find("type")) {
-    if (const std::string* text = type->stringValue()) return *text;
-    const JSONArray* list = type->arrayValue();
+    if (const auto text = type->stringValue()) return std::string(*text);
+    const auto list = type->arrayValue();
     if (!list) {
       context.refuse(SidecarError::unsupportedConstruct,
                      [&] { return "\"type\" is " + std::string(Quoting::kindName(*type)) + ", not a string or a list"; });
@@ -460,8 +460,8 @@ std::string kind(const JSONObject& node, Context& context) {
   return std::string(implied);
 }
 
-const std::string& stringAt(const JSONArray& array, std::size_t index, std::string_view keyword, Context& context) {
-  const std::string* text = array[index].stringValue();
+std::string_view stringAt(JSONElements array, std::size_t index, std::string_view keyword, Context& context) {
+  const auto text = array[index].stringValue();
   if (!text) {
     context.refuse(SidecarError::unsupportedConstruct, [&] {
       return quoted(keyword) + " member " + std::to_string(index) + " is " + std::string(Quoting::kindName(array[index])) +
@@ -473,10 +473,10 @@ const std::string& stringAt(const JSONArray& array, std::size_t index, std::stri
 
 
 
-std::vector<std::string> strings(const JSONArray& array, std::string_view keyword, Context& context) {
+std::vector<std::string> strings(JSONElements array, std::string_view keyword, Context& context) {
   std::vector<std::string> result;
   result.reserve(array.size());
-  for (std::size_t i = 0; i < array.size(); ++i) result.push_back(stringAt(array, i, keyword, context));
+  for (std::size_t i = 0; i < array.size(); ++i) result.emplace_back(stringAt(array, i, keyword, context));
   return result;
 }
 

@@ -48,7 +48,7 @@ DynamicGenerationSchema built(const Alternative& alternative, const std::string&
 //                             integer, the number x pinned as a number, true as a boolean;
 //                             null dropped; an object or array member is refused.
 // One alternative stands alone under the node's name; several are a union.
-DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view keyword, const std::string& name,
+DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keyword, const std::string& name,
                                      const std::optional<std::string>& description, Context& context) {
   std::vector<Alternative> alternatives;
   std::size_t stringsAt = values.size();  // index of the string choice in alternatives, once there is one
@@ -62,7 +62,7 @@ DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view k
           stringsAt = alternatives.size();
           alternatives.push_back({Alternative::Kind::strings, {}, {}});
         }
-        alternatives[stringsAt].texts.push_back(*value.stringValue());
+        alternatives[stringsAt].texts.emplace_back(*value.stringValue());
         break;
       case JSONValue::Case::boolean:
         // Both booleans, or one of them, are the one boolean alternative.

@@ -97,7 +97,7 @@ bool anchored(std::string_view text) {
 // The pattern guide, or nothing (a pattern outside the dialect, or one ICU refuses once
 // rewritten, just gets no guide); the recorder hears what became of the pattern.
 std::optional<GenerationGuide> patternGuide(const JSONValue& pattern, Context& context) {
-  const std::string* text = pattern.stringValue();
+  const auto text = pattern.stringValue();
   if (!text) {
     context.note("pattern", "pattern-dropped", [&] { return "the pattern is " + std::string(Quoting::kindName(pattern)) + ", not a string; no pattern is enforced"; });
     return std::nullopt;
@@ -140,9 +140,9 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern, Context& c
 
 std::vector<GenerationGuide> stringGuides(const JSONObject& node, Context& context) {
   std::vector<GenerationGuide> guides;
-  const std::string* constantText = nullptr;
+  std::optional<std::string_view> constantText;
   if (const JSONValue* constant = node.find("const")) {
-    if ((constantText = constant->stringValue())) guides.push_back(GenerationGuide::constant(*constantText));
+    if ((constantText = constant->stringValue())) guides.push_back(GenerationGuide::constant(std::string(*constantText)));
   }
   if (const JSONValue* pattern = node.find("pattern")) {
     if (auto guide = patternGuide(*pattern, context)) {

@@ -33,9 +33,9 @@ std::string partialText(const std::string& line) {
   const JSONValue value = JSONValue::decode(line);
   const JSONValue* status = value["status"];
   const JSONValue* text = value["text"];
-  EXPECT_TRUE(status != nullptr && status->stringValue() != nullptr && *status->stringValue() == "partial") << line;
+  EXPECT_TRUE(status != nullptr && status->stringValue() && *status->stringValue() == "partial") << line;
   EXPECT_EQ(value.objectValue()->size(), 2u) << line;
-  return text != nullptr && text->stringValue() != nullptr ? *text->stringValue() : std::string();
+  return text != nullptr && text->stringValue() ? std::string(*text->stringValue()) : std::string();
 }
 
 // Streamed, `body` gives partial lines and then exactly the line it gives unstreamed.
@@ -73,8 +73,8 @@ TEST(StreamedAnswer, PlainSnapshotsArePrefixesThatGrow) {
     SCOPED_TRACE(c.prompt + c.extra);
     const std::vector<std::string> partials = expectStreamedLikePlain(Subprocess::sidecarUnderTest(), c.prompt, c.extra);
     EXPECT_GE(partials.size(), c.minimumPartials);
-    const std::string final = *JSONValue::decode(lines(Subprocess::run(Subprocess::sidecarUnderTest(), {},
-                                                                       request(c.prompt, c.extra)).out)[0])["text"]->stringValue();
+    const std::string final(*JSONValue::decode(lines(Subprocess::run(Subprocess::sidecarUnderTest(), {},
+                                                                       request(c.prompt, c.extra)).out)[0])["text"]->stringValue());
     std::size_t previous = 0;
     for (const std::string& text : partials) {
       EXPECT_GT(text.size(), previous);

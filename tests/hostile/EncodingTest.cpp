@@ -50,7 +50,7 @@ std::string placed(const std::string& place, const std::string& bytes) {
 std::string replyText(const Subprocess::Result& result) {
   const JSONValue line = JSONValue::decode(result.out);
   EXPECT_EQ(*line["status"]->stringValue(), "ok") << result.out;
-  return *line["text"]->stringValue();
+  return std::string(*line["text"]->stringValue());
 }
 
 // A few of them stand for all in the places other than the prompt.

@@ -83,11 +83,11 @@ class Checker {
         return check(value, *target, path, hops + 1);
       }
       case Form::choices: {
-        const std::string* text = value.stringValue();
+        const auto text = value.stringValue();
         if (!text) return fail(path, "a string choice needs a string");
         bool listed = false;
         for (const std::string& choice : node.choices()) listed = listed || choice == *text;
-        if (!listed) return fail(path, "\"" + *text + "\" is none of the choices of " + node.name());
+        if (!listed) return fail(path, "\"" + std::string(*text) + "\" is none of the choices of " + node.name());
         return expect(quoted(*text), path);
       }
       case Form::anyOf: {
@@ -119,7 +119,7 @@ class Checker {
         return expect("}", path);
       }
       case Form::array: {
-        const TarnwickApple::JSONArray* elements = value.arrayValue();
+        const auto elements = value.arrayValue();
         if (!elements) return fail(path, "an array schema needs an array");
         const auto count = static_cast<std::int64_t>(elements->size());
         if (node.minimumElements() && count < *node.minimumElements()) return fail(path, "too few elements");
@@ -147,15 +147,15 @@ class Checker {
         break;
       }
       case ScalarType::string: {
-        const std::string* text = value.stringValue();
+        const auto text = value.stringValue();
         if (!text) return fail(path, "a string schema needs a string");
         for (const GenerationGuide& guide : node.guides()) {
           if (guide.kind() == GenerationGuide::Case::constant && *text != guide.constantValue()) {
-            return fail(path, "\"" + *text + "\" is not the constant \"" + guide.constantValue() + "\"");
+            return fail(path, "\"" + std::string(*text) + "\" is not the constant \"" + guide.constantValue() + "\"");
           }
           // A match that ran out of time proves nothing: only a definite "no" breaks conformance.
           if (guide.kind() == GenerationGuide::Case::pattern && guide.expression().match(*text) == TarnwickApple::Unicode::Match::no) {
-            return fail(path, "\"" + *text + "\" does not match the pattern " + guide.expression().pattern());
+            return fail(path, "\"" + std::string(*text) + "\" does not match the pattern " + guide.expression().pattern());
           }
         }
         written = quoted(*text);

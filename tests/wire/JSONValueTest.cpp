@@ -15,7 +15,7 @@ using Case = JSONValue::Case;
 
 TEST(JSONValueDecode, MixedArrayKeepsCasesAndOrder) {
   const JSONValue v = JSONValue::decode(R"([1, 1.5, "s", null, true, {"k": []}])");
-  const JSONArray& a = *v.arrayValue();
+  const JSONElements a = *v.arrayValue();
   ASSERT_EQ(a.size(), 6u);
   EXPECT_EQ(a[0], JSONValue::integer(1));
   EXPECT_EQ(a[1], JSONValue::number(1.5));
@@ -150,7 +150,7 @@ TEST(JSONValueAccessors, AbsentForOtherCases) {
   EXPECT_EQ(JSONValue::decode("[1]")["x"], nullptr);
   EXPECT_EQ(JSONValue::string("x")["x"], nullptr);
   EXPECT_EQ(JSONValue::null()["x"], nullptr);
-  EXPECT_EQ(JSONValue::integer(7).stringValue(), nullptr);
+  EXPECT_EQ(JSONValue::integer(7).stringValue(), std::nullopt);
   EXPECT_EQ(JSONValue::string("1.5").doubleValue(), std::nullopt);
   EXPECT_EQ(JSONValue::boolean(true).integerValue(), std::nullopt);
   EXPECT_EQ(JSONValue::string("1").integerValue(), std::nullopt);

@@ -227,12 +227,12 @@ Answer readAnswer(std::string_view document) noexcept {
     const JSONValue* failure = value["failure"];
     if ((text == nullptr) == (failure == nullptr)) return failed(tarnwick_fm_failure_other);
     if (text != nullptr) {
-      const std::string* content = text->stringValue();
-      if (content == nullptr) return failed(tarnwick_fm_failure_other);
-      return Answer{*content, tarnwick_fm_failure_other};
+      const auto content = text->stringValue();
+      if (!content) return failed(tarnwick_fm_failure_other);
+      return Answer{std::string(*content), tarnwick_fm_failure_other};
     }
-    const std::string* name = failure->stringValue();
-    if (name == nullptr) return failed(tarnwick_fm_failure_other);
+    const auto name = failure->stringValue();
+    if (!name) return failed(tarnwick_fm_failure_other);
     return failed(named(*name));
   } catch (...) {
     return failed(tarnwick_fm_failure_other);

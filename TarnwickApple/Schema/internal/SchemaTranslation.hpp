@@ -75,7 +75,7 @@ std::vector<const JSONValue*> reachedDefinitions(const Document& document);
 
 // An "enum" (or a lone "const") with members that are not all strings: strings as one string
 // choice, numbers pinned to their value, booleans as a boolean, null dropped.
-FoundationModels::DynamicGenerationSchema valueChoices(const JSONArray& values, std::string_view keyword,
+FoundationModels::DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keyword,
                                                        const std::string& name,
                                                        const std::optional<std::string>& description, Context& context);
 
@@ -112,9 +112,9 @@ std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Cont
 std::string_view impliedKind(const JSONObject& node);
 
 // The strings of a JSON array that must hold only strings; `keyword` names it in a refusal.
-std::vector<std::string> strings(const JSONArray& array, std::string_view keyword, Context& context);
+std::vector<std::string> strings(JSONElements array, std::string_view keyword, Context& context);
 // Member `index` of such an array, refused as `strings` refuses it when it is no string.
-const std::string& stringAt(const JSONArray& array, std::size_t index, std::string_view keyword, Context& context);
+std::string_view stringAt(JSONElements array, std::size_t index, std::string_view keyword, Context& context);
 
 FoundationModels::DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
                                                  const std::optional<std::string>& description, Context& context);
@@ -122,7 +122,7 @@ FoundationModels::DynamicGenerationSchema object(const JSONObject& node, const s
 // `union(_:named:description:namer:depth:)` ("union" is a keyword in C++; the namer and the depth
 // are the context's); `keyword` is the
 // member the alternatives come from ("anyOf" or "oneOf").
-FoundationModels::DynamicGenerationSchema unionOf(const JSONArray& alternatives, std::string_view keyword,
+FoundationModels::DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyword,
                                                   const std::string& name,
                                                   const std::optional<std::string>& description, Context& context);
 

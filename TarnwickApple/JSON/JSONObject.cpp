@@ -1,0 +1,222 @@
+// A JSON object's members in one counted block, in order of their keys' NFC forms: the reader's
+// one sort of a written object, lookups, and copy-on-change building in code.
+#include <algorithm>
+#include <memory>
+
+#include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/Text/Unicode.hpp"
+
+namespace TarnwickApple {
+namespace {
+
+// Eight bytes at a time: keys and keywords are short, and a lookup that misses asks this of its key.
+bool isASCII(std::string_view text) {
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080u) == 0;
+}
+
+// Up to this many members a lookup scans them all: comparing lengths first, that beats a
+// binary search's string comparisons for the few keywords a schema node holds.
+constexpr std::size_t scannedMembers = 8;
+
+// Room an object built in code starts with when it first needs some.
+constexpr std::size_t firstRoom = 4;
+
+}  // namespace
+
+void JSONObject::release(Block* block) noexcept {
+  if (block->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  std::destroy_n(block->members(), block->size);
+  delete block->forms;
+  block->self.block_ = nullptr;
+  block->~Block();
+  ::operator delete(block);
+}
+
+void JSONObject::own(std::size_t room) {
+  static_assert(sizeof(Block) % alignof(Member) == 0);  // the members follow the header
+  if (block_ && block_->references.load(std::memory_order_acquire) == 1 && block_->capacity >= room) return;
+  const std::size_t size = this->size();
+  void* memory = ::operator new(sizeof(Block) + room * sizeof(Member));
+  Block* made = new (memory) Block{{1}, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(room), 0, nullptr, {}};
+  made->self.block_ = made;
+  if (block_) {
+    made->written = block_->written;
+    if (block_->forms) made->forms = new std::vector<std::string>(*block_->forms);
+    if (block_->references.load(std::memory_order_acquire) == 1) {
+      std::uninitialized_move_n(block_->members(), size, made->members());
+    } else {
+      std::uninitialized_copy_n(block_->members(), size, made->members());
+    }
+    release(block_);
+  }
+  block_ = made;
+}
+
+std::uint32_t JSONObject::noteForm(const std::string& key) {
+  if (isASCII(key)) return 0;  // ASCII text is its own NFC form
+  std::string form = Unicode::nfc(key);
+  if (form == key) return 0;
+  if (!block_->forms) block_->forms = new std::vector<std::string>();
+  block_->forms->push_back(std::move(form));
+  return static_cast<std::uint32_t>(block_->forms->size());
+}
+
+JSONObject JSONObject::withRoom(std::size_t room) {
+  JSONObject object;
+  if (room > 0) object.own(room);
+  return object;
+}
+
+void JSONObject::appendWritten(std::string&& key, JSONValue&& value) {
+  const std::size_t size = this->size();
+  if (!block_ || size == block_->capacity) own(std::max(firstRoom, 2 * size));  // only when the count was short
+  Member* added = new (block_->members() + size) Member(std::move(key), std::move(value), static_cast<std::uint32_t>(size));
+  ++block_->size;
+  added->form_ = noteForm(added->key);
+}
+
+void JSONObject::closeWritten(std::vector<std::uint32_t>& order) {
+  const std::size_t count = size();
+  if (count == 0) return;
+  Member* members = block_->members();
+  const std::vector<std::string>* forms = block_->forms;
+  // The order is found on indices, then the members are put in it where they are: each moves
+  // about once, and no second array is held beside the first.
+  order.resize(count);
+  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+  const auto before = [&](std::uint32_t a, std::uint32_t b) { return canonical(members[a], forms) < canonical(members[b], forms); };
+  if (count <= 2 * scannedMembers) {
+    for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
+      const std::uint32_t moving = order[i];
+      std::size_t j = i;
+      for (; j > 0 && before(moving, order[j - 1]); --j) order[j] = order[j - 1];
+      order[j] = moving;
+    }
+  } else {
+    std::stable_sort(order.begin(), order.end(), before);
+  }
+  // Place i takes what was at order[i], one cycle of the permutation at a time; a placed index
+  // is marked by pointing at itself.
+  for (std::size_t i = 0; i < count; ++i) {
+    if (order[i] == i) continue;
+    Member held = std::move(members[i]);
+    std::size_t j = i;
+    while (order[j] != i) {
+      const std::size_t from = order[j];
+      members[j] = std::move(members[from]);
+      order[j] = static_cast<std::uint32_t>(j);
+      j = from;
+    }
+    members[j] = std::move(held);
+    order[j] = static_cast<std::uint32_t>(j);
+  }
+  block_->written = static_cast<std::uint32_t>(count);
+  // Keys written more than once: the last spelling and value under the first one's position.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (kept > 0 && canonical(members[kept - 1], forms) == canonical(members[i], forms)) {
+      const std::uint32_t first = members[kept - 1].position;
+      members[kept - 1] = std::move(members[i]);
+      members[kept - 1].position = first;
+      continue;
+    }
+    if (kept != i) members[kept] = std::move(members[i]);
+    ++kept;
+  }
+  if (kept == count) return;
+  std::destroy(members + kept, members + count);
+  block_->size = static_cast<std::uint32_t>(kept);
+  // Positions count distinct keys written before: renumber the survivors' first occurrences.
+  std::vector<std::pair<std::uint32_t, std::size_t>> firsts;
+  firsts.reserve(kept);
+  for (std::size_t i = 0; i < kept; ++i) firsts.emplace_back(members[i].position, i);
+  std::sort(firsts.begin(), firsts.end());
+  for (std::size_t rank = 0; rank < kept; ++rank) members[firsts[rank].second].position = static_cast<std::uint32_t>(rank);
+  block_->written = static_cast<std::uint32_t>(kept);
+}
+
+std::size_t JSONObject::indexOf(std::string_view key) const {
+  const std::size_t count = size();
+  if (count == 0) return 0;
+  const Member* members = block_->members();
+  const std::vector<std::string>* forms = block_->forms;
+  if (count <= scannedMembers) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string_view form = canonical(members[i], forms);
+      if (form.size() == key.size() && form == key) return i;
+    }
+    return count;
+  }
+  const Member* at = std::lower_bound(members, members + count, key,
+                                      [&](const Member& member, std::string_view k) { return canonical(member, forms) < k; });
+  if (at == members + count || canonical(*at, forms) != key) return count;
+  return static_cast<std::size_t>(at - members);
+}
+
+void JSONObject::insert(std::string key, JSONValue value) {
+  const std::size_t size = this->size();
+  own(std::max(size + 1, block_ && block_->capacity > size ? std::size_t{block_->capacity} : std::max(firstRoom, 2 * size)));
+  Member added(std::move(key), std::move(value), block_->written);
+  added.form_ = noteForm(added.key);
+  Member* members = block_->members();
+  const std::vector<std::string>* forms = block_->forms;
+  const std::string_view form = canonical(added, forms);
+  Member* at = std::lower_bound(members, members + size, form,
+                                [&](const Member& member, std::string_view k) { return canonical(member, forms) < k; });
+  if (at != members + size && canonical(*at, forms) == form) {
+    added.position = at->position;
+    *at = std::move(added);
+    return;
+  }
+  ++block_->written;
+  Member* end = members + size;
+  if (at == end) {
+    new (end) Member(std::move(added));
+  } else {
+    new (end) Member(std::move(end[-1]));
+    std::move_backward(at, end - 1, end);
+    *at = std::move(added);
+  }
+  ++block_->size;
+}
+
+const JSONValue* JSONObject::find(std::string_view key) const {
+  std::size_t found = indexOf(key);
+  if (found == size() && !isASCII(key)) {
+    const std::string form = Unicode::nfc(key);
+    if (form != key) found = indexOf(form);
+  }
+  return found == size() ? nullptr : &block_->members()[found].value;
+}
+
+std::optional<JSONValue> JSONObject::extract(std::string_view key) {
+  std::size_t found = indexOf(key);
+  if (found == size()) found = indexOf(Unicode::nfc(key));
+  if (found == size()) return std::nullopt;
+  own(size());
+  Member* members = block_->members();
+  const std::size_t count = size();
+  JSONValue value = std::move(members[found].value);
+  std::move(members + found + 1, members + count, members + found);
+  std::destroy_at(members + count - 1);
+  --block_->size;
+  return value;
+}
+
+bool operator==(const JSONObject& a, const JSONObject& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a.canonical(i) != b.canonical(i) || !(a.block_->members()[i].value == b.block_->members()[i].value)) return false;
+  }
+  return true;
+}
+
+}  // namespace TarnwickApple
