@@ -168,24 +168,37 @@ TEST(JSONValueAccessors, IntegerReadingOfNumbers) {
   EXPECT_EQ(JSONValue::integer((1LL << 53) + 1).doubleValue(), 9007199254740992.0);
 }
 
-// Short strings are held in place and longer ones shared: either side of the boundary a string
-// reads, compares (canonically, across the two forms) and is released the same, and a released
-// copy leaves the original whole.
-TEST(JSONValueStrings, InPlaceAndSharedAgree) {
-  const std::size_t filler = JSONValue::longestInPlaceString - 5;
-  const std::string composed = std::string(filler, 'a') + "caf\xC3\xA9";     // the longest held in place
-  const std::string decomposed = std::string(filler, 'a') + "cafe\xCC\x81";  // one byte more: shared
-  EXPECT_EQ(JSONValue::string(composed), JSONValue::string(decomposed));
-  EXPECT_EQ(JSONValue::decode("[\"" + decomposed + "\"]"), JSONValue::array({JSONValue::string(composed)}));
-  for (const std::string& text : {std::string(), std::string(16, 'x'), composed, decomposed}) {
-    const JSONValue original = JSONValue::string(text);
-    EXPECT_EQ(*original.stringValue(), text);
-    EXPECT_EQ(original.kind(), JSONValue::Case::string);
-    JSONValue copy = original;
-    EXPECT_EQ(JSONValue::releaseString(std::move(copy)), text);
-    EXPECT_TRUE(copy.isNull());
-    EXPECT_EQ(*original.stringValue(), text);
+// Short strings are held in place, longer ones in a shared block, the longest in a string of their
+// own: either side of each boundary a string reads, compares (canonically, across the two forms)
+// and is released the same, read or built, and a released copy leaves the original whole.
+TEST(JSONValueStrings, InPlaceBlockAndLargeAgree) {
+  for (const std::size_t longest : {JSONValue::longestInPlaceString, JSONValue::longestBlockString}) {
+    const std::size_t filler = longest - 5;
+    const std::string composed = std::string(filler, 'a') + "caf\xC3\xA9";     // the longest held this way
+    const std::string decomposed = std::string(filler, 'a') + "cafe\xCC\x81";  // one byte more: the next way
+    EXPECT_EQ(JSONValue::string(composed), JSONValue::string(decomposed));
+    EXPECT_EQ(JSONValue::decode("[\"" + decomposed + "\"]"), JSONValue::array({JSONValue::string(composed)}));
+    for (const std::string& text : {std::string(), std::string(16, 'x'), composed, decomposed}) {
+      for (const JSONValue& original : {JSONValue::string(text), JSONValue::decode("\"" + text + "\"")}) {
+        EXPECT_EQ(*original.stringValue(), text);
+        EXPECT_EQ(original.kind(), JSONValue::Case::string);
+        JSONValue copy = original;
+        EXPECT_EQ(JSONValue::releaseString(std::move(copy)), text);
+        EXPECT_TRUE(copy.isNull());
+        EXPECT_EQ(*original.stringValue(), text);
+      }
+    }
   }
+}
+
+// A large string no other value shares is handed over without a copy: the released text is the
+// very buffer the value held.
+TEST(JSONValueStrings, SoleLargeStringIsMovedOut) {
+  JSONValue value = JSONValue::decode("\"" + std::string(JSONValue::longestBlockString + 1, 'p') + "\"");
+  const char* held = value.stringValue()->data();
+  const std::optional<std::string> released = JSONValue::releaseString(std::move(value));
+  ASSERT_TRUE(released);
+  EXPECT_EQ(released->data(), held);
 }
 
 TEST(JSONValueEquality, CasesAndPayloads) {

@@ -60,12 +60,12 @@ TEST(JSONObjectMembers, LookupsFindCanonicallyEqualKeysAtEverySize) {
   for (const int count : {1, 8, 9, 17, 300}) {
     const JSONValue value = JSONValue::decode(descending(count));
     for (int i = 0; i < count; ++i) {
-      const JSONValue* found = value["k" + std::to_string(i)];
+      const JSONValue* found = value[std::string("k") + std::to_string(i)];
       ASSERT_NE(found, nullptr) << count << " k" << i;
       EXPECT_EQ(found->integerValue(), count - 1 - i);
     }
     EXPECT_EQ(value["k"], nullptr) << count;
-    EXPECT_EQ(value["k" + std::to_string(count)], nullptr) << count;
+    EXPECT_EQ(value[std::string("k") + std::to_string(count)], nullptr) << count;
   }
   const JSONValue accented = JSONValue::decode(R"({"caf\u00e9":1,"\u212a":2,"a":3,"b":4,"c":5,"d":6,"e":7,"f":8,"g":9})");
   EXPECT_EQ(accented["cafe\xCC\x81"]->integerValue(), 1);  // looked up by a decomposed spelling
@@ -90,6 +90,19 @@ TEST(JSONObjectMembers, BuiltInCodeLikeRead) {
   EXPECT_EQ(visited(built), "a=2@1 b=4@0 c=6@3");
   const JSONObject copy = built;
   EXPECT_EQ(visited(copy), visited(built));
+}
+
+// Copies of an object share its members until one is changed: the change is the copy's alone,
+// and every copy of a read value finds its members at one address.
+TEST(JSONObjectMembers, CopiesShareUntilChanged) {
+  const JSONValue read = JSONValue::decode(R"({"b":1,"a":2,"caf\u00e9":3})");
+  const JSONValue readCopy = read;
+  EXPECT_EQ(readCopy.objectValue(), read.objectValue());
+  JSONObject copy = *read.objectValue();
+  copy.insert("c", JSONValue::integer(4));
+  EXPECT_EQ(copy.extract("a")->integerValue(), 2);
+  EXPECT_EQ(visited(*read.objectValue()), "a=2@1 b=1@0 caf\xC3\xA9=3@2");
+  EXPECT_EQ(visited(copy), "b=1@0 c=4@3 caf\xC3\xA9=3@2");
 }
 
 }  // namespace
