@@ -45,7 +45,7 @@ void checkLine(const std::string& line, const std::optional<Request>& request) {
     const JSONValue* text = (*value)["text"];
     Fuzz::require(members->size() == 2 && text && text->stringValue(), "an ok line has status and text only", line);
     Fuzz::require(request.has_value(), "only a decoded request is answered ok", line);
-    const std::string& answer = *text->stringValue();
+    const std::string answer(*text->stringValue());
     const bool limited = request->options && request->options->maximumResponseTokens;
     if (request->schema) {
       try {
