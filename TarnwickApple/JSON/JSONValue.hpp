@@ -64,11 +64,11 @@ class JSONValue {
   JSONValue(const JSONValue& other) noexcept;
   JSONValue(JSONValue&& other) noexcept { take(other); }
   JSONValue& operator=(const JSONValue& other) noexcept;
+  // Taken over before this value is dropped: `other` may be held inside it.
   JSONValue& operator=(JSONValue&& other) noexcept {
-    if (this != &other) {
-      drop();
-      take(other);
-    }
+    JSONValue taken(std::move(other));
+    drop();
+    take(taken);
     return *this;
   }
   ~JSONValue() { drop(); }

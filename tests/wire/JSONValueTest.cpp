@@ -201,6 +201,16 @@ TEST(JSONValueStrings, SoleLargeStringIsMovedOut) {
   EXPECT_EQ(released->data(), held);
 }
 
+// A value can take the place of the container that holds it: the last copy of the container
+// goes only once the value is out.
+TEST(JSONValueAssignment, AValueReplacesItsOwnContainer) {
+  JSONValue value = JSONValue::decode(R"([{"k":["a long string held in a block"]}])");
+  value = (*value.arrayValue())[0];
+  value = *value["k"];
+  value = (*value.arrayValue())[0];
+  EXPECT_EQ(value, JSONValue::string("a long string held in a block"));
+}
+
 TEST(JSONValueEquality, CasesAndPayloads) {
   EXPECT_FALSE(JSONValue::integer(1) == JSONValue::number(1.0));
   EXPECT_EQ(JSONValue::number(0.0), JSONValue::number(-0.0));
