@@ -224,6 +224,8 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
       Elsewhere place(context, shared.pointer, Elsewhere::notes);
       dependencies.push_back(schema(*shared.node, shared.name, context));
     }
+    // Every name is handed out: let go of the registry before the assembly builds its tables.
+    namer = Namer();
     return GenerationSchema(std::move(translated), std::move(dependencies));
   } catch (const GenerationSchema::SchemaError& error) {
     if (recorder) recorder->assemblyFailed(error.kind());
