@@ -118,7 +118,8 @@ class Assembly {
   std::vector<const std::string*> references_;
 };
 
-void appendOptionalString(std::string& out, const std::optional<std::string>& text) {
+template <typename Text>  // std::optional<std::string> or OptionalText
+void appendOptionalString(std::string& out, const Text& text) {
   if (text) {
     JSONText::appendString(out, *text);
   } else {
