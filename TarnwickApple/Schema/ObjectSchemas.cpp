@@ -182,6 +182,7 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   if (list && list->arrayValue()) {
     // Read in place, one name at a time: the list may hold a million names.
     const JSONArray& names = *list->arrayValue();
+    required.reserve(std::min(names.size(), properties.size()));
     for (std::size_t i = 0; i < names.size(); ++i) {
       const std::string& requiredName = stringAt(names, i, "required", context);
       if (const JSONValue* property = properties.find(requiredName)) {
