@@ -20,22 +20,8 @@ namespace {
 
 using namespace TarnwickApple;
 
-const SidecarError* const namedErrors[] = {
-    &SidecarError::malformedRequest,      &SidecarError::conflictingSampling,
-    &SidecarError::schemaNotObject,       &SidecarError::unsupportedConstruct,
-    &SidecarError::unsupportedReference,  &SidecarError::invertedBounds,
-    &SidecarError::invalidSchema,         &SidecarError::deviceNotEligible,
-    &SidecarError::appleIntelligenceNotEnabled, &SidecarError::modelNotReady,
-    &SidecarError::assetsUnavailable,     &SidecarError::exceededContextWindowSize,
-    &SidecarError::guardrailViolation,    &SidecarError::unsupportedGuide,
-    &SidecarError::unsupportedLanguageOrLocale, &SidecarError::decodingFailure,
-    &SidecarError::rateLimited,           &SidecarError::concurrentRequests,
-    &SidecarError::refusal,               &SidecarError::generation,
-    &SidecarError::unknown,
-};
-
 bool isNamedError(std::string_view kind, std::string_view message) {
-  for (const SidecarError* error : namedErrors) {
+  for (const SidecarError* error : SidecarError::all()) {
     if (rawText(error->kind()) == kind && error->message() == message) return true;
   }
   return false;

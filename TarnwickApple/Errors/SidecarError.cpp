@@ -66,6 +66,13 @@ const SidecarError SidecarError::refusal{K::refusal, "the on-device model refuse
 const SidecarError SidecarError::generation{K::generation, "on-device generation failed"};
 const SidecarError SidecarError::unknown{K::foundationModels, "the Foundation Models framework reported an error"};
 
+std::span<const SidecarError* const> SidecarError::all() {
+#define TARNWICK_LIST_NAMED_ERROR(name) &SidecarError::name,
+  static const SidecarError* const values[] = {TARNWICK_NAMED_ERRORS(TARNWICK_LIST_NAMED_ERROR)};
+#undef TARNWICK_LIST_NAMED_ERROR
+  return values;
+}
+
 namespace {
 
 const SidecarError& fromGenerationError(FoundationModels::LanguageModelSession::GenerationError::Case kind) {

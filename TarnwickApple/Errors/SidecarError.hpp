@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,31 @@ std::string_view rawText(ErrorKind kind);
 // The kind whose wire string is exactly `text` (case-sensitive), or nothing.
 std::optional<ErrorKind> errorKind(std::string_view text);
 
+// The named values, in the order the table of rows gives them: declared and listed from here,
+// so `all()` cannot miss one.
+#define TARNWICK_NAMED_ERRORS(X) \
+  X(malformedRequest) \
+  X(conflictingSampling) \
+  X(schemaNotObject) \
+  X(unsupportedConstruct) \
+  X(unsupportedReference) \
+  X(invertedBounds) \
+  X(invalidSchema) \
+  X(deviceNotEligible) \
+  X(appleIntelligenceNotEnabled) \
+  X(modelNotReady) \
+  X(assetsUnavailable) \
+  X(exceededContextWindowSize) \
+  X(guardrailViolation) \
+  X(unsupportedGuide) \
+  X(unsupportedLanguageOrLocale) \
+  X(decodingFailure) \
+  X(rateLimited) \
+  X(concurrentRequests) \
+  X(refusal) \
+  X(generation) \
+  X(unknown)
+
 class SidecarError : public std::exception {
  public:
   ErrorKind kind() const { return kind_; }
@@ -48,27 +74,13 @@ class SidecarError : public std::exception {
     return a.kind_ == b.kind_ && std::string_view(a.message_) == std::string_view(b.message_);
   }
 
-  static const SidecarError malformedRequest;
-  static const SidecarError conflictingSampling;
-  static const SidecarError schemaNotObject;
-  static const SidecarError unsupportedConstruct;
-  static const SidecarError unsupportedReference;
-  static const SidecarError invertedBounds;
-  static const SidecarError invalidSchema;
-  static const SidecarError deviceNotEligible;
-  static const SidecarError appleIntelligenceNotEnabled;
-  static const SidecarError modelNotReady;
-  static const SidecarError assetsUnavailable;
-  static const SidecarError exceededContextWindowSize;
-  static const SidecarError guardrailViolation;
-  static const SidecarError unsupportedGuide;
-  static const SidecarError unsupportedLanguageOrLocale;
-  static const SidecarError decodingFailure;
-  static const SidecarError rateLimited;
-  static const SidecarError concurrentRequests;
-  static const SidecarError refusal;
-  static const SidecarError generation;
-  static const SidecarError unknown;
+#define TARNWICK_DECLARE_NAMED_ERROR(name) static const SidecarError name;
+  TARNWICK_NAMED_ERRORS(TARNWICK_DECLARE_NAMED_ERROR)
+#undef TARNWICK_DECLARE_NAMED_ERROR
+
+  // Every named value, in the order above (for tests and fuzz targets that check a reply
+  // names one of them).
+  static std::span<const SidecarError* const> all();
 
  private:
   // Messages are static text, so copying an error never allocates (it must work out of memory).

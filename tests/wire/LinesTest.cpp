@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
+#include "TarnwickApple/JSON/JSONValue.hpp"
 #include "TarnwickApple/FoundationModels/LanguageModelSession.hpp"
 #include "support/ErrorTables.hpp"
 #include "support/Printers.hpp"
@@ -151,6 +155,28 @@ TEST(ErrorKinds, RawTextsRoundTripExactly) {
   EXPECT_EQ(errorKind("refusalerror"), std::nullopt);
   EXPECT_EQ(errorKind("REFUSALERROR"), std::nullopt);
   EXPECT_EQ(errorKind(""), std::nullopt);
+}
+
+// The documented reply schema pairs each kind with its messages: exactly the named values.
+TEST(ErrorKinds, ReplySchemaDocumentsExactlyTheNamedValues) {
+  std::ifstream file(std::string(TARNWICK_TEST_DATA) + "/../../docs/protocol/reply.schema.json");
+  ASSERT_TRUE(file) << "the reply schema is readable";
+  const JSONValue schema = JSONValue::decode(std::string(std::istreambuf_iterator<char>(file), {}));
+  std::set<std::pair<std::string, std::string>> documented;
+  for (const JSONValue& row : *(*(*schema["$defs"])["error"])["oneOf"]->arrayValue()) {
+    const JSONValue& members = *row["properties"];
+    const std::string kind(*(*members["kind"])["const"]->stringValue());
+    for (const JSONValue& message : *(*members["message"])["enum"]->arrayValue()) {
+      documented.emplace(kind, std::string(*message.stringValue()));
+    }
+  }
+  std::set<std::pair<std::string, std::string>> named;
+  for (const SidecarError* error : SidecarError::all()) {
+    named.emplace(std::string(rawText(error->kind())), std::string(error->message()));
+  }
+  EXPECT_EQ(SidecarError::all().size(), 21u);
+  EXPECT_EQ(named.size(), SidecarError::all().size()) << "two named values share kind and message";
+  EXPECT_EQ(documented, named);
 }
 
 TEST(SidecarErrorResolve, OursUnchangedOthersMapped) {
