@@ -48,7 +48,7 @@ FM::LanguageModelSession session(const Request& request, FM::Engine& engine) {
 }
 
 // The reply text, through the blocking calls or the streaming ones when `sink` is given.
-std::string answer(const Request& request, FM::Engine& engine, const FM::SnapshotSink* sink) {
+std::string answer(Request& request, FM::Engine& engine, const FM::SnapshotSink* sink) {
   available(engine);
   FM::LanguageModelSession conversation = session(request, engine);
   const FM::GenerationOptions options = generationOptions(request.options);
@@ -57,6 +57,8 @@ std::string answer(const Request& request, FM::Engine& engine, const FM::Snapsho
     return std::move(conversation.streamResponse(request.prompt, options, *sink).content);
   }
   const FM::GenerationSchema schema = SchemaTranslator::generationSchema(*request.schema);
+  // The tree is done with once translated: let go of before generation and its documents.
+  request.schema.reset();
   if (sink == nullptr) return conversation.respond(request.prompt, schema, true, options).content.jsonString();
   return conversation.streamResponse(request.prompt, schema, true, options, *sink).content.jsonString();
 }
@@ -96,17 +98,17 @@ void available(FM::Engine& engine) {
   throw SidecarError::assetsUnavailable;
 }
 
-std::string respond(const Request& request, FM::Engine& engine) { return answer(request, engine, nullptr); }
+std::string respond(Request request, FM::Engine& engine) { return answer(request, engine, nullptr); }
 
-Reply generate(const Request& request, FM::Engine& engine) {
+Reply generate(Request request, FM::Engine& engine) {
   try {
-    return Reply::ok(respond(request, engine));
+    return Reply::ok(answer(request, engine, nullptr));
   } catch (...) {
     return Reply::failure(SidecarError::resolve(std::current_exception()));
   }
 }
 
-bool stream(const Request& request, FM::Engine& engine, const LineWriter& write) {
+bool stream(Request request, FM::Engine& engine, const LineWriter& write) {
   // Once a line fails to go out, nothing more is written and the engine is told to stop.
   bool writable = true;
   const FM::SnapshotSink sink = [&](std::string_view snapshot) {

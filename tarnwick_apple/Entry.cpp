@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "TarnwickApple/Protocol/CommandLine.hpp"
 #include "TarnwickApple/FoundationModels/Engine.hpp"
@@ -54,9 +55,9 @@ int probeRun() {
 }
 
 // A streamed request: partial lines as they come, then the reply line.
-int streamRun(const Request& request) {
+int streamRun(Request&& request) {
   try {
-    return Sidecar::stream(request, FoundationModels::defaultEngine(), Streams::writeAll) ? 0 : Streams::unwritableStatus;
+    return Sidecar::stream(std::move(request), FoundationModels::defaultEngine(), Streams::writeAll) ? 0 : Streams::unwritableStatus;
   } catch (...) {
     return Streams::brokenInvariantStatus;
   }
@@ -73,8 +74,8 @@ int requestRun() {
       } catch (...) {
         reply = Reply::failure(SidecarError::resolve(std::current_exception()));
       }
-      if (request && request->stream) return streamRun(*request);
-      if (request) reply = Sidecar::generate(*request, FoundationModels::defaultEngine());
+      if (request && request->stream) return streamRun(std::move(*request));
+      if (request) reply = Sidecar::generate(std::move(*request), FoundationModels::defaultEngine());
     }  // the request is released once the reply is there
     line = reply.line();
   } catch (...) {

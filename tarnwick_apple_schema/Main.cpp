@@ -148,13 +148,17 @@ bool looksLikeSchema(const JSONValue& document) {
   return false;
 }
 
-Outcome explainedSchema(const JSONValue& schema, bool isWholeDocument) {
-  SchemaTranslator::Explained explained = SchemaTranslator::explained(schema);
+// The tree is let go of once translated, before the description takes its place: the notes
+// hold copies of what they quote.
+Outcome explainedSchema(std::optional<JSONValue>& schema, bool isWholeDocument) {
+  const bool isRequest = isWholeDocument && looksLikeRequest(*schema);
+  SchemaTranslator::Explained explained = SchemaTranslator::explained(*schema);
+  schema.reset();
   if (explained.schema) {
     CheckLine line = CheckLine::accepted(explained.schema->description());
     line.notes = std::move(explained.notes);
     // Any object is a schema that accepts any value, a request document too: say what it is.
-    if (isWholeDocument && looksLikeRequest(schema)) {
+    if (isRequest) {
       line.notes->pushFront(SchemaNote{"", "prompt", "not-a-schema",
                                        "this is a request document, not a schema: check it with --request"});
     }
@@ -163,7 +167,7 @@ Outcome explainedSchema(const JSONValue& schema, bool isWholeDocument) {
   Outcome outcome = refused(*explained.error);
   outcome.line.pointer = std::move(explained.pointer);
   outcome.line.reason = std::move(explained.reason);
-  if (isWholeDocument && looksLikeRequest(schema)) {
+  if (isRequest) {
     outcome.line.pointer = "";
     outcome.line.reason = "this is a request document, not a schema: check it with --request";
   }
@@ -179,7 +183,8 @@ std::string joined(std::vector<std::string>&& pieces) {
 Outcome explainedCheck(std::vector<std::string>&& input) {
   try {
     // Read as the plain check reads, so the text is not held beside the tree and the notes.
-    return explainedSchema(JSONValue::decodeReleasing(std::move(input)), true);
+    std::optional<JSONValue> document(JSONValue::decodeReleasing(std::move(input)));
+    return explainedSchema(document, true);
   } catch (const JSONValue::DecodeError& error) {
     return notJSON("not JSON at byte " + std::to_string(error.offset()) + ": " + error.reason());
   } catch (...) {
@@ -206,9 +211,9 @@ std::optional<Outcome> refusedOptions(const Request& request) {
 Outcome requestCheck(std::vector<std::string>&& input) {
   const std::string text = joined(std::move(input));
   try {
-    const Request request = Request::decodeExplaining(text);
+    Request request = Request::decodeExplaining(text);
     if (std::optional<Outcome> outcome = refusedOptions(request)) return std::move(*outcome);
-    if (request.schema) return explainedSchema(*request.schema, false);
+    if (request.schema) return explainedSchema(request.schema, false);
     CheckLine line = CheckLine::accepted("null");
     line.notes.emplace();
     return {std::move(line), acceptedStatus};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TarnwickApple/FoundationModels/GenerationGuide.hpp"
+#include "TarnwickApple/FoundationModels/OptionalText.hpp"
 
 namespace TarnwickApple::FoundationModels {
 
@@ -59,7 +60,7 @@ class DynamicGenerationSchema {
 // `DynamicGenerationSchema.Property(name:description:schema:isOptional:)`
 struct DynamicGenerationSchema::Property {
   std::string name;
-  std::optional<std::string> description;
+  OptionalText description;
   DynamicGenerationSchema schema;
   bool isOptional = false;
 };

@@ -2,9 +2,10 @@
 // its canonical one-line description.
 #include "TarnwickApple/FoundationModels/GenerationSchema.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <variant>
 
@@ -50,20 +51,12 @@ class Assembly {
         return;
       case Form::object: {
         record(node);
-        // Names already in NFC (all ASCII ones) are looked at in place; only the others are
-        // normalized into `normalized`, which keeps them alive while the set views them.
-        std::unordered_set<std::string_view> propertyNames;
-        std::deque<std::string> normalized;
-        propertyNames.reserve(node.properties().size());
-        for (const DynamicGenerationSchema::Property& property : node.properties()) {
-          std::string_view key = property.name;
-          if (!isASCII(key)) {
-            std::string form = Unicode::nfc(key);
-            if (form != key) key = normalized.emplace_back(std::move(form));
-          }
-          if (!propertyNames.insert(key).second) throw SchemaError(SchemaError::Case::duplicateProperty);
-          walk(property.schema);
-        }
+        // The properties before the first repeated name are walked, then the repetition refused,
+        // as a walk that met the names one by one would.
+        const std::vector<DynamicGenerationSchema::Property>& properties = node.properties();
+        const std::size_t repeated = firstRepeatedName(properties);
+        for (std::size_t i = 0; i < repeated; ++i) walk(properties[i].schema);
+        if (repeated < properties.size()) throw SchemaError(SchemaError::Case::duplicateProperty);
         return;
       }
       case Form::array: {
@@ -78,6 +71,35 @@ class Assembly {
       case Form::scalar:
         return;
     }
+  }
+
+  // The index of the first property whose NFC name an earlier one has, or the count. Indices
+  // sorted by (name, index) cost about twenty bytes a property, where a hash set takes over fifty.
+  static std::size_t firstRepeatedName(const std::vector<DynamicGenerationSchema::Property>& properties) {
+    // Names already in NFC (all ASCII ones) are compared in place; only the others are
+    // normalized into `normalized`, which keeps them alive while `keys` views them.
+    std::vector<std::string_view> keys;
+    keys.reserve(properties.size());
+    std::deque<std::string> normalized;
+    for (const DynamicGenerationSchema::Property& property : properties) {
+      std::string_view key = property.name;
+      if (!isASCII(key)) {
+        std::string form = Unicode::nfc(key);
+        if (form != key) key = normalized.emplace_back(std::move(form));
+      }
+      keys.push_back(key);
+    }
+    std::vector<std::uint32_t> order(properties.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return keys[a] != keys[b] ? keys[a] < keys[b] : a < b;
+    });
+    // In a run of equal names the second is that name's first repetition.
+    std::size_t first = properties.size();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+      if (keys[order[i]] == keys[order[i - 1]]) first = std::min<std::size_t>(first, order[i]);
+    }
+    return first;
   }
 
   // Every reference must name a named form somewhere in the schema.
@@ -96,7 +118,8 @@ class Assembly {
   std::vector<const std::string*> references_;
 };
 
-void appendOptionalString(std::string& out, const std::optional<std::string>& text) {
+template <typename Text>  // std::optional<std::string> or OptionalText
+void appendOptionalString(std::string& out, const Text& text) {
   if (text) {
     JSONText::appendString(out, *text);
   } else {

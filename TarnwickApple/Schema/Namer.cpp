@@ -2,6 +2,9 @@
 #include "TarnwickApple/Schema/Namer.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
 
 #include "TarnwickApple/Text/Unicode.hpp"
 
@@ -14,26 +17,81 @@ constexpr std::string_view defaultName = "Schema";
 // Numbering starts here: the second use of a name is the name followed by 2.
 constexpr std::uint64_t firstNumber = 2;
 
+// Names are copied into blocks of this size (a longer one gets a block of its own): few
+// allocations, and nothing moves as the registry grows.
+constexpr std::size_t blockBytes = 64 * 1024;
+
+// The table starts with this many slots and doubles once five in eight are taken, which keeps
+// probe runs short.
+constexpr std::size_t firstSlots = 64;
+
+std::string_view keptName(const char* kept) {
+  std::size_t length;
+  std::memcpy(&length, kept, sizeof length);
+  return {kept + sizeof length, length};
+}
+
 }  // namespace
 
-void Namer::reserve(std::string_view name) { taken_.insert(Unicode::nfc(name)); }
+void Namer::reserve(std::string_view name) { take(Unicode::nfc(name)); }
 
-bool Namer::isTaken(std::string_view name) const { return taken_.count(Unicode::nfc(name)) != 0; }
+bool Namer::isTaken(std::string_view name) const {
+  return !slots_.empty() && slots_[slotOf(Unicode::nfc(name))] != 0;
+}
 
 std::string Namer::unique(std::string_view wanted) {
   const std::string_view base = wanted.empty() ? defaultName : wanted;
   const std::string key = Unicode::nfc(base);
-  if (taken_.insert(key).second) return std::string(base);
+  if (take(key)) return std::string(base);
   // Names are never removed, so every number below the hint is still taken and the search can
   // resume there. A digit never composes with what precedes it, so the NFC form of base + n is
   // key + n.
   std::uint64_t& hint = nextNumber_[key];
   for (std::uint64_t n = std::max(hint, firstNumber);; ++n) {
     const std::string digits = std::to_string(n);
-    if (taken_.insert(key + digits).second) {
+    if (take(key + digits)) {
       hint = n + 1;
       return std::string(base) + digits;
     }
+  }
+}
+
+bool Namer::take(std::string_view key) {
+  if ((kept_.size() + 1) * 8 > slots_.size() * 5) grow();
+  const std::size_t slot = slotOf(key);
+  if (slots_[slot] != 0) return false;
+  kept_.push_back(keep(key));
+  // A name takes at least eight bytes here, so four billion of them never fit in memory.
+  slots_[slot] = static_cast<std::uint32_t>(kept_.size());
+  return true;
+}
+
+std::size_t Namer::slotOf(std::string_view key) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = std::hash<std::string_view>()(key) & mask;; slot = (slot + 1) & mask) {
+    if (slots_[slot] == 0 || keptName(kept_[slots_[slot] - 1]) == key) return slot;
+  }
+}
+
+const char* Namer::keep(std::string_view key) {
+  const std::size_t length = key.size();
+  const std::size_t needed = sizeof length + length;
+  if (blocks_.empty() || blockSize_ - blockUsed_ < needed) {
+    blockSize_ = std::max(blockBytes, needed);
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
+    blockUsed_ = 0;
+  }
+  char* kept = blocks_.back().get() + blockUsed_;
+  std::memcpy(kept, &length, sizeof length);
+  std::memcpy(kept + sizeof length, key.data(), length);
+  blockUsed_ += needed;
+  return kept;
+}
+
+void Namer::grow() {
+  slots_.assign(std::max(firstSlots, slots_.size() * 2), 0);
+  for (std::size_t i = 0; i < kept_.size(); ++i) {
+    slots_[slotOf(keptName(kept_[i]))] = static_cast<std::uint32_t>(i + 1);
   }
 }
 

@@ -1,11 +1,13 @@
 // Hands out the type names of one schema translation, never the same name twice.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 namespace TarnwickApple {
 
@@ -21,7 +23,21 @@ class Namer {
   std::string unique(std::string_view wanted);
 
  private:
-  std::unordered_set<std::string> taken_;                 // NFC forms
+  // Records an NFC form; false when it was taken already.
+  bool take(std::string_view key);
+  // The slot holding `key`, or the empty slot where it would go.
+  std::size_t slotOf(std::string_view key) const;
+  // A copy of `key` in the blocks, as its length followed by its bytes.
+  const char* keep(std::string_view key);
+  void grow();
+
+  // Every name is kept once, so a schema of many properties costs the names' bytes and about
+  // twenty bytes each, where a set of strings costs a node of fifty bytes and more a name.
+  std::vector<std::unique_ptr<char[]>> blocks_;  // the taken NFC forms, end to end
+  std::size_t blockUsed_ = 0;
+  std::size_t blockSize_ = 0;
+  std::vector<const char*> kept_;    // each taken name, in the order taken
+  std::vector<std::uint32_t> slots_;  // open addressing with linear probing: 0 empty, else 1 + an index of kept_
   std::unordered_map<std::string, std::uint64_t> nextNumber_;  // per NFC base: no number below is free
 };
 

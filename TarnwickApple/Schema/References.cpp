@@ -123,9 +123,8 @@ const JSONValue* definitionOf(const Document& document, const std::string& targe
 // Counts one inlined copy in and out, whatever ends its translation.
 class Entered {
  public:
-  Entered(Document& document, const JSONValue& node, const std::string& target, const std::string& name)
-      : document_(document) {
-    document_.inlining.push_back({&node, target, name});
+  Entered(Document& document, const JSONValue& node, std::string_view target) : document_(document) {
+    document_.inlining.push_back({&node, target});
     ++document_.copies;
   }
   ~Entered() {
@@ -169,7 +168,7 @@ DynamicGenerationSchema copied(const JSONValue& node, const std::string& target,
   context.note("$ref", "inlined", [&] {
     return "a copy of " + quoted(target) + " is translated here: it is no object, choice or union, so no name can refer to it";
   });
-  Entered entered(document, node, target, name);
+  Entered entered(document, node, target);
   Elsewhere place(context, pointer);
   return schema(node, name, context);
 }
@@ -233,9 +232,11 @@ DynamicGenerationSchema reference(const std::string& target, const std::string& 
   Document* const document = context.document;
   const auto definitionReference = [&](const JSONValue& definition, std::string key) {
     if (isNamedForm(definition, context)) return byName(std::move(key));
-    std::string pointer;
-    Quoting::appendPointerSegment(pointer, document->definitionsKey);
-    Quoting::appendPointerSegment(pointer, key);
+    std::string pointer;  // the copy's place, kept only while recording
+    if (context.recording()) {
+      Quoting::appendPointerSegment(pointer, document->definitionsKey);
+      Quoting::appendPointerSegment(pointer, key);
+    }
     return copied(definition, target, pointer, name, context);
   };
   for (std::string_view prefix : definitionPrefixes) {

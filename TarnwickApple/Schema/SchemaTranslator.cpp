@@ -224,6 +224,8 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
       Elsewhere place(context, shared.pointer, Elsewhere::notes);
       dependencies.push_back(schema(*shared.node, shared.name, context));
     }
+    // Every name is handed out: let go of the registry before the assembly builds its tables.
+    namer = Namer();
     return GenerationSchema(std::move(translated), std::move(dependencies));
   } catch (const GenerationSchema::SchemaError& error) {
     if (recorder) recorder->assemblyFailed(error.kind());
@@ -276,9 +278,11 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     context.refuse(SidecarError::schemaNotObject,
                    [&] { return "the schema is " + std::string(Quoting::kindName(node)) + ", not an object"; });
   }
+  // Copied only for the named forms that keep it: scalars, arrays and references do not.
   const auto descriptionText = stringMember(*members, "description");
-  const std::optional<std::string> description =
-      descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
+  const auto description = [&] {
+    return descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
+  };
 
   if (const auto target = stringMember(*members, "$ref")) {
     Explain::unread(context, *members, Form::reference);
@@ -288,23 +292,23 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     Explain::unread(context, *members, Form::choices);
     const bool onlyStrings =
         std::all_of(choices->begin(), choices->end(), [](const JSONValue& member) { return member.stringValue(); });
-    if (!onlyStrings) return valueChoices(*choices, "enum", name, description, context);
+    if (!onlyStrings) return valueChoices(*choices, "enum", name, description(), context);
     std::vector<std::string> texts = strings(*choices, "enum", context);
     if (context.recorder && texts.empty()) {
       context.recorder->cause({GenerationSchema::SchemaError::Case::emptyTypeChoices, context.pointer(), "\"enum\" is empty"});
     }
     if (context.recorder) context.recorder->named(name, context.pointer());
-    return DynamicGenerationSchema::anyOf(name, description, std::move(texts));
+    return DynamicGenerationSchema::anyOf(name, description(), std::move(texts));
   }
   if (const auto alternatives = arrayMember(*members, "anyOf")) {
     Explain::unread(context, *members, Form::anyOf);
-    return unionOf(*alternatives, "anyOf", name, description, context);
+    return unionOf(*alternatives, "anyOf", name, description(), context);
   }
   if (const auto alternatives = arrayMember(*members, "oneOf")) {
     Explain::unread(context, *members, Form::oneOf);
     context.note("oneOf", "one-of-as-any-of",
                   [] { return std::string("translated as \"anyOf\": an answer may match more than one alternative"); });
-    return unionOf(*alternatives, "oneOf", name, description, context);
+    return unionOf(*alternatives, "oneOf", name, description(), context);
   }
 
   // The rules below read a node that says nothing of its kind but through other keywords.
@@ -312,15 +316,15 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   if (!typeMember && !members->find("properties")) {
     const JSONValue* constant = members->find("const");
     if (!constant) {
-      if (auto merged = intersection(*members, name, description, context)) return std::move(*merged);
+      if (auto merged = intersection(*members, name, description(), context)) return std::move(*merged);
     } else if (!constant->stringValue()) {
       Explain::unread(context, *members, Form::choices);
-      return valueChoices(JSONArray{*constant}, "const", name, description, context);
+      return valueChoices(JSONArray{*constant}, "const", name, description(), context);
     }
   }
   if (typeMember && typeMember->arrayValue()) {
     if (auto kinds = listedKinds(*members, context); kinds && kinds->size() > 1) {
-      return kindUnion(*members, *kinds, name, description, context);
+      return kindUnion(*members, *kinds, name, description(), context);
     }
   }
 
@@ -340,7 +344,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   }
   if (type == "object") {
     Explain::unread(context, *members, Form::object);
-    return object(*members, name, description, context);
+    return object(*members, name, description(), context);
   }
   if (type == "array") {
     Explain::unread(context, *members, Form::array);

@@ -51,6 +51,18 @@ TEST(Namer, CanonicallyEquivalentNamesAreTheSame) {
   EXPECT_EQ(namer.unique("Caf\u0065\u0301"), "Caf\u0065\u03013");
 }
 
+TEST(Namer, NamesLongerThanTheRegistrysBlocks) {
+  Namer namer;
+  const std::string longName(70000, 'L');
+  EXPECT_EQ(namer.unique("A"), "A");
+  EXPECT_EQ(namer.unique(longName), longName);
+  EXPECT_EQ(namer.unique("B"), "B");
+  EXPECT_EQ(namer.unique(longName), longName + "2");
+  EXPECT_TRUE(namer.isTaken(longName + "2"));
+  EXPECT_FALSE(namer.isTaken(longName + "3"));
+  EXPECT_EQ(namer.unique("A"), "A2");
+}
+
 // The plain algorithm, without the hint.
 struct PlainNamer {
   std::set<std::string> taken;

@@ -68,6 +68,16 @@ TEST(Assembly, DuplicateNames) {
             Case::duplicateProperty);
   EXPECT_EQ(refusal(objectOf("R", {property(decomposed, text()), property("b", text()), property(precomposed, text())})),
             Case::duplicateProperty);
+  // The first fault in property order is the one reported: a faulty schema before the first
+  // repetition, else the repetition, whichever name sorts first.
+  const Schema empty = Schema::anyOf("E", std::nullopt, std::vector<std::string>{});
+  EXPECT_EQ(refusal(objectOf("R", {property("a", text()), property("b", empty), property("a", text())})),
+            Case::emptyTypeChoices);
+  EXPECT_EQ(refusal(objectOf("R", {property("a", text()), property("a", text()), property("b", empty)})),
+            Case::duplicateProperty);
+  EXPECT_EQ(refusal(objectOf("R", {property("z", text()), property("a", text()), property("z", text()),
+                                   property("c", empty), property("a", text())})),
+            Case::duplicateProperty);
   // The same property name on two objects is fine.
   EXPECT_EQ(refusal(objectOf("R", {property("a", objectOf("S", {property("a", text())}))})), std::nullopt);
 }

@@ -28,8 +28,7 @@ inline constexpr std::size_t maximumInlinedNodes = 20000;
 struct Document {
   struct Inlining {
     const JSONValue* node;
-    std::string target;  // the reference text, for naming a cycle
-    std::string name;    // the name the node is translated under
+    std::string_view target;  // the reference text, for naming a cycle (the caller keeps it alive)
   };
   const JSONValue& root;
   const JSONObject* definitions;

@@ -108,9 +108,10 @@ class Step {
 class Elsewhere {
  public:
   enum Notes { muted, notes };
-  Elsewhere(Context& context, std::string pointer, Notes taken = muted) : context_(context), muted_(taken == muted) {
+  // The pointer is copied only while recording: without a recorder no place is kept.
+  Elsewhere(Context& context, std::string_view pointer, Notes taken = muted) : context_(context), muted_(taken == muted) {
     if (!context_.recorder) return;
-    saved_ = std::exchange(context_.pointer_, std::move(pointer));
+    saved_ = std::exchange(context_.pointer_, std::string(pointer));
     context_.muted_ += muted_ ? 1 : 0;
   }
   ~Elsewhere() {
