@@ -60,7 +60,7 @@ void JSONObject::own(std::size_t room) {
   block_ = made;
 }
 
-std::uint32_t JSONObject::noteForm(const std::string& key) {
+std::uint32_t JSONObject::noteForm(std::string_view key) {
   if (isASCII(key)) return 0;  // ASCII text is its own NFC form
   std::string form = Unicode::nfc(key);
   if (form == key) return 0;
@@ -75,12 +75,12 @@ JSONObject JSONObject::withRoom(std::size_t room) {
   return object;
 }
 
-void JSONObject::appendWritten(std::string&& key, JSONValue&& value) {
+void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value) {
   const std::size_t size = this->size();
   if (!block_ || size == block_->capacity) own(std::max(firstRoom, 2 * size));  // only when the count was short
   Member* added = new (block_->members() + size) Member(std::move(key), std::move(value), static_cast<std::uint32_t>(size));
   ++block_->size;
-  added->form_ = noteForm(added->key);
+  added->form_ = noteForm(added->key());
 }
 
 void JSONObject::closeWritten(std::vector<std::uint32_t>& order) {
@@ -164,8 +164,8 @@ std::size_t JSONObject::indexOf(std::string_view key) const {
 void JSONObject::insert(std::string key, JSONValue value) {
   const std::size_t size = this->size();
   own(std::max(size + 1, block_ && block_->capacity > size ? std::size_t{block_->capacity} : std::max(firstRoom, 2 * size)));
-  Member added(std::move(key), std::move(value), block_->written);
-  added.form_ = noteForm(added.key);
+  Member added(JSONValue::string(std::move(key)), std::move(value), block_->written);
+  added.form_ = noteForm(added.key());
   Member* members = block_->members();
   const std::vector<std::string>* forms = block_->forms;
   const std::string_view form = canonical(added, forms);

@@ -61,7 +61,7 @@ class JSONReader {
     bool isObject = false;
     JSONValue array;
     JSONObject object;  // its members as written until it closes
-    std::string key;
+    JSONValue key;      // the string read before the value now being read
   };
 
   [[noreturn]] void fail(std::size_t offset, const char* reason) const {
@@ -82,12 +82,6 @@ class JSONReader {
     const std::size_t end = tokenEnd(k);
     if (end < open + 2 || text_[end - 1] != '"') fail(end, "unexpected character");
     return text_.substr(open + 1, end - open - 2);
-  }
-
-  std::string readString(std::size_t k) const {
-    const std::string_view body = stringBody(k);
-    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return std::string(body);
-    return unescape(body, positions_[k] + 1);
   }
 
   // A string value: one with nothing to unescape is copied once, straight into its value.
@@ -183,7 +177,11 @@ class JSONReader {
     std::string pointer;
     for (std::size_t depth = 0; depth < depth_; ++depth) {
       const Frame& frame = frames_[depth];
-      Quoting::appendPointerSegment(pointer, frame.isObject ? frame.key : std::to_string(frame.array.arrayValue()->size()));
+      if (frame.isObject) {
+        Quoting::appendPointerSegment(pointer, frame.key.inPlaceOrStoredText());
+      } else {
+        Quoting::appendPointerSegment(pointer, std::to_string(frame.array.arrayValue()->size()));
+      }
     }
     return pointer;
   }
@@ -252,7 +250,7 @@ class JSONReader {
       if (k >= count_) fail(text_.size(), "an unexpected end of the text");
       if (wantKey) {
         if (charAt(k) != '"') fail(at(k), "unexpected character");
-        frames_[depth_ - 1].key = readString(k++);
+        frames_[depth_ - 1].key = readText(k++);
         if (charAt(k) != ':') fail(at(k), k < count_ ? "unexpected character" : "an unexpected end of the text");
         ++k;
         wantKey = false;

@@ -155,6 +155,12 @@ class JSONValue {
   }
   void release() noexcept;
 
+  // The text of a string value, empty for any other: in place without a call (a short key),
+  // else through stringValue.
+  std::string_view inPlaceOrStoredText() const {
+    if (tag_ == Tag::inPlaceText) return std::string_view(reinterpret_cast<const char*>(bytes_), bytes_[longestInPlaceString]);
+    return stringValue().value_or(std::string_view());
+  }
   // A string read with nothing to unescape, held by its size.
   static JSONValue text(std::string_view text);
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
@@ -175,9 +181,15 @@ class JSONObject {
  public:
   class Member {
    public:
-    Member(std::string&& key, JSONValue&& value, std::uint32_t position)
-        : key(std::move(key)), value(std::move(value)), position(position) {}
-    std::string key;  // as written in the document (the last spelling seen)
+    Member(JSONValue&& key, JSONValue&& value, std::uint32_t position)
+        : key_(std::move(key)), value(std::move(value)), position(position) {}
+    // The key as written in the document (the last spelling seen).
+    std::string_view key() const { return key_.inPlaceOrStoredText(); }
+
+   private:
+    JSONValue key_;  // a string value: a short key is held in place, with no allocation
+
+   public:
     JSONValue value;
     // How many other keys were written before this one's first occurrence (insertion order for
     // objects built in code); only explanations for people read it.
@@ -255,19 +267,19 @@ class JSONObject {
   friend class JSONReader;
   friend class JSONValue;
   static std::string_view canonical(const Member& member, const std::vector<std::string>* forms) {
-    return member.form_ ? std::string_view((*forms)[member.form_ - 1]) : std::string_view(member.key);
+    return member.form_ ? std::string_view((*forms)[member.form_ - 1]) : member.key();
   }
   std::string_view canonical(std::size_t index) const;
   static void release(Block* block) noexcept;
   // Makes this object the sole owner of a block with room for `room` members.
   void own(std::size_t room);
   // The key's NFC form where it differs from the spelling, noted among the block's forms.
-  std::uint32_t noteForm(const std::string& key);
+  std::uint32_t noteForm(std::string_view key);
 
   // The reader's way in: members appended as written (each one's position its index), then put
   // in order with repeated keys folded, once; `order` is room for the sort.
   static JSONObject withRoom(std::size_t room);
-  void appendWritten(std::string&& key, JSONValue&& value);
+  void appendWritten(JSONValue&& key, JSONValue&& value);
   void closeWritten(std::vector<std::uint32_t>& order);
   // The index of the member whose NFC form is `canonical`, or size().
   std::size_t indexOf(std::string_view canonical) const;

@@ -54,9 +54,9 @@ std::optional<std::vector<const JSONObject*>> mergedMembers(const JSONArray& mem
     if (!object || !mergeable(*object)) return std::nullopt;
     if (const JSONValue* properties = object->find("properties")) {
       for (const auto& [nfcKey, property] : *properties->objectValue()) {
-        const JSONValue* earlier = seen.find(property.key);
+        const JSONValue* earlier = seen.find(property.key());
         if (earlier && !(*earlier == property.value)) return std::nullopt;
-        if (!earlier) seen.insert(property.key, property.value);
+        if (!earlier) seen.insert(std::string(property.key()), property.value);
       }
     }
     result.push_back(object);
@@ -159,7 +159,7 @@ std::optional<DynamicGenerationSchema> intersection(const JSONObject& node, cons
     }
     if (const JSONValue* table = member.find("properties")) {
       for (const auto& [nfcKey, property] : *table->objectValue()) {
-        if (!properties.find(property.key)) properties.insert(property.key, property.value);
+        if (!properties.find(property.key())) properties.insert(std::string(property.key()), property.value);
       }
     }
     addRequired(member);

@@ -145,7 +145,7 @@ bool isNullAlternative(const JSONValue& alternative, const Context& context) {
 
 std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries, Context& context) {
   std::vector<std::string> names;
-  for (const JSONObject::Member* member : orderedMembers(properties, entries, context)) names.push_back(member->key);
+  for (const JSONObject::Member* member : orderedMembers(properties, entries, context)) names.emplace_back(member->key());
   return names;
 }
 
@@ -198,7 +198,7 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   if (context.recording() && !node.find("x-order") && !asWritten(members)) {
     context.note("properties", "order", [&] {
       std::string detail = "the model receives the properties in name order (";
-      for (std::size_t i = 0; i < members.size(); ++i) detail += (i == 0 ? "" : ", ") + members[i]->key;
+      for (std::size_t i = 0; i < members.size(); ++i) (detail += i == 0 ? "" : ", ") += members[i]->key();
       return detail + "), not as written; list them in \"x-order\" to choose";
     });
   }
@@ -228,12 +228,12 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
                             !(draft3 && draft3->boolValue().value_or(false));
     const auto descriptionText = stringMember(propertySchema, "description");
     const auto title = stringMember(propertySchema, "title");
-    const std::string nestedName = context.namer.unique(title ? std::string(*title) : name + typeName(member->key));
+    const std::string nestedName = context.namer.unique(title ? std::string(*title) : name + typeName(std::string(member->key())));
     // An optional property whose schema allows no value, or only null, is never generated: it
     // is looked at only once its translation has failed.
     const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);
     std::optional<DynamicGenerationSchema> translated = [&]() -> std::optional<DynamicGenerationSchema> {
-      Step step(context, "properties", member->key, Step::nested);
+      Step step(context, "properties", member->key(), Step::nested);
       const Explain::Recorder::Mark mark = context.mark();
       try {
         return schema(propertySchema, nestedName, context);
@@ -245,16 +245,16 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
     }();
     if (!translated && nothing) {
       context.note("properties", "ignored", [&] {
-        return Quoting::quoted(member->key) + ": false allows no value, so the property is never generated";
+        return Quoting::quoted(member->key()) + ": false allows no value, so the property is never generated";
       });
     } else if (!translated) {
       context.note("properties", "null-dropped", [&] {
-        return Quoting::quoted(member->key) + " allows only null, which is not generated, so the property is never generated";
+        return Quoting::quoted(member->key()) + " allows only null, which is not generated, so the property is never generated";
       });
     }
     if (!translated) continue;
     result.push_back(DynamicGenerationSchema::Property{
-        member->key,
+        std::string(member->key()),
         descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,
         std::move(*translated),
         isOptional,

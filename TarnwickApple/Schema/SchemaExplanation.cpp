@@ -192,7 +192,7 @@ void Recorder::assemblyFailed(SchemaErrorCase kind) {
 void unread(SchemaTranslator::Context& context, const JSONObject& node, Form form) {
   if (!context.recording()) return;
   for (const auto& [nfcKey, member] : node) {
-    const std::string_view key = member.key;
+    const std::string_view key = member.key();
     if (!constrains(key, form) || reads(node, key, form)) continue;
     // "anyOf" that is no array lets "oneOf" decide; "oneOf" beside an "anyOf" array is unread.
     if (form == Form::oneOf && key == "anyOf" && !member.value.arrayValue()) continue;

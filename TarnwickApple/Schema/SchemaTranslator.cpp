@@ -181,7 +181,7 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
   // Definition names are taken first, so nothing generated later can equal one. Members come in
   // ascending order of their NFC keys, which is the order definitions are translated in.
   if (definitions) {
-    for (const auto& [nfcKey, member] : *definitions) namer.reserve(member.key);
+    for (const auto& [nfcKey, member] : *definitions) namer.reserve(member.key());
   }
   Document translation(document, definitions, definitionsKey);
   Context context(namer, &translation, recorder);
@@ -191,10 +191,10 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
     // Worked out only when a definition fails: the definitions the root reaches.
     std::optional<std::vector<const JSONValue*>> reached;
     for (const auto& [nfcKey, member] : *definitions) {
-      Step step(context, definitionsKey, member.key);
+      Step step(context, definitionsKey, member.key());
       const Explain::Recorder::Mark mark = context.mark();
       try {
-        dependencies.push_back(schema(member.value, member.key, context));
+        dependencies.push_back(schema(member.value, std::string(member.key()), context));
       } catch (const SidecarError&) {
         // A definition nothing reaches is never generated, and one without a name is only ever
         // copied where it is referenced, where a failure refuses the schema if it is generated.
@@ -204,14 +204,14 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
         if (isReached && isNamedForm(member.value, context)) throw;
         const std::string reason = context.refusalReason();
         context.rollback(mark);
-        const std::string& key = member.key;  // a structured binding is not captured by older clang
+        const std::string key(member.key());  // a structured binding is not captured by older clang
         context.note(definitionsKey, "definition-dropped", [&] {
           return "definition " + quoted(key) + " cannot be translated (" + reason + "), so it is left out" +
                  (isReached ? "; each reference to it is translated where it stands" : "; nothing references it");
         });
         continue;
       }
-      if (recorder) recorder->definitionForm(member.key, formWords(dependencies.back()));
+      if (recorder) recorder->definitionForm(std::string(member.key()), formWords(dependencies.back()));
     }
   }
   const auto title = stringMember(*root, "title");

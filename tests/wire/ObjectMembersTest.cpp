@@ -16,8 +16,8 @@ std::string visited(const JSONObject& object) {
   std::string out;
   for (const auto& [nfcKey, member] : object) {
     if (!out.empty()) out += ' ';
-    if (nfcKey != member.key) out += std::string(nfcKey) + "|";
-    out += member.key + "=" + std::to_string(*member.value.integerValue()) + "@" + std::to_string(member.position);
+    if (nfcKey != member.key()) out += std::string(nfcKey) + "|";
+    out += std::string(member.key()) + "=" + std::to_string(*member.value.integerValue()) + "@" + std::to_string(member.position);
   }
   return out;
 }
