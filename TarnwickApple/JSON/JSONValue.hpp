@@ -315,6 +315,7 @@ inline JSONObject::Iterator JSONObject::end() const {
 inline std::string_view JSONObject::canonical(std::size_t index) const { return canonical(block_->members()[index], block_->forms); }
 
 static_assert(sizeof(JSONValue) == 16);
+static_assert(sizeof(JSONObject::Member) == 40, "a member is its key, its value and two counts");
 
 
 }  // namespace TarnwickApple
