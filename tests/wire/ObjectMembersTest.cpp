@@ -74,6 +74,36 @@ TEST(JSONObjectMembers, LookupsFindCanonicallyEqualKeysAtEverySize) {
   EXPECT_EQ(accented["caf"], nullptr);
 }
 
+// Keys are held as strings are (in place, in a block, whole): at each size's edge a key reads,
+// escaped or not, keeps its spelling, is found by either normal form, and names its member in a
+// failure's pointer.
+TEST(JSONObjectMembers, KeysOfEveryStorageSize) {
+  for (const std::size_t longest : {JSONValue::longestInPlaceString, JSONValue::longestBlockString}) {
+    for (const std::size_t size : {longest - 1, longest, longest + 1}) {
+      const std::string filler(size - 5, 'k');
+      const std::string composed = filler + "caf\xC3\xA9";     // `size` bytes
+      const std::string decomposed = filler + "cafe\xCC\x81";  // one more
+      const JSONValue read = JSONValue::decode("{\"" + decomposed + "\":1,\"\\u0061" + filler + "\":2}");
+      EXPECT_EQ(visited(*read.objectValue()), "a" + filler + "=2@1 " + composed + "|" + decomposed + "=1@0") << size;
+      EXPECT_EQ(read[composed]->integerValue(), 1) << size;
+      EXPECT_EQ(read[decomposed]->integerValue(), 1) << size;
+      EXPECT_EQ(read["a" + filler]->integerValue(), 2) << size;
+      JSONObject built;
+      built.insert(composed, JSONValue::integer(3));
+      built.insert(decomposed, JSONValue::integer(1));  // the same key: the spelling and value change
+      built.insert("a" + filler, JSONValue::integer(2));
+      EXPECT_EQ(visited(built), "a" + filler + "=2@1 " + composed + "|" + decomposed + "=1@0") << size;
+      try {
+        JSONValue::decode("{\"" + decomposed + "\":[1e400]}");
+        ADD_FAILURE() << "a number out of range decodes, key of " << size << " bytes";
+      } catch (const JSONValue::DecodeError& error) {
+        ASSERT_TRUE(error.outOfRange()) << size;
+        EXPECT_EQ(error.outOfRange()->pointer, "/" + decomposed + "/0") << size;
+      }
+    }
+  }
+}
+
 TEST(JSONObjectMembers, BuiltInCodeLikeRead) {
   JSONObject built;
   built.insert("b", JSONValue::integer(1));
