@@ -85,6 +85,17 @@ def many_properties_request(size):
     return "sidecar", request(many_properties(size)[1])
 
 
+def deep_nesting(size):
+    # Arrays nested far deeper than the reader goes, as raw text: refused, and the reader's
+    # counting pass must not hold a count for each opening.
+    return "checker", b"[" * (size // 2) + b"]" * (size // 2)
+
+
+def empty_object_enum(size):
+    # The densest tree there is: four bytes of text per value. Refused (only objects to choose).
+    return "checker", {"type": "object", "properties": {"e": {"enum": [{}] * max(size // 4, 1)}}}
+
+
 FAMILIES = {
     "nested-empty-loops": (nested_empty_loops, [100, 200, 400, 720]),
     "const-against-pattern": (const_against_pattern, [KB, 10 * KB, 100 * KB, 1000 * KB]),
@@ -95,7 +106,14 @@ FAMILIES = {
     "many-required-names": (many_required_names, [KB, 10 * KB, 100 * KB, 1000 * KB]),
     "many-properties": (many_properties, [KB, 10 * KB, 100 * KB, 1000 * KB, 12400 * KB]),
     "many-properties-request": (many_properties_request, [KB, 10 * KB, 100 * KB, 1000 * KB, 12400 * KB]),
+    "deep-nesting": (deep_nesting, [KB, 10 * KB, 100 * KB, 1000 * KB, 8000 * KB]),
+    "empty-object-enum": (empty_object_enum, [KB, 10 * KB, 100 * KB, 1000 * KB, 10000 * KB]),
 }
+
+
+def encoded(document):
+    """The bytes a family's document is sent as: raw text as it stands, anything else as JSON."""
+    return document if isinstance(document, bytes) else json.dumps(document).encode()
 
 
 def run(argv, data, deadline):
@@ -140,7 +158,7 @@ def measure(args, name):
     previous = None
     for size in sizes:
         kind, document = build(size)
-        data = json.dumps(document).encode()
+        data = encoded(document)
         runs = [run(argv_for(kind, args), data, args.deadline) for _ in range(args.runs)]
         cpu = sorted(r[2] for r in runs)[len(runs) // 2]
         peak = sorted(r[3] for r in runs)[len(runs) // 2]
@@ -160,7 +178,8 @@ def expect(name, stdout, status):
         return "the answer is not one JSON line: %r" % stdout[:200]
     if name in ("nested-empty-loops", "slow-shortest-string"):
         return None if reply.get("status") == "ok" else "expected ok, got %.200r" % reply
-    if name in ("const-against-pattern", "white-space-run", "many-properties-request"):
+    if name in ("const-against-pattern", "white-space-run", "many-properties-request", "deep-nesting",
+                "empty-object-enum"):
         return None if reply.get("status") == "error" else "expected an error, got %.200r" % reply
     return None if status == 0 and reply.get("status") == "ok" else "expected ok, got %.200r" % reply
 
@@ -170,7 +189,7 @@ def largest(args):
     for name in args.family or FAMILIES:
         build, sizes = FAMILIES[name]
         kind, document = build(sizes[-1])
-        stdout, status, cpu, peak, wall = run(argv_for(kind, args), json.dumps(document).encode(), args.deadline)
+        stdout, status, cpu, peak, wall = run(argv_for(kind, args), encoded(document), args.deadline)
         problem = "ran past the %g s deadline" % args.deadline if wall > args.deadline else expect(name, stdout, status)
         print("%-22s cpu %8.1f ms  peak %8d KiB  %s" % (name, cpu * 1000, peak, problem or "ok"), flush=True)
         failures += problem is not None

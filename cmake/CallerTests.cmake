@@ -98,7 +98,7 @@ tarnwick_caller_test(install.client_versions DIRECTORY ${CMAKE_SOURCE_DIR}
 # Hang guard: the largest case of each hostile-input family of bench/complexity.py, once, with a
 # generous deadline and its expected answer; its speed is measured by the script itself.
 foreach(family nested-empty-loops const-against-pattern slow-shortest-string long-pattern-compile
-    counted-repetitions white-space-run many-required-names)
+    counted-repetitions white-space-run many-required-names deep-nesting empty-object-enum)
   tarnwick_caller_test(complexity.${family} DIRECTORY ${CMAKE_SOURCE_DIR}
     COMMAND ${TARNWICK_PYTHON} bench/complexity.py --largest --deadline 60 --family ${family}
       --sidecar ${TARNWICK_TEST_SIDECAR_DIR}/tarnwick_apple_reference --checker $<TARGET_FILE:tarnwick_apple_schema>)

@@ -186,21 +186,30 @@ class JSONReader {
     return pointer;
   }
 
-  // How many members or elements each container holds, in the order the containers open: one
-  // pass over the positions, so that each container is allocated once, at its size. Only a
-  // hint: text that is not JSON gives wrong counts, and the grammar below reports it.
+  // How many members or elements each non-empty container holds, in the order the containers
+  // open: one pass over the positions, so that each container is allocated once, at its size.
+  // Only a hint: text that is not JSON gives wrong counts, and the grammar below reports it.
   void countSizes() {
     std::vector<std::size_t> open;
     for (std::size_t k = 0; k < count_; ++k) {
-      switch (text_[positions_[k]]) {
+      switch (const char c = text_[positions_[k]]) {
         case '{': case '[':
+          // {} or [] is made without a frame, so it takes no count (an enumeration of a
+          // million of them would otherwise cost a count each).
+          if (k + 1 < count_ && text_[positions_[k + 1]] == (c == '{' ? '}' : ']')) {
+            ++k;
+            break;
+          }
+          // Deeper than the grammar reads: the text is refused there, so counting further would
+          // only cost memory (8 MB of "[" would otherwise count eight million containers).
+          if (open.size() >= JSONValue::maximumNesting) return;
           open.push_back(sizes_.size());
           sizes_.push_back(1);
           break;
         case ',':
           if (!open.empty()) ++sizes_[open.back()];
           break;
-        case '}': case ']':  // an empty container counts one, but is made without a frame
+        case '}': case ']':
           if (!open.empty()) open.pop_back();
           break;
         default: break;
@@ -261,9 +270,8 @@ class JSONReader {
       if (c == '{' || c == '[') {
         if (depth_ >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
         const std::size_t opening = k++;
-        if (charAt(k) == (c == '{' ? '}' : ']')) {
+        if (charAt(k) == (c == '{' ? '}' : ']')) {  // empty: no frame, and no count to take
           ++k;
-          ++opened_;
           value = c == '{' ? JSONValue::object({}) : JSONValue::array({});
         } else {
           open(c == '{', opening);
@@ -315,7 +323,7 @@ class JSONReader {
   std::vector<Frame> frames_;
   std::vector<std::uint32_t> order_;  // room for sorting an object's members
   std::vector<std::uint32_t> sizes_;  // each container's members or elements, in opening order
-  std::size_t opened_ = 0;            // containers opened so far
+  std::size_t opened_ = 0;            // non-empty containers opened so far
   std::size_t depth_ = 0;  // frames in use
   struct Noted {
     std::size_t offset;
