@@ -20,13 +20,7 @@ using Form = DynamicGenerationSchema::Form;
 using ScalarType = DynamicGenerationSchema::ScalarType;
 using SchemaError = GenerationSchema::SchemaError;
 
-// ASCII text is its own NFC form.
-bool isASCII(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
+using Unicode::isASCII;
 
 // Walks the trees of a root and its dependencies once, recording every named form by its NFC
 // name and every reference, and refusing what can be seen in one node. References are not

@@ -9,18 +9,7 @@
 namespace TarnwickApple {
 namespace {
 
-// Eight bytes at a time: keys and keywords are short, and a lookup that misses asks this of its key.
-bool isASCII(std::string_view text) {
-  std::uint64_t high = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    high |= word;
-  }
-  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
-  return (high & 0x8080808080808080u) == 0;
-}
+using Unicode::isASCII;
 
 // Up to this many members a lookup scans them all: comparing lengths first, that beats a
 // binary search's string comparisons for the few keywords a schema node holds.

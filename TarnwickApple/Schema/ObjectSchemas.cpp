@@ -86,12 +86,7 @@ bool isWordCharacter(std::string_view cluster) {
   return scalar && (Unicode::isAlphabetic(*scalar) || Unicode::hasNumericType(*scalar));
 }
 
-bool isASCII(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
+using Unicode::isASCII;
 
 // The ASCII case of typeName: letters and digits kept, each run's first letter upper-cased.
 std::string asciiTypeName(std::string_view name) {

@@ -13,10 +13,6 @@
 namespace TarnwickApple::Unicode {
 namespace {
 
-bool isASCII(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Length of the well-formed UTF-8 sequence at `i`, or 0 when it is ill-formed.
 std::size_t sequenceLength(std::string_view s, std::size_t i) {
   const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,20 @@ std::size_t validUTF8Prefix(std::string_view text);
 
 // `text` with every ill-formed UTF-8 sequence replaced by U+FFFD; well-formed text comes back unchanged.
 std::string scrubbed(std::string_view text);
+
+// True when every byte of `text` is ASCII (such text is its own NFC form). Eight bytes at a
+// time and inline: lookups and name checks ask it of short keys on hot paths.
+inline bool isASCII(std::string_view text) {
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    high |= word;
+  }
+  for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
+  return (high & 0x8080808080808080u) == 0;
+}
 
 // Canonical composition (NFC) of well-formed UTF-8. Pure ASCII is returned as is without ICU.
 std::string nfc(std::string_view text);
