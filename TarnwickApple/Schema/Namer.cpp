@@ -17,8 +17,11 @@ constexpr std::string_view defaultName = "Schema";
 // Numbering starts here: the second use of a name is the name followed by 2.
 constexpr std::uint64_t firstNumber = 2;
 
-// Names are copied into blocks of this size (a longer one gets a block of its own): few
-// allocations, and nothing moves as the registry grows.
+// Names are copied into blocks (a longer one gets a block of its own): few allocations, and
+// nothing moves as the registry grows. The first is small, since most schemas name a few dozen
+// types, and each next one doubles up to the largest; freeing a block of 64 KiB or more makes
+// the allocator sweep its free lists, which would cost more than a small schema's translation.
+constexpr std::size_t firstBlockBytes = 2 * 1024;
 constexpr std::size_t blockBytes = 64 * 1024;
 
 // The table starts with this many slots and doubles once five in eight are taken, which keeps
@@ -31,25 +34,37 @@ std::string_view keptName(const char* kept) {
   return {kept + sizeof length, length};
 }
 
+// The NFC form of `name`: `name` itself when it is ASCII, else a copy in `storage`.
+std::string_view nfcForm(std::string_view name, std::string& storage) {
+  if (Unicode::isASCII(name)) return name;
+  storage = Unicode::nfc(name);
+  return storage;
+}
+
 }  // namespace
 
-void Namer::reserve(std::string_view name) { take(Unicode::nfc(name)); }
+void Namer::reserve(std::string_view name) {
+  std::string storage;
+  take(nfcForm(name, storage));
+}
 
 bool Namer::isTaken(std::string_view name) const {
-  return !slots_.empty() && slots_[slotOf(Unicode::nfc(name))] != 0;
+  std::string storage;
+  return !slots_.empty() && slots_[slotOf(nfcForm(name, storage))] != 0;
 }
 
 std::string Namer::unique(std::string_view wanted) {
   const std::string_view base = wanted.empty() ? defaultName : wanted;
-  const std::string key = Unicode::nfc(base);
+  std::string storage;
+  const std::string_view key = nfcForm(base, storage);
   if (take(key)) return std::string(base);
   // Names are never removed, so every number below the hint is still taken and the search can
   // resume there. A digit never composes with what precedes it, so the NFC form of base + n is
   // key + n.
-  std::uint64_t& hint = nextNumber_[key];
+  std::uint64_t& hint = nextNumber_[std::string(key)];
   for (std::uint64_t n = std::max(hint, firstNumber);; ++n) {
     const std::string digits = std::to_string(n);
-    if (take(key + digits)) {
+    if (take(std::string(key) + digits)) {
       hint = n + 1;
       return std::string(base) + digits;
     }
@@ -77,7 +92,8 @@ const char* Namer::keep(std::string_view key) {
   const std::size_t length = key.size();
   const std::size_t needed = sizeof length + length;
   if (blocks_.empty() || blockSize_ - blockUsed_ < needed) {
-    blockSize_ = std::max(blockBytes, needed);
+    const std::size_t next = blocks_.empty() ? firstBlockBytes : std::min(blockSize_ * 2, blockBytes);
+    blockSize_ = std::max(next, needed);
     blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
     blockUsed_ = 0;
   }
@@ -90,6 +106,7 @@ const char* Namer::keep(std::string_view key) {
 
 void Namer::grow() {
   slots_.assign(std::max(firstSlots, slots_.size() * 2), 0);
+  kept_.reserve(slots_.size() * 5 / 8);  // as many names as fit before the next growth
   for (std::size_t i = 0; i < kept_.size(); ++i) {
     slots_[slotOf(keptName(kept_[i]))] = static_cast<std::uint32_t>(i + 1);
   }
