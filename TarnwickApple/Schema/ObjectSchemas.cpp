@@ -28,7 +28,7 @@ std::optional<std::string_view> stringMember(const JSONValue& value, std::string
   return member ? member->stringValue() : std::nullopt;
 }
 
-const JSONObject& propertyTable(const JSONObject& node) {
+const JSONObject& propertyTable(const Keywords& node) {
   static const JSONObject none;
   const JSONValue* properties = node.find("properties");
   const JSONObject* table = properties ? properties->objectValue() : nullptr;
@@ -40,7 +40,7 @@ const JSONObject& propertyTable(const JSONObject& node) {
 //   then every other property, ascending in string order.
 // A member's map key is the NFC form of its name, and members are visited in ascending order of
 // it, which is the string order; so the rest needs no sorting.
-std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properties, const JSONObject& entries,
+std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properties, const Keywords& entries,
                                                       Context& context) {
   std::vector<const JSONObject::Member*> result;
   result.reserve(properties.size());
@@ -90,8 +90,8 @@ using Unicode::isASCII;
 
 // The ASCII case of typeName: letters and digits kept, each run's first letter upper-cased.
 std::string asciiTypeName(std::string_view name) {
-  std::string result;
-  result.reserve(name.size());
+  std::string result(name.size(), '\0');  // written in place, then cut to what was kept
+  std::size_t kept = 0;
   bool startOfWord = true;
   for (const char c : name) {
     const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -100,9 +100,10 @@ std::string asciiTypeName(std::string_view name) {
       startOfWord = true;
       continue;
     }
-    result += (startOfWord && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    result[kept++] = (startOfWord && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     startOfWord = false;
   }
+  result.resize(kept);
   return result;
 }
 
@@ -145,7 +146,7 @@ std::vector<std::string> order(const JSONObject& properties, const JSONObject& e
 }
 
 // "first_name" -> "FirstName", "x-order" -> "XOrder", "2fa code" -> "2faCode", "_" -> "".
-std::string typeName(const std::string& propertyName) {
+std::string typeName(std::string_view propertyName) {
   if (isASCII(propertyName)) return asciiTypeName(propertyName);
   std::string result;
   result.reserve(propertyName.size());
@@ -161,7 +162,7 @@ std::string typeName(const std::string& propertyName) {
   return result;
 }
 
-DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
+DynamicGenerationSchema object(const Keywords& node, const std::string& name,
                                const std::optional<std::string>& description, Context& context) {
   const JSONObject& properties = propertyTable(node);
   // The required properties, by the address of their schema in the tree, sorted: eight bytes a
@@ -218,12 +219,19 @@ DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
   result.reserve(members.size());
   for (const JSONObject::Member* member : members) {
     const JSONValue& propertySchema = member->value;
-    const JSONValue* draft3 = propertySchema["required"];
+    // The property schema's own keywords, read in one pass for the three looked at here.
+    const JSONValue* draft3 = nullptr;
+    std::optional<std::string_view> descriptionText, title;
+    if (const JSONObject* keywords = propertySchema.objectValue()) {
+      const Keywords read(*keywords);
+      draft3 = read[Keyword::required];
+      if (const JSONValue* text = read[Keyword::description]) descriptionText = text->stringValue();
+      if (const JSONValue* text = read[Keyword::title]) title = text->stringValue();
+    }
     const bool isOptional = !std::binary_search(required.begin(), required.end(), &propertySchema, std::less<>()) &&
                             !(draft3 && draft3->boolValue().value_or(false));
-    const auto descriptionText = stringMember(propertySchema, "description");
-    const auto title = stringMember(propertySchema, "title");
-    const std::string nestedName = context.namer.unique(title ? std::string(*title) : name + typeName(std::string(member->key())));
+    const std::string nestedName =
+        title ? context.namer.unique(*title) : context.namer.unique(name + typeName(member->key()));
     // An optional property whose schema allows no value, or only null, is never generated: it
     // is looked at only once its translation has failed.
     const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);

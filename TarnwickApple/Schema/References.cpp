@@ -278,18 +278,19 @@ DynamicGenerationSchema reference(const std::string& target, const std::string& 
 // Mirrors the dispatch of schema(): objects, string choices and unions of two or more
 // alternatives carry names; references, arrays and scalars do not.
 bool isNamedForm(const JSONValue& node, const Context& context) {
-  const JSONObject* members = node.objectValue();
-  if (!members) return false;
-  const JSONValue* member = members->find("$ref");
+  const JSONObject* object = node.objectValue();
+  if (!object) return false;
+  const Keywords members(*object);
+  const JSONValue* member = members.find("$ref");
   if (member && member->stringValue()) return false;
-  if (member = members->find("enum"); member && member->arrayValue()) {
+  if (member = members.find("enum"); member && member->arrayValue()) {
     const auto [groups, strings] = valueGroups(*member->arrayValue());
     const bool onlyStrings = std::all_of(member->arrayValue()->begin(), member->arrayValue()->end(),
                                          [](const JSONValue& value) { return value.stringValue(); });
     return onlyStrings || groups > 1 || (groups == 1 && strings);
   }
-  member = members->find("anyOf");
-  if (!member || !member->arrayValue()) member = members->find("oneOf");
+  member = members.find("anyOf");
+  if (!member || !member->arrayValue()) member = members.find("oneOf");
   if (member && member->arrayValue()) {
     std::vector<const JSONValue*> remaining;
     for (const JSONValue& alternative : *member->arrayValue()) {
@@ -297,12 +298,12 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
     }
     return remaining.size() > 1 || (remaining.size() == 1 && isNamedForm(*remaining.front(), context));
   }
-  const bool typed = members->find("type") || members->find("properties");
-  if (!typed && !members->find("const")) {
-    if (const auto named = intersectionIsNamed(*members, context)) return *named;
+  const bool typed = members.find("type") || members.find("properties");
+  if (!typed && !members.find("const")) {
+    if (const auto named = intersectionIsNamed(members, context)) return *named;
   }
-  if (const JSONValue* constant = members->find("const"); !typed && constant && !constant->stringValue()) return false;
-  if (const JSONValue* type = members->find("type")) {
+  if (const JSONValue* constant = members.find("const"); !typed && constant && !constant->stringValue()) return false;
+  if (const JSONValue* type = members.find("type")) {
     if (const auto text = type->stringValue()) return *text == "object";
     const auto list = type->arrayValue();
     if (!list) return false;
@@ -314,9 +315,9 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
     }
     return kinds.size() > 1 || (kinds.size() == 1 && kinds.front() == "object");
   }
-  if (members->find("properties")) return true;
-  if (const JSONValue* constant = members->find("const"); constant && constant->stringValue()) return false;
-  return impliedKind(*members) == "object";
+  if (members.find("properties")) return true;
+  if (const JSONValue* constant = members.find("const"); constant && constant->stringValue()) return false;
+  return impliedKind(members) == "object";
 }
 
 const JSONValue* referencedNode(const std::string& target, const Context& context) {

@@ -27,12 +27,12 @@ constexpr std::string_view defaultRootName = "Schema";
 // Appended to an array's name to name its element.
 constexpr std::string_view itemSuffix = "Item";
 
-std::optional<std::string_view> stringMember(const JSONObject& node, std::string_view key) {
+std::optional<std::string_view> stringMember(const Keywords& node, std::string_view key) {
   const JSONValue* value = node.find(key);
   return value ? value->stringValue() : std::nullopt;
 }
 
-const JSONElements* arrayMember(const JSONObject& node, std::string_view key) {
+const JSONElements* arrayMember(const Keywords& node, std::string_view key) {
   const JSONValue* value = node.find(key);
   return value ? value->arrayValue() : nullptr;
 }
@@ -75,7 +75,7 @@ std::string countWord(std::size_t count) {
 }
 
 // An element-count bound: none when absent, its integer reading otherwise.
-std::optional<std::int64_t> elementBound(const JSONObject& node, std::string_view key, Context& context) {
+std::optional<std::int64_t> elementBound(const Keywords& node, std::string_view key, Context& context) {
   const JSONValue* value = node.find(key);
   if (!value) return std::nullopt;
   const auto reading = value->integerValue();
@@ -108,7 +108,7 @@ void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::
 //   {} or {"items":[]}           -> elements of any value, generated as strings
 //   {"items":[s,...]}, {"prefixItems":[s,...]} (a tuple) -> at most one element, of schema s
 //   {"items":false}              -> no element
-DynamicGenerationSchema array(const JSONObject& node, const std::string& name, Context& context) {
+DynamicGenerationSchema array(const Keywords& node, const std::string& name, Context& context) {
   static const JSONValue anyElement = JSONValue::object(JSONObject());
   const JSONValue* items = node.find("items");
   std::string_view itemsKey = "items";
@@ -273,23 +273,24 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     context.note("type", "any-as-string", [] { return std::string("true accepts any value, and a string is generated"); });
     return DynamicGenerationSchema::scalar(ScalarType::string, {});
   }
-  const JSONObject* members = node.objectValue();
-  if (!members) {
+  const JSONObject* object = node.objectValue();
+  if (!object) {
     context.refuse(SidecarError::schemaNotObject,
                    [&] { return "the schema is " + std::string(Quoting::kindName(node)) + ", not an object"; });
   }
+  const Keywords members(*object);
   // Copied only for the named forms that keep it: scalars, arrays and references do not.
-  const auto descriptionText = stringMember(*members, "description");
+  const auto descriptionText = stringMember(members, "description");
   const auto description = [&] {
     return descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
   };
 
-  if (const auto target = stringMember(*members, "$ref")) {
-    Explain::unread(context, *members, Form::reference);
+  if (const auto target = stringMember(members, "$ref")) {
+    Explain::unread(context, members, Form::reference);
     return reference(std::string(*target), name, context);
   }
-  if (const auto choices = arrayMember(*members, "enum")) {
-    Explain::unread(context, *members, Form::choices);
+  if (const auto choices = arrayMember(members, "enum")) {
+    Explain::unread(context, members, Form::choices);
     const bool onlyStrings =
         std::all_of(choices->begin(), choices->end(), [](const JSONValue& member) { return member.stringValue(); });
     if (!onlyStrings) return valueChoices(*choices, "enum", name, description(), context);
@@ -300,70 +301,70 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     if (context.recorder) context.recorder->named(name, context.pointer());
     return DynamicGenerationSchema::anyOf(name, description(), std::move(texts));
   }
-  if (const auto alternatives = arrayMember(*members, "anyOf")) {
-    Explain::unread(context, *members, Form::anyOf);
+  if (const auto alternatives = arrayMember(members, "anyOf")) {
+    Explain::unread(context, members, Form::anyOf);
     return unionOf(*alternatives, "anyOf", name, description(), context);
   }
-  if (const auto alternatives = arrayMember(*members, "oneOf")) {
-    Explain::unread(context, *members, Form::oneOf);
+  if (const auto alternatives = arrayMember(members, "oneOf")) {
+    Explain::unread(context, members, Form::oneOf);
     context.note("oneOf", "one-of-as-any-of",
                   [] { return std::string("translated as \"anyOf\": an answer may match more than one alternative"); });
     return unionOf(*alternatives, "oneOf", name, description(), context);
   }
 
   // The rules below read a node that says nothing of its kind but through other keywords.
-  const JSONValue* const typeMember = members->find("type");
-  if (!typeMember && !members->find("properties")) {
-    const JSONValue* constant = members->find("const");
+  const JSONValue* const typeMember = members.find("type");
+  if (!typeMember && !members.find("properties")) {
+    const JSONValue* constant = members.find("const");
     if (!constant) {
-      if (auto merged = intersection(*members, name, description(), context)) return std::move(*merged);
+      if (auto merged = intersection(members, name, description(), context)) return std::move(*merged);
     } else if (!constant->stringValue()) {
-      Explain::unread(context, *members, Form::choices);
+      Explain::unread(context, members, Form::choices);
       return valueChoices(JSONArray{*constant}, "const", name, description(), context);
     }
   }
   if (typeMember && typeMember->arrayValue()) {
-    if (auto kinds = listedKinds(*members, context); kinds && kinds->size() > 1) {
-      return kindUnion(*members, *kinds, name, description(), context);
+    if (auto kinds = listedKinds(members, context); kinds && kinds->size() > 1) {
+      return kindUnion(members, *kinds, name, description(), context);
     }
   }
 
-  const std::string type = kind(*members, context);
+  const std::string type = kind(members, context);
   if (type.empty() && !typeMember) {
     // What is left ("not", "if", ...) is ignored as beside any other kind, but the negation of
     // everything leaves nothing to generate.
-    if (const JSONValue* negated = members->find("not");
+    if (const JSONValue* negated = members.find("not");
         negated && (negated->boolValue().value_or(false) || (negated->objectValue() && negated->objectValue()->empty()))) {
       context.refuse(SidecarError::unsupportedConstruct, [] { return std::string("\"not\" of every value accepts no value"); });
     }
-    Explain::unread(context, *members, Form::string);
+    Explain::unread(context, members, Form::string);
     context.note("type", "any-as-string", [] {
       return std::string("no keyword constrains the value, so any value is allowed, and a string is generated");
     });
     return DynamicGenerationSchema::scalar(ScalarType::string, {});
   }
   if (type == "object") {
-    Explain::unread(context, *members, Form::object);
-    return object(*members, name, description(), context);
+    Explain::unread(context, members, Form::object);
+    return SchemaTranslator::object(members, name, description(), context);
   }
   if (type == "array") {
-    Explain::unread(context, *members, Form::array);
-    return array(*members, name, context);
+    Explain::unread(context, members, Form::array);
+    return array(members, name, context);
   }
   if (type == "string") {
-    Explain::unread(context, *members, Form::string);
-    return DynamicGenerationSchema::scalar(ScalarType::string, stringGuides(*members, context));
+    Explain::unread(context, members, Form::string);
+    return DynamicGenerationSchema::scalar(ScalarType::string, stringGuides(members, context));
   }
   if (type == "integer") {
-    Explain::unread(context, *members, Form::integer);
-    return DynamicGenerationSchema::scalar(ScalarType::integer, integerGuides(*members, context));
+    Explain::unread(context, members, Form::integer);
+    return DynamicGenerationSchema::scalar(ScalarType::integer, integerGuides(members, context));
   }
   if (type == "number") {
-    Explain::unread(context, *members, Form::number);
-    return DynamicGenerationSchema::scalar(ScalarType::number, numberGuides(*members, context));
+    Explain::unread(context, members, Form::number);
+    return DynamicGenerationSchema::scalar(ScalarType::number, numberGuides(members, context));
   }
   if (type == "boolean") {
-    Explain::unread(context, *members, Form::boolean);
+    Explain::unread(context, members, Form::boolean);
     return DynamicGenerationSchema::scalar(ScalarType::boolean, {});
   }
   context.refuse(SidecarError::unsupportedConstruct, [&] {
@@ -371,7 +372,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   });
 }
 
-std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Context& context) {
+std::optional<std::vector<std::string>> listedKinds(const Keywords& node, Context& context) {
   const JSONValue* type = node.find("type");
   const JSONElements* list = type ? type->arrayValue() : nullptr;
   if (!list) return std::nullopt;
@@ -388,7 +389,7 @@ std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Cont
 // {"pattern"|"minLength"|"maxLength"|"format"|...} -> "string"
 // {"minimum"|"maximum"|"multipleOf"|...}           -> "number"
 // anything else                                    -> ""
-std::string_view impliedKind(const JSONObject& node) {
+std::string_view impliedKind(const Keywords& node) {
   static constexpr std::string_view arrayKeys[] = {"items", "prefixItems", "minItems", "maxItems", "additionalItems",
                                                    "contains", "uniqueItems", "minContains", "maxContains",
                                                    "unevaluatedItems"};
@@ -419,7 +420,7 @@ std::string_view impliedKind(const JSONObject& node) {
 // {"const":"text"}             -> "string" (other constants are pinned before this is asked)
 // {"minItems":..., ...}        -> the kind its keywords imply (impliedKind)
 // {}                           -> "": any value
-std::string kind(const JSONObject& node, Context& context) {
+std::string kind(const Keywords& node, Context& context) {
   if (const JSONValue* type = node.find("type")) {
     if (const auto text = type->stringValue()) return std::string(*text);
     const auto list = type->arrayValue();

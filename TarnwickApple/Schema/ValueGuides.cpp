@@ -45,7 +45,7 @@ double numberBound(const JSONValue& value, std::string_view key, Context& contex
 // inclusive by `adjusted`, else none. The exclusive key is not read when the inclusive one is
 // present.
 template <typename T, typename Read, typename Adjust>
-std::optional<Bound<T>> bound(const JSONObject& node, std::string_view inclusiveKey, std::string_view exclusiveKey,
+std::optional<Bound<T>> bound(const Keywords& node, std::string_view inclusiveKey, std::string_view exclusiveKey,
                               Read read, Adjust adjusted, Context& context) {
   if (const JSONValue* inclusive = node.find(inclusiveKey)) {
     return Bound<T>{read(*inclusive, inclusiveKey, context), inclusiveKey, inclusive};
@@ -138,7 +138,7 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern, Context& c
 
 }  // namespace
 
-std::vector<GenerationGuide> stringGuides(const JSONObject& node, Context& context) {
+std::vector<GenerationGuide> stringGuides(const Keywords& node, Context& context) {
   std::vector<GenerationGuide> guides;
   std::optional<std::string_view> constantText;
   if (const JSONValue* constant = node.find("const")) {
@@ -161,7 +161,7 @@ std::vector<GenerationGuide> stringGuides(const JSONObject& node, Context& conte
   return guides;
 }
 
-std::vector<GenerationGuide> integerGuides(const JSONObject& node, Context& context) {
+std::vector<GenerationGuide> integerGuides(const Keywords& node, Context& context) {
   // x > m is x >= m + 1 and x < m is x <= m - 1, unless that leaves the 64-bit range.
   const auto lower = bound<std::int64_t>(node, "minimum", "exclusiveMinimum", integerBound, [&](std::int64_t m) {
     if (m == std::numeric_limits<std::int64_t>::max()) {
@@ -178,7 +178,7 @@ std::vector<GenerationGuide> integerGuides(const JSONObject& node, Context& cont
   return boundGuides(lower, upper, context);
 }
 
-std::vector<GenerationGuide> numberGuides(const JSONObject& node, Context& context) {
+std::vector<GenerationGuide> numberGuides(const Keywords& node, Context& context) {
   // An exclusive floating-point bound is kept at its own value, inclusive.
   const auto same = [](double m) { return m; };
   const auto lower = bound<double>(node, "minimum", "exclusiveMinimum", numberBound, same, context);

@@ -13,7 +13,7 @@ namespace {
 
 using FoundationModels::GenerationGuide;
 using Guides = std::vector<GenerationGuide>;
-using Operation = Guides (*)(const JSONObject&, Context&);
+using Operation = Guides (*)(const Keywords&, Context&);
 
 JSONObject object(const char* json) { return *JSONValue::decode(json).objectValue(); }
 

@@ -15,6 +15,7 @@
 #include "TarnwickApple/Schema/Namer.hpp"
 #include "TarnwickApple/Schema/SchemaTranslator.hpp"
 #include "TarnwickApple/Schema/internal/Explain.hpp"
+#include "TarnwickApple/Schema/internal/Keywords.hpp"
 #include "TarnwickApple/Schema/internal/TranslationContext.hpp"
 
 namespace TarnwickApple::SchemaTranslator {
@@ -101,21 +102,21 @@ FoundationModels::DynamicGenerationSchema schema(const JSONValue& node, const st
 
 // The type of a node that is no reference, enumeration or union; "" for a node that says
 // nothing of its kind, which accepts any value.
-std::string kind(const JSONObject& node, Context& context);
+std::string kind(const Keywords& node, Context& context);
 
 // The kinds a "type" list names, "null" and repeats removed, in listed order; nothing when
 // "type" is absent or not a list.
-std::optional<std::vector<std::string>> listedKinds(const JSONObject& node, Context& context);
+std::optional<std::vector<std::string>> listedKinds(const Keywords& node, Context& context);
 
 // The kind the keywords of a node without "type" imply, "" for none (see kind()).
-std::string_view impliedKind(const JSONObject& node);
+std::string_view impliedKind(const Keywords& node);
 
 // The strings of a JSON array that must hold only strings; `keyword` names it in a refusal.
 std::vector<std::string> strings(JSONElements array, std::string_view keyword, Context& context);
 // Member `index` of such an array, refused as `strings` refuses it when it is no string.
 std::string_view stringAt(JSONElements array, std::size_t index, std::string_view keyword, Context& context);
 
-FoundationModels::DynamicGenerationSchema object(const JSONObject& node, const std::string& name,
+FoundationModels::DynamicGenerationSchema object(const Keywords& node, const std::string& name,
                                                  const std::optional<std::string>& description, Context& context);
 
 // `union(_:named:description:namer:depth:)` ("union" is a keyword in C++; the namer and the depth
@@ -129,11 +130,11 @@ FoundationModels::DynamicGenerationSchema unionOf(JSONElements alternatives, std
 std::vector<std::string> order(const JSONObject& properties, const JSONObject& entries, Context& context);
 
 // A property name in type-name form: "first_name" gives "FirstName".
-std::string typeName(const std::string& propertyName);
+std::string typeName(std::string_view propertyName);
 
 // Scalar guides.
-std::vector<FoundationModels::GenerationGuide> stringGuides(const JSONObject& node, Context& context);
-std::vector<FoundationModels::GenerationGuide> integerGuides(const JSONObject& node, Context& context);
-std::vector<FoundationModels::GenerationGuide> numberGuides(const JSONObject& node, Context& context);
+std::vector<FoundationModels::GenerationGuide> stringGuides(const Keywords& node, Context& context);
+std::vector<FoundationModels::GenerationGuide> integerGuides(const Keywords& node, Context& context);
+std::vector<FoundationModels::GenerationGuide> numberGuides(const Keywords& node, Context& context);
 
 }  // namespace TarnwickApple::SchemaTranslator
