@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
+#include <forward_list>
 #include <string_view>
 #include <utility>
 #include <variant>
@@ -16,11 +16,20 @@ namespace TarnwickApple::FoundationModels {
 
 namespace {
 
+using namespace std::string_view_literals;  // fixed pieces appended by their known length
+
 using Form = DynamicGenerationSchema::Form;
 using ScalarType = DynamicGenerationSchema::ScalarType;
 using SchemaError = GenerationSchema::SchemaError;
 
 using Unicode::isASCII;
+
+// Up to this many property names are checked for repeats pair by pair: fewer steps than sorting
+// them, and no allocation.
+constexpr std::size_t pairwiseNames = 16;
+
+// Room first made for a description: most schemas' fit, so it is seldom copied as it grows.
+constexpr std::size_t descriptionRoom = 1024;
 
 // Walks the trees of a root and its dependencies once, recording every named form by its NFC
 // name and every reference, and refusing what can be seen in one node. References are not
@@ -70,16 +79,26 @@ class Assembly {
   // The index of the first property whose NFC name an earlier one has, or the count. Indices
   // sorted by (name, index) cost about twenty bytes a property, where a hash set takes over fifty.
   static std::size_t firstRepeatedName(const std::vector<DynamicGenerationSchema::Property>& properties) {
+    // A few ASCII names (most objects) are compared pairwise in place, with nothing allocated.
+    if (properties.size() <= pairwiseNames &&
+        std::all_of(properties.begin(), properties.end(), [](const auto& property) { return isASCII(property.name); })) {
+      for (std::size_t i = 1; i < properties.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+          if (properties[i].name == properties[j].name) return i;
+        }
+      }
+      return properties.size();
+    }
     // Names already in NFC (all ASCII ones) are compared in place; only the others are
     // normalized into `normalized`, which keeps them alive while `keys` views them.
     std::vector<std::string_view> keys;
     keys.reserve(properties.size());
-    std::deque<std::string> normalized;
+    std::forward_list<std::string> normalized;  // allocates nothing while empty
     for (const DynamicGenerationSchema::Property& property : properties) {
       std::string_view key = property.name;
       if (!isASCII(key)) {
         std::string form = Unicode::nfc(key);
-        if (form != key) key = normalized.emplace_back(std::move(form));
+        if (form != key) key = normalized.emplace_front(std::move(form));
       }
       keys.push_back(key);
     }
@@ -117,7 +136,7 @@ void appendOptionalString(std::string& out, const Text& text) {
   if (text) {
     JSONText::appendString(out, *text);
   } else {
-    out += "null";
+    out += "null"sv;
   }
 }
 
@@ -125,7 +144,7 @@ void appendOptionalInteger(std::string& out, std::optional<std::int64_t> value) 
   if (value) {
     JSONText::appendInteger(out, *value);
   } else {
-    out += "null";
+    out += "null"sv;
   }
 }
 
@@ -156,23 +175,23 @@ std::string_view typeText(ScalarType type) {
 void appendGuide(std::string& out, const GenerationGuide& guide, ScalarType type) {
   switch (guide.kind()) {
     case GenerationGuide::Case::constant:
-      out += "{\"constant\":";
+      out += "{\"constant\":"sv;
       JSONText::appendString(out, guide.constantValue());
       break;
     case GenerationGuide::Case::pattern:
-      out += "{\"pattern\":";
+      out += "{\"pattern\":"sv;
       JSONText::appendString(out, guide.expression().pattern());
       break;
     case GenerationGuide::Case::minimum:
-      out += "{\"minimum\":";
+      out += "{\"minimum\":"sv;
       appendBound(out, guide.lower(), type);
       break;
     case GenerationGuide::Case::maximum:
-      out += "{\"maximum\":";
+      out += "{\"maximum\":"sv;
       appendBound(out, guide.upper(), type);
       break;
     case GenerationGuide::Case::range:
-      out += "{\"range\":[";
+      out += "{\"range\":["sv;
       appendBound(out, guide.lower(), type);
       out += ',';
       appendBound(out, guide.upper(), type);
@@ -184,77 +203,77 @@ void appendGuide(std::string& out, const GenerationGuide& guide, ScalarType type
 
 // `"name":NAME,"description":D,` of a named form.
 void appendNameAndDescription(std::string& out, const DynamicGenerationSchema& node) {
-  out += "{\"name\":";
+  out += "{\"name\":"sv;
   JSONText::appendString(out, node.name());
-  out += ",\"description\":";
+  out += ",\"description\":"sv;
   appendOptionalString(out, node.description());
 }
 
 void appendNode(std::string& out, const DynamicGenerationSchema& node) {
   switch (node.form()) {
     case Form::reference:
-      out += "{\"ref\":";
+      out += "{\"ref\":"sv;
       JSONText::appendString(out, node.name());
       out += '}';
       return;
     case Form::choices: {
       appendNameAndDescription(out, node);
-      out += ",\"choices\":[";
+      out += ",\"choices\":["sv;
       bool first = true;
       for (const std::string& choice : node.choices()) {
         if (!std::exchange(first, false)) out += ',';
         JSONText::appendString(out, choice);
       }
-      out += "]}";
+      out += "]}"sv;
       return;
     }
     case Form::anyOf: {
       appendNameAndDescription(out, node);
-      out += ",\"anyOf\":[";
+      out += ",\"anyOf\":["sv;
       bool first = true;
       for (const DynamicGenerationSchema& alternative : node.alternatives()) {
         if (!std::exchange(first, false)) out += ',';
         appendNode(out, alternative);
       }
-      out += "]}";
+      out += "]}"sv;
       return;
     }
     case Form::object: {
       appendNameAndDescription(out, node);
-      out += ",\"properties\":[";
+      out += ",\"properties\":["sv;
       bool first = true;
       for (const DynamicGenerationSchema::Property& property : node.properties()) {
         if (!std::exchange(first, false)) out += ',';
-        out += "{\"name\":";
+        out += "{\"name\":"sv;
         JSONText::appendString(out, property.name);
-        out += ",\"description\":";
+        out += ",\"description\":"sv;
         appendOptionalString(out, property.description);
-        out += property.isOptional ? ",\"optional\":true,\"schema\":" : ",\"optional\":false,\"schema\":";
+        out += property.isOptional ? ",\"optional\":true,\"schema\":"sv : ",\"optional\":false,\"schema\":"sv;
         appendNode(out, property.schema);
         out += '}';
       }
-      out += "]}";
+      out += "]}"sv;
       return;
     }
     case Form::array:
-      out += "{\"arrayOf\":";
+      out += "{\"arrayOf\":"sv;
       appendNode(out, node.element());
-      out += ",\"minimumElements\":";
+      out += ",\"minimumElements\":"sv;
       appendOptionalInteger(out, node.minimumElements());
-      out += ",\"maximumElements\":";
+      out += ",\"maximumElements\":"sv;
       appendOptionalInteger(out, node.maximumElements());
       out += '}';
       return;
     case Form::scalar: {
-      out += "{\"type\":\"";
+      out += "{\"type\":\""sv;
       out += typeText(node.scalarType());
-      out += "\",\"guides\":[";
+      out += "\",\"guides\":["sv;
       bool first = true;
       for (const GenerationGuide& guide : node.guides()) {
         if (!std::exchange(first, false)) out += ',';
         appendGuide(out, guide, node.scalarType());
       }
-      out += "]}";
+      out += "]}"sv;
       return;
     }
   }
@@ -289,20 +308,21 @@ const DynamicGenerationSchema* GenerationSchema::named(std::string_view name) co
 
 std::string GenerationSchema::description() const {
   std::string out;
+  out.reserve(descriptionRoom);
   appendDescription(out);
   return out;
 }
 
 void GenerationSchema::appendDescription(std::string& out) const {
-  out += "{\"root\":";
+  out += "{\"root\":"sv;
   appendNode(out, root_);
-  out += ",\"dependencies\":[";
+  out += ",\"dependencies\":["sv;
   bool first = true;
   for (const DynamicGenerationSchema& dependency : dependencies_) {
     if (!std::exchange(first, false)) out += ',';
     appendNode(out, dependency);
   }
-  out += "]}";
+  out += "]}"sv;
 }
 
 }  // namespace TarnwickApple::FoundationModels

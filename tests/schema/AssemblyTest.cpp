@@ -82,6 +82,33 @@ TEST(Assembly, DuplicateNames) {
   EXPECT_EQ(refusal(objectOf("R", {property("a", objectOf("S", {property("a", text())}))})), std::nullopt);
 }
 
+// Around the count where repeats stop being looked for pair by pair: the first fault in property
+// order is reported whichever way the names are compared.
+TEST(Assembly, RepeatedNamesInLongerObjects) {
+  const Schema empty = Schema::anyOf("E", std::nullopt, std::vector<std::string>{});
+  for (const std::size_t count : {15u, 16u, 17u, 40u}) {
+    const auto names = [&](std::size_t repeatAt, std::size_t emptyAt, const std::string& repeated) {
+      std::vector<Schema::Property> properties;
+      for (std::size_t i = 0; i < count; ++i) {
+        std::string name = "p";
+        name += std::to_string(i);
+        properties.push_back(property(i == repeatAt ? repeated : name, i == emptyAt ? empty : text()));
+      }
+      return refusal(objectOf("R", std::move(properties)));
+    };
+    const std::size_t last = count - 1;
+    EXPECT_EQ(names(count, count, ""), std::nullopt) << count;
+    EXPECT_EQ(names(last, count, "p3"), Case::duplicateProperty) << count;
+    EXPECT_EQ(names(last, last - 1, "p3"), Case::emptyTypeChoices) << count;
+    EXPECT_EQ(names(last - 1, last, "p0"), Case::duplicateProperty) << count;
+    EXPECT_EQ(names(last, count, std::string("p").append(std::to_string(last - 1))), Case::duplicateProperty) << count;
+    EXPECT_EQ(names(last, count, precomposed), std::nullopt) << count;
+  }
+  // Canonically equal names in a short object repeat too.
+  EXPECT_EQ(refusal(objectOf("R", {property("a", text()), property(precomposed, text()), property(decomposed, text())})),
+            Case::duplicateProperty);
+}
+
 TEST(Assembly, EmptyChoicesAndArrayBounds) {
   EXPECT_EQ(refusal(Schema::anyOf("A", std::nullopt, std::vector<std::string>{})), Case::emptyTypeChoices);
   EXPECT_EQ(refusal(Schema::anyOf("A", std::nullopt, std::vector<Schema>{})), Case::emptyTypeChoices);
