@@ -16,6 +16,10 @@ constexpr std::size_t maximumRepetitionCount = 65535;
 // The widest range a class may spell out: every ASCII code.
 constexpr int asciiLimit = 128;
 
+// Room first made for a class's members: "[A-Za-z0-9_]" spells out 63, so most classes need
+// one allocation.
+constexpr std::size_t classRoom = 64;
+
 // Backing store of the one-byte characters a range expands to.
 constexpr std::array<char, asciiLimit> asciiTable = [] {
   std::array<char, asciiLimit> table{};
@@ -113,6 +117,17 @@ int asciiCode(Character c) {
   return -1;
 }
 
+// Calls `each` with the characters from `low` through `high` in order (ASCII endpoints only);
+// false, calling it for none, when the range cannot be spelled out.
+template <typename Each>
+bool spellRange(Character low, Character high, Each each) {
+  const int first = asciiCode(low);
+  const int last = asciiCode(high);
+  if (first < 0 || last < 0 || last < first) return false;
+  for (int code = first; code <= last; ++code) each(Character(&asciiTable[static_cast<std::size_t>(code)], 1));
+  return true;
+}
+
 Coverage coverage(const ClassMember& member) {
   switch (member.kind) {
     case ClassMember::Case::escape:
@@ -123,6 +138,18 @@ Coverage coverage(const ClassMember& member) {
   }
   return Coverage::any;
 }
+
+// coverage() of a literal that is one ASCII byte, by that byte: what digits() and
+// wordCharacters() say of it, read from one table.
+constexpr std::array<Coverage, asciiLimit> asciiCoverage = [] {
+  std::array<Coverage, asciiLimit> table{};
+  table.fill(Coverage::any);
+  for (int code = '0'; code <= '9'; ++code) table[static_cast<std::size_t>(code)] = Coverage::digit;
+  for (int code = 'a'; code <= 'z'; ++code) table[static_cast<std::size_t>(code)] = Coverage::word;
+  for (int code = 'A'; code <= 'Z'; ++code) table[static_cast<std::size_t>(code)] = Coverage::word;
+  table['_'] = Coverage::word;
+  return table;
+}();
 
 std::string_view token(Coverage coverage) {
   switch (coverage) {
@@ -296,6 +323,7 @@ std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
   std::size_t i = from + 1;
   if (i >= count || is(pattern[i], '^')) return std::nullopt;  // negated classes are unsupported
   std::vector<ClassMember> members;
+  members.reserve(classRoom);
   while (i < count) {
     if (is(pattern[i], ']')) {
       if (members.empty()) return std::nullopt;  // []
@@ -309,9 +337,10 @@ std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
         !is(pattern[next + 1], ']')) {
       const auto high = classMember(pattern, next + 1);
       if (!high || high->first.kind == ClassMember::Case::escape) return std::nullopt;
-      const auto range = expand(member->first.character, high->first.character);
-      if (!range) return std::nullopt;
-      for (Character c : *range) members.push_back(ClassMember::literal(c));
+      if (!spellRange(member->first.character, high->first.character,
+                      [&](Character c) { members.push_back(ClassMember::literal(c)); })) {
+        return std::nullopt;
+      }
       // The regex engine reads a CR LF endpoint as CR beside an endpoint LF: CR is a member too.
       if (member->first.character == "\r\n" || high->first.character == "\r\n") {
         members.push_back(ClassMember::literal("\r"));
@@ -341,12 +370,8 @@ std::optional<std::pair<ClassMember, std::size_t>> classMember(const std::vector
 }
 
 std::optional<std::vector<Character>> expand(Character low, Character high) {
-  const int first = asciiCode(low);
-  const int last = asciiCode(high);
-  if (first < 0 || last < 0 || last < first) return std::nullopt;
   std::vector<Character> range;
-  range.reserve(static_cast<std::size_t>(last - first + 1));
-  for (int code = first; code <= last; ++code) range.emplace_back(&asciiTable[static_cast<std::size_t>(code)], 1);
+  if (!spellRange(low, high, [&](Character c) { range.push_back(c); })) return std::nullopt;
   return range;
 }
 
@@ -379,6 +404,13 @@ std::optional<std::string> widening(const std::vector<ClassMember>& members) {
   if (members.empty()) return std::nullopt;
   Coverage widest = Coverage::digit;
   for (const ClassMember& member : members) {
+    // A one-byte ASCII literal (most members, and every one a range spells out) by table.
+    if (const Character c = member.character;
+        member.kind == ClassMember::Case::literal && c.size() == 1 && static_cast<unsigned char>(c[0]) < asciiLimit) {
+      if (c[0] >= '\n' && c[0] <= '\r') return std::nullopt;  // a line break, as isLineBreak says
+      widest = std::max(widest, asciiCoverage[static_cast<unsigned char>(c[0])]);
+      continue;
+    }
     if (member.kind == ClassMember::Case::literal && isLineBreak(member.character)) return std::nullopt;
     widest = std::max(widest, coverage(member));
   }

@@ -125,6 +125,26 @@ TEST(Widening, LineBreakBesideOtherMembersIsRefused) {
   EXPECT_FALSE(widening({}));
 }
 
+// Every ASCII character beside a digit and beside a letter: a line break refuses the class,
+// digits keep \d, letters, digits and "_" make \w, anything else ".".
+TEST(Widening, EachASCIICharacterBesideADigitAndALetter) {
+  for (int code = 0; code < 128; ++code) {
+    const std::string c(1, static_cast<char>(code));
+    const bool lineBreak = code >= '\n' && code <= '\r';
+    const bool digit = code >= '0' && code <= '9';
+    const bool word = digit || (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_';
+    const auto beside = [&](const char* other) {
+      return widening({ClassMember::literal(c), ClassMember::literal(other)});
+    };
+    const std::optional<std::string> besideDigit =
+        lineBreak ? std::nullopt : std::optional<std::string>(digit ? R"(\d)" : word ? R"(\w)" : ".");
+    const std::optional<std::string> besideLetter =
+        lineBreak ? std::nullopt : std::optional<std::string>(word ? R"(\w)" : ".");
+    EXPECT_EQ(beside("7"), besideDigit) << code;
+    EXPECT_EQ(beside("q"), besideLetter) << code;
+  }
+}
+
 TEST(Clusters, CanonicallyEqualCharactersAreTheSame) {
   // KELVIN SIGN is canonically the letter K: a word character, not "any".
   expectRewrites({{"[\u212A0-9]", R"(\w)"}, {"[\u212A]", "\u212A"}});
