@@ -58,6 +58,18 @@ std::string Namer::unique(std::string_view wanted) {
   std::string storage;
   const std::string_view key = nfcForm(base, storage);
   if (take(key)) return std::string(base);
+  return numbered(base, key);
+}
+
+std::string Namer::uniqueOf(std::string&& wanted) {
+  if (wanted.empty()) return unique(std::string_view(wanted));
+  std::string storage;
+  const std::string_view key = nfcForm(wanted, storage);
+  if (take(key)) return std::move(wanted);
+  return numbered(wanted, key);
+}
+
+std::string Namer::numbered(std::string_view base, std::string_view key) {
   // Names are never removed, so every number below the hint is still taken and the search can
   // resume there. A digit never composes with what precedes it, so the NFC form of base + n is
   // key + n.

@@ -21,8 +21,12 @@ class Namer {
   // `wanted` when free, else `wanted` followed by 2, 3, ...; "Schema" for an empty wanted name.
   // The answer is recorded as taken.
   std::string unique(std::string_view wanted);
+  // The same, handing back `wanted` itself when it is free.
+  std::string uniqueOf(std::string&& wanted);
 
  private:
+  // The first free `base` followed by 2, 3, ..., whose NFC form `key` is taken.
+  std::string numbered(std::string_view base, std::string_view key);
   // Records an NFC form; false when it was taken already.
   bool take(std::string_view key);
   // The slot holding `key`, or the empty slot where it would go.

@@ -88,10 +88,10 @@ bool isWordCharacter(std::string_view cluster) {
 
 using Unicode::isASCII;
 
-// The ASCII case of typeName: letters and digits kept, each run's first letter upper-cased.
-std::string asciiTypeName(std::string_view name) {
-  std::string result(name.size(), '\0');  // written in place, then cut to what was kept
-  std::size_t kept = 0;
+// The ASCII case of appendTypeName: letters and digits kept, each run's first letter upper-cased.
+void appendASCIITypeName(std::string& result, std::string_view name) {
+  std::size_t kept = result.size();
+  result.resize(kept + name.size());  // written in place, then cut to what was kept
   bool startOfWord = true;
   for (const char c : name) {
     const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -104,7 +104,6 @@ std::string asciiTypeName(std::string_view name) {
     startOfWord = false;
   }
   result.resize(kept);
-  return result;
 }
 
 // A string choice when at least two alternatives remain and every one is {"const":"text",...}.
@@ -147,9 +146,14 @@ std::vector<std::string> order(const JSONObject& properties, const JSONObject& e
 
 // "first_name" -> "FirstName", "x-order" -> "XOrder", "2fa code" -> "2faCode", "_" -> "".
 std::string typeName(std::string_view propertyName) {
-  if (isASCII(propertyName)) return asciiTypeName(propertyName);
   std::string result;
-  result.reserve(propertyName.size());
+  appendTypeName(result, propertyName);
+  return result;
+}
+
+void appendTypeName(std::string& result, std::string_view propertyName) {
+  if (isASCII(propertyName)) return appendASCIITypeName(result, propertyName);
+  result.reserve(result.size() + propertyName.size());
   bool startOfWord = true;
   for (const std::string& cluster : Unicode::graphemeClusters(propertyName)) {
     if (!isWordCharacter(cluster)) {
@@ -159,7 +163,6 @@ std::string typeName(std::string_view propertyName) {
     result += startOfWord ? Unicode::upperCased(cluster) : cluster;
     startOfWord = false;
   }
-  return result;
 }
 
 DynamicGenerationSchema object(const Keywords& node, const std::string& name,
@@ -230,8 +233,14 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
     }
     const bool isOptional = !std::binary_search(required.begin(), required.end(), &propertySchema, std::less<>()) &&
                             !(draft3 && draft3->boolValue().value_or(false));
-    const std::string nestedName =
-        title ? context.namer.unique(*title) : context.namer.unique(name + typeName(member->key()));
+    // The parent's name and the property's type name, built in one string.
+    const std::string nestedName = title ? context.namer.unique(*title) : [&] {
+      std::string wanted;
+      wanted.reserve(name.size() + member->key().size());
+      wanted += name;
+      appendTypeName(wanted, member->key());
+      return context.namer.uniqueOf(std::move(wanted));
+    }();
     // An optional property whose schema allows no value, or only null, is never generated: it
     // is looked at only once its translation has failed.
     const bool nothing = propertySchema.boolValue() == std::optional<bool>(false);

@@ -95,3 +95,15 @@ TEST(Namer, HintGivesThePlainAlgorithmsAnswers) {
 
 }  // namespace
 }  // namespace TarnwickApple
+
+// Handing a name over gives the answers of asking by view, free or taken, in either normal form.
+TEST(Namer, HandedOverNamesGetTheSameAnswers) {
+  TarnwickApple::Namer byView, handedOver;
+  byView.reserve("Taken");
+  handedOver.reserve("Taken");
+  for (const std::string name : {"A", "A", "", "Schema", "Taken", "caf\u00e9", "cafe\u0301", "A2", "A", "Taken"}) {
+    EXPECT_EQ(handedOver.uniqueOf(std::string(name)), byView.unique(name)) << name;
+  }
+  EXPECT_EQ(handedOver.uniqueOf(std::string(40, 'x')), std::string(40, 'x'));
+  EXPECT_EQ(handedOver.uniqueOf(std::string(40, 'x')), std::string(40, 'x') + "2");
+}

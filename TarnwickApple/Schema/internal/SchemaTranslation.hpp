@@ -131,6 +131,8 @@ std::vector<std::string> order(const JSONObject& properties, const JSONObject& e
 
 // A property name in type-name form: "first_name" gives "FirstName".
 std::string typeName(std::string_view propertyName);
+// The same, appended to `result`.
+void appendTypeName(std::string& result, std::string_view propertyName);
 
 // Scalar guides.
 std::vector<FoundationModels::GenerationGuide> stringGuides(const Keywords& node, Context& context);
