@@ -245,6 +245,7 @@ Rewriting rewrite(std::string_view pattern) {
   const std::size_t count = chars.size();
   std::string out;
   out.reserve(pattern.size() + 16);
+  std::vector<ClassMember> members;  // each class's, one allocation for the whole pattern
   for (std::size_t i = 0; i < count;) {
     switch (asciiOf(chars[i])) {
       case '\\': {
@@ -264,13 +265,13 @@ Rewriting rewrite(std::string_view pattern) {
       }
       case '[': {
         // [...] becomes one token, or the pattern is unsupported.
-        const auto read = characterClass(chars, i);
-        if (!read) return refused(classConstruct(chars, i));
-        const auto replacement = widening(read->first);
+        const auto end = characterClass(chars, i, members);
+        if (!end) return refused(classConstruct(chars, i));
+        const auto replacement = widening(members);
         if (!replacement) return refused("a line break in a class");
-        result.widened = result.widened || widens(read->first, *replacement);
+        result.widened = result.widened || widens(members, *replacement);
         out += *replacement;
-        i = read->second;
+        i = *end;
         break;
       }
       case '(': {
@@ -319,15 +320,23 @@ Rewriting rewrite(std::string_view pattern) {
 
 std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
     const std::vector<Character>& pattern, std::size_t from) {
+  std::vector<ClassMember> members;
+  const auto end = characterClass(pattern, from, members);
+  if (!end) return std::nullopt;
+  return std::pair{std::move(members), *end};
+}
+
+std::optional<std::size_t> characterClass(const std::vector<Character>& pattern, std::size_t from,
+                                          std::vector<ClassMember>& members) {
   const std::size_t count = pattern.size();
   std::size_t i = from + 1;
+  members.clear();
   if (i >= count || is(pattern[i], '^')) return std::nullopt;  // negated classes are unsupported
-  std::vector<ClassMember> members;
   members.reserve(classRoom);
   while (i < count) {
     if (is(pattern[i], ']')) {
       if (members.empty()) return std::nullopt;  // []
-      return std::pair{std::move(members), i + 1};
+      return i + 1;
     }
     auto member = classMember(pattern, i);
     if (!member) return std::nullopt;

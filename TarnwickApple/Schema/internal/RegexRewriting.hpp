@@ -36,6 +36,9 @@ std::vector<Character> characters(std::string_view pattern);
 // The members of the class opening at `from` (a "[") and the index after its "]", or nothing.
 std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
     const std::vector<Character>& pattern, std::size_t from);
+// The same, the members read into `members` (emptied first), whose room is kept between classes.
+std::optional<std::size_t> characterClass(const std::vector<Character>& pattern, std::size_t from,
+                                          std::vector<ClassMember>& members);
 
 // One class member at `from` and the index after it, or nothing.
 std::optional<std::pair<ClassMember, std::size_t>> classMember(const std::vector<Character>& pattern,
