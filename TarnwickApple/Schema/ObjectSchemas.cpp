@@ -30,7 +30,7 @@ std::optional<std::string_view> stringMember(const JSONValue& value, std::string
 
 const JSONObject& propertyTable(const Keywords& node) {
   static const JSONObject none;
-  const JSONValue* properties = node.find("properties");
+  const JSONValue* properties = node[Keyword::properties];
   const JSONObject* table = properties ? properties->objectValue() : nullptr;
   return table ? *table : none;
 }
@@ -45,7 +45,7 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
   std::vector<const JSONObject::Member*> result;
   result.reserve(properties.size());
   std::unordered_set<std::string_view> listed;  // NFC keys taken by "x-order"
-  if (const JSONValue* order = entries.find("x-order"); order && order->arrayValue()) {
+  if (const JSONValue* order = entries[Keyword::xOrder]; order && order->arrayValue()) {
     // Read in place, one name at a time: the list may hold a million names.
     const JSONElements names = *order->arrayValue();
     if (!names.empty()) {
@@ -171,7 +171,7 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
   // The required properties, by the address of their schema in the tree, sorted: eight bytes a
   // name, and a property's lookup needs no NFC copy of its key. Absent names cost nothing.
   std::vector<const JSONValue*> required;
-  const JSONValue* list = node.find("required");
+  const JSONValue* list = node[Keyword::required];
   // A boolean is draft-03's mark on a property, read by the object that holds the property.
   if (list && !list->arrayValue() && !list->isBool()) {
     context.note("required", "ignored", [&] {
@@ -194,7 +194,7 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
   }
   std::sort(required.begin(), required.end(), std::less<>());
   const std::vector<const JSONObject::Member*> members = orderedMembers(properties, node, context);
-  if (context.recording() && !node.find("x-order") && !asWritten(members)) {
+  if (context.recording() && !node[Keyword::xOrder] && !asWritten(members)) {
     context.note("properties", "order", [&] {
       std::string detail = "the model receives the properties in name order (";
       for (std::size_t i = 0; i < members.size(); ++i) (detail += i == 0 ? "" : ", ") += members[i]->key();
@@ -209,7 +209,7 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
       const JSONValue* value = node.find(key);
       if (value && !(value->isBool() && !*value->boolValue())) lost += (lost.empty() ? "" : ", ") + Quoting::quoted(key);
     }
-    if (!node.find("properties") || !lost.empty()) {
+    if (!node[Keyword::properties] || !lost.empty()) {
       context.note("properties", "always-empty", [&] {
         return std::string("no property is listed, so the answer is always {}") +
                (lost.empty() ? "" : "; what " + lost + " allow is never generated");

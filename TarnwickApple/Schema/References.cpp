@@ -281,16 +281,16 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
   const JSONObject* object = node.objectValue();
   if (!object) return false;
   const Keywords members(*object);
-  const JSONValue* member = members.find("$ref");
+  const JSONValue* member = members[Keyword::ref];
   if (member && member->stringValue()) return false;
-  if (member = members.find("enum"); member && member->arrayValue()) {
+  if (member = members[Keyword::enumeration]; member && member->arrayValue()) {
     const auto [groups, strings] = valueGroups(*member->arrayValue());
     const bool onlyStrings = std::all_of(member->arrayValue()->begin(), member->arrayValue()->end(),
                                          [](const JSONValue& value) { return value.stringValue(); });
     return onlyStrings || groups > 1 || (groups == 1 && strings);
   }
-  member = members.find("anyOf");
-  if (!member || !member->arrayValue()) member = members.find("oneOf");
+  member = members[Keyword::anyOf];
+  if (!member || !member->arrayValue()) member = members[Keyword::oneOf];
   if (member && member->arrayValue()) {
     std::vector<const JSONValue*> remaining;
     for (const JSONValue& alternative : *member->arrayValue()) {
@@ -298,12 +298,12 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
     }
     return remaining.size() > 1 || (remaining.size() == 1 && isNamedForm(*remaining.front(), context));
   }
-  const bool typed = members.find("type") || members.find("properties");
-  if (!typed && !members.find("const")) {
+  const bool typed = members[Keyword::type] || members[Keyword::properties];
+  if (!typed && !members[Keyword::constant]) {
     if (const auto named = intersectionIsNamed(members, context)) return *named;
   }
-  if (const JSONValue* constant = members.find("const"); !typed && constant && !constant->stringValue()) return false;
-  if (const JSONValue* type = members.find("type")) {
+  if (const JSONValue* constant = members[Keyword::constant]; !typed && constant && !constant->stringValue()) return false;
+  if (const JSONValue* type = members[Keyword::type]) {
     if (const auto text = type->stringValue()) return *text == "object";
     const auto list = type->arrayValue();
     if (!list) return false;
@@ -315,8 +315,8 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
     }
     return kinds.size() > 1 || (kinds.size() == 1 && kinds.front() == "object");
   }
-  if (members.find("properties")) return true;
-  if (const JSONValue* constant = members.find("const"); constant && constant->stringValue()) return false;
+  if (members[Keyword::properties]) return true;
+  if (const JSONValue* constant = members[Keyword::constant]; constant && constant->stringValue()) return false;
   return impliedKind(members) == "object";
 }
 

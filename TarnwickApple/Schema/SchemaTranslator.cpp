@@ -21,19 +21,20 @@ using FoundationModels::GenerationSchema;
 using ScalarType = DynamicGenerationSchema::ScalarType;
 using Explain::Form;
 using Quoting::quoted;
+using namespace std::string_view_literals;  // kinds compared by length first, with no strlen
 
 // Root name when the document has no string "title".
 constexpr std::string_view defaultRootName = "Schema";
 // Appended to an array's name to name its element.
 constexpr std::string_view itemSuffix = "Item";
 
-std::optional<std::string_view> stringMember(const Keywords& node, std::string_view key) {
-  const JSONValue* value = node.find(key);
+std::optional<std::string_view> stringMember(const Keywords& node, Keyword key) {
+  const JSONValue* value = node[key];
   return value ? value->stringValue() : std::nullopt;
 }
 
-const JSONElements* arrayMember(const Keywords& node, std::string_view key) {
-  const JSONValue* value = node.find(key);
+const JSONElements* arrayMember(const Keywords& node, Keyword key) {
+  const JSONValue* value = node[key];
   return value ? value->arrayValue() : nullptr;
 }
 
@@ -110,10 +111,10 @@ void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::
 //   {"items":false}              -> no element
 DynamicGenerationSchema array(const Keywords& node, const std::string& name, Context& context) {
   static const JSONValue anyElement = JSONValue::object(JSONObject());
-  const JSONValue* items = node.find("items");
+  const JSONValue* items = node[Keyword::items];
   std::string_view itemsKey = "items";
   const JSONElements* tuple = items ? items->arrayValue() : nullptr;
-  if (const JSONValue* prefix = node.find("prefixItems"); !items && prefix && prefix->arrayValue()) {
+  if (const JSONValue* prefix = node[Keyword::prefixItems]; !items && prefix && prefix->arrayValue()) {
     tuple = prefix->arrayValue();
     itemsKey = "prefixItems";
   }
@@ -146,7 +147,7 @@ DynamicGenerationSchema array(const Keywords& node, const std::string& name, Con
     limit = 0;
   }
   const JSONObject* itemsObject = items->objectValue();
-  const auto title = itemsObject ? stringMember(*itemsObject, "title") : std::nullopt;
+  const auto title = itemsObject ? stringMember(*itemsObject, Keyword::title) : std::nullopt;
   const std::string elementName = context.namer.unique(title ? std::string(*title) : name + std::string(itemSuffix));
   DynamicGenerationSchema element = [&] {
     if (items == &anyElement) return DynamicGenerationSchema::scalar(ScalarType::string, {});
@@ -214,7 +215,7 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
       if (recorder) recorder->definitionForm(std::string(member.key()), formWords(dependencies.back()));
     }
   }
-  const auto title = stringMember(*root, "title");
+  const auto title = stringMember(*root, Keyword::title);
   const std::string rootName = namer.unique(title ? *title : defaultRootName);
   try {
     DynamicGenerationSchema translated = schema(document, rootName, context);
@@ -280,16 +281,16 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   }
   const Keywords members(*object);
   // Copied only for the named forms that keep it: scalars, arrays and references do not.
-  const auto descriptionText = stringMember(members, "description");
+  const auto descriptionText = stringMember(members, Keyword::description);
   const auto description = [&] {
     return descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
   };
 
-  if (const auto target = stringMember(members, "$ref")) {
+  if (const auto target = stringMember(members, Keyword::ref)) {
     Explain::unread(context, members, Form::reference);
     return reference(std::string(*target), name, context);
   }
-  if (const auto choices = arrayMember(members, "enum")) {
+  if (const auto choices = arrayMember(members, Keyword::enumeration)) {
     Explain::unread(context, members, Form::choices);
     const bool onlyStrings =
         std::all_of(choices->begin(), choices->end(), [](const JSONValue& member) { return member.stringValue(); });
@@ -301,11 +302,11 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     if (context.recorder) context.recorder->named(name, context.pointer());
     return DynamicGenerationSchema::anyOf(name, description(), std::move(texts));
   }
-  if (const auto alternatives = arrayMember(members, "anyOf")) {
+  if (const auto alternatives = arrayMember(members, Keyword::anyOf)) {
     Explain::unread(context, members, Form::anyOf);
     return unionOf(*alternatives, "anyOf", name, description(), context);
   }
-  if (const auto alternatives = arrayMember(members, "oneOf")) {
+  if (const auto alternatives = arrayMember(members, Keyword::oneOf)) {
     Explain::unread(context, members, Form::oneOf);
     context.note("oneOf", "one-of-as-any-of",
                   [] { return std::string("translated as \"anyOf\": an answer may match more than one alternative"); });
@@ -313,9 +314,9 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   }
 
   // The rules below read a node that says nothing of its kind but through other keywords.
-  const JSONValue* const typeMember = members.find("type");
-  if (!typeMember && !members.find("properties")) {
-    const JSONValue* constant = members.find("const");
+  const JSONValue* const typeMember = members[Keyword::type];
+  if (!typeMember && !members[Keyword::properties]) {
+    const JSONValue* constant = members[Keyword::constant];
     if (!constant) {
       if (auto merged = intersection(members, name, description(), context)) return std::move(*merged);
     } else if (!constant->stringValue()) {
@@ -333,7 +334,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   if (type.empty() && !typeMember) {
     // What is left ("not", "if", ...) is ignored as beside any other kind, but the negation of
     // everything leaves nothing to generate.
-    if (const JSONValue* negated = members.find("not");
+    if (const JSONValue* negated = members[Keyword::negation];
         negated && (negated->boolValue().value_or(false) || (negated->objectValue() && negated->objectValue()->empty()))) {
       context.refuse(SidecarError::unsupportedConstruct, [] { return std::string("\"not\" of every value accepts no value"); });
     }
@@ -343,27 +344,27 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     });
     return DynamicGenerationSchema::scalar(ScalarType::string, {});
   }
-  if (type == "object") {
+  if (type == "object"sv) {
     Explain::unread(context, members, Form::object);
     return SchemaTranslator::object(members, name, description(), context);
   }
-  if (type == "array") {
+  if (type == "array"sv) {
     Explain::unread(context, members, Form::array);
     return array(members, name, context);
   }
-  if (type == "string") {
+  if (type == "string"sv) {
     Explain::unread(context, members, Form::string);
     return DynamicGenerationSchema::scalar(ScalarType::string, stringGuides(members, context));
   }
-  if (type == "integer") {
+  if (type == "integer"sv) {
     Explain::unread(context, members, Form::integer);
     return DynamicGenerationSchema::scalar(ScalarType::integer, integerGuides(members, context));
   }
-  if (type == "number") {
+  if (type == "number"sv) {
     Explain::unread(context, members, Form::number);
     return DynamicGenerationSchema::scalar(ScalarType::number, numberGuides(members, context));
   }
-  if (type == "boolean") {
+  if (type == "boolean"sv) {
     Explain::unread(context, members, Form::boolean);
     return DynamicGenerationSchema::scalar(ScalarType::boolean, {});
   }
@@ -373,7 +374,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
 }
 
 std::optional<std::vector<std::string>> listedKinds(const Keywords& node, Context& context) {
-  const JSONValue* type = node.find("type");
+  const JSONValue* type = node[Keyword::type];
   const JSONElements* list = type ? type->arrayValue() : nullptr;
   if (!list) return std::nullopt;
   std::vector<std::string> named = strings(*list, "type", context);
@@ -390,23 +391,21 @@ std::optional<std::vector<std::string>> listedKinds(const Keywords& node, Contex
 // {"minimum"|"maximum"|"multipleOf"|...}           -> "number"
 // anything else                                    -> ""
 std::string_view impliedKind(const Keywords& node) {
-  static constexpr std::string_view arrayKeys[] = {"items", "prefixItems", "minItems", "maxItems", "additionalItems",
-                                                   "contains", "uniqueItems", "minContains", "maxContains",
-                                                   "unevaluatedItems"};
-  static constexpr std::string_view objectKeys[] = {"additionalProperties", "patternProperties", "propertyNames",
-                                                    "minProperties", "maxProperties", "dependentRequired",
-                                                    "dependentSchemas", "dependencies", "unevaluatedProperties"};
-  static constexpr std::string_view stringKeys[] = {"pattern", "minLength", "maxLength", "format",
-                                                    "contentEncoding", "contentMediaType"};
-  static constexpr std::string_view numberKeys[] = {"minimum", "maximum", "exclusiveMinimum", "exclusiveMaximum",
-                                                    "multipleOf"};
+  using enum Keyword;
+  static constexpr Keyword arrayKeys[] = {items, prefixItems, minItems, maxItems, additionalItems,
+                                          contains, uniqueItems, minContains, maxContains, unevaluatedItems};
+  static constexpr Keyword objectKeys[] = {additionalProperties, patternProperties, propertyNames,
+                                           minProperties, maxProperties, dependentRequired,
+                                           dependentSchemas, dependencies, unevaluatedProperties};
+  static constexpr Keyword stringKeys[] = {pattern, minLength, maxLength, format, contentEncoding, contentMediaType};
+  static constexpr Keyword numberKeys[] = {minimum, maximum, exclusiveMinimum, exclusiveMaximum, multipleOf};
   const auto any = [&](const auto& keys) {
-    return std::any_of(std::begin(keys), std::end(keys), [&](std::string_view key) { return node.find(key); });
+    return std::any_of(std::begin(keys), std::end(keys), [&](Keyword key) { return node[key] != nullptr; });
   };
   if (any(arrayKeys)) return "array";
   // A draft-03 "required": true belongs to the property, not to an object.
-  const JSONValue* required = node.find("required");
-  if ((required && required->arrayValue()) || any(objectKeys)) return "object";
+  const JSONValue* draft3 = node[Keyword::required];
+  if ((draft3 && draft3->arrayValue()) || any(objectKeys)) return "object";
   if (any(stringKeys)) return "string";
   if (any(numberKeys)) return "number";
   return "";
@@ -421,7 +420,7 @@ std::string_view impliedKind(const Keywords& node) {
 // {"minItems":..., ...}        -> the kind its keywords imply (impliedKind)
 // {}                           -> "": any value
 std::string kind(const Keywords& node, Context& context) {
-  if (const JSONValue* type = node.find("type")) {
+  if (const JSONValue* type = node[Keyword::type]) {
     if (const auto text = type->stringValue()) return std::string(*text);
     const auto list = type->arrayValue();
     if (!list) {
@@ -453,8 +452,8 @@ std::string kind(const Keywords& node, Context& context) {
     }
     return std::move(named.front());
   }
-  if (node.find("properties")) return "object";
-  if (const JSONValue* constant = node.find("const"); constant && constant->stringValue()) return "string";
+  if (node[Keyword::properties]) return "object";
+  if (const JSONValue* constant = node[Keyword::constant]; constant && constant->stringValue()) return "string";
   const std::string_view implied = impliedKind(node);
   if (!implied.empty()) {
     context.note("type", "kind-inferred", [&] {

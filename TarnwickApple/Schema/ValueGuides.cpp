@@ -141,18 +141,18 @@ std::optional<GenerationGuide> patternGuide(const JSONValue& pattern, Context& c
 std::vector<GenerationGuide> stringGuides(const Keywords& node, Context& context) {
   std::vector<GenerationGuide> guides;
   std::optional<std::string_view> constantText;
-  if (const JSONValue* constant = node.find("const")) {
+  if (const JSONValue* constant = node[Keyword::constant]) {
     if ((constantText = constant->stringValue())) guides.push_back(GenerationGuide::constant(std::string(*constantText)));
   }
-  if (const JSONValue* pattern = node.find("pattern")) {
+  if (const JSONValue* pattern = node[Keyword::pattern]) {
     if (auto guide = patternGuide(*pattern, context)) {
       // A constant its enforced pattern certainly rejects leaves no value to generate. A match
       // that runs out of time proves nothing and refuses nothing; the verdict is remembered, so
       // a schema repeating the pair pays for one match.
       if (constantText && guide->expression().match(*constantText) == Unicode::Match::no) {
         context.refuse(SidecarError::unsupportedConstruct, [&] {
-          return "\"const\" " + quoted(*node.find("const")) + " does not match its \"pattern\" " +
-                 quoted(*node.find("pattern")) + ", so no value satisfies both";
+          return "\"const\" " + quoted(*node[Keyword::constant]) + " does not match its \"pattern\" " +
+                 quoted(*node[Keyword::pattern]) + ", so no value satisfies both";
         });
       }
       guides.push_back(std::move(*guide));
