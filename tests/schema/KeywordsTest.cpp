@@ -30,6 +30,8 @@ constexpr std::string_view others[] = {"nor", "$reff", "Type", "types", "enun", 
                                        "$defs", "default", "examples", "$schema", "x-orde", "ref", "",
                                        "required ", "properties\u0301", "pattern\u00e9s"};
 
+const std::span<const std::string_view> bothLists[] = {keywords, others};
+
 TEST(Keywords, EveryKeywordIsItsOwnAndNothingElseIsOne) {
   std::set<Keyword> seen;
   for (const std::string_view name : keywords) {
@@ -45,7 +47,7 @@ TEST(Keywords, FindsWhatTheNodeFinds) {
   // Every keyword and every other name as a member, each with a value of its own.
   std::string text = "{";
   int value = 0;
-  for (const std::span<const std::string_view> names : {std::span<const std::string_view>(keywords), std::span<const std::string_view>(others)}) {
+  for (const std::span<const std::string_view> names : bothLists) {
     for (const std::string_view name : names) {
       text.append(value ? ",\"" : "\"").append(name).append("\":").append(std::to_string(value));
       ++value;
@@ -54,7 +56,7 @@ TEST(Keywords, FindsWhatTheNodeFinds) {
   const JSONValue document = JSONValue::decode(text + "}");
   const TarnwickApple::JSONObject& node = *document.objectValue();
   const Keywords table(node);
-  for (const std::span<const std::string_view> names : {std::span<const std::string_view>(keywords), std::span<const std::string_view>(others)}) {
+  for (const std::span<const std::string_view> names : bothLists) {
     for (const std::string_view name : names) {
       ASSERT_NE(node.find(name), nullptr) << name;
       EXPECT_EQ(table.find(name), node.find(name)) << name;
