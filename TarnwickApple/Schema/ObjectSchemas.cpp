@@ -69,7 +69,7 @@ std::vector<const JSONObject::Member*> orderedMembers(const JSONObject& properti
     }
   }
   for (const auto& [nfcKey, member] : properties) {
-    if (!listed.contains(nfcKey)) result.push_back(&member);
+    if (listed.empty() || !listed.contains(nfcKey)) result.push_back(&member);  // no hashing without "x-order"
   }
   return result;
 }
