@@ -24,6 +24,10 @@ constexpr std::uint64_t firstNumber = 2;
 constexpr std::size_t firstBlockBytes = 2 * 1024;
 constexpr std::size_t blockBytes = 64 * 1024;
 
+// Until this many names are taken they are searched one by one, and the table is made only
+// when one more comes: most schemas name fewer types.
+constexpr std::size_t scannedNames = 8;
+
 // The table starts with this many slots and doubles once five in eight are taken, which keeps
 // probe runs short.
 constexpr std::size_t firstSlots = 64;
@@ -50,7 +54,8 @@ void Namer::reserve(std::string_view name) {
 
 bool Namer::isTaken(std::string_view name) const {
   std::string storage;
-  return !slots_.empty() && slots_[slotOf(nfcForm(name, storage))] != 0;
+  const std::string_view key = nfcForm(name, storage);
+  return slots_.empty() ? isKept(key) : slots_[slotOf(key)] != 0;
 }
 
 std::string Namer::unique(std::string_view wanted) {
@@ -84,13 +89,28 @@ std::string Namer::numbered(std::string_view base, std::string_view key) {
 }
 
 bool Namer::take(std::string_view key) {
-  if ((kept_.size() + 1) * 8 > slots_.size() * 5) grow();
+  if (slots_.empty()) {
+    // The first few names are searched one by one: no table to make, no name to hash.
+    if (isKept(key)) return false;
+    if (kept_.size() < scannedNames) {
+      if (kept_.empty()) kept_.reserve(scannedNames);
+      kept_.push_back(keep(key));
+      return true;
+    }
+    grow();
+  } else if ((kept_.size() + 1) * 8 > slots_.size() * 5) {
+    grow();
+  }
   const std::size_t slot = slotOf(key);
   if (slots_[slot] != 0) return false;
   kept_.push_back(keep(key));
   // A name takes at least eight bytes here, so four billion of them never fit in memory.
   slots_[slot] = static_cast<std::uint32_t>(kept_.size());
   return true;
+}
+
+bool Namer::isKept(std::string_view key) const {
+  return std::any_of(kept_.begin(), kept_.end(), [&](const char* kept) { return keptName(kept) == key; });
 }
 
 std::size_t Namer::slotOf(std::string_view key) const {

@@ -29,6 +29,8 @@ class Namer {
   std::string numbered(std::string_view base, std::string_view key);
   // Records an NFC form; false when it was taken already.
   bool take(std::string_view key);
+  // True when `key` is among the kept names, searched one by one (before there is a table).
+  bool isKept(std::string_view key) const;
   // The slot holding `key`, or the empty slot where it would go.
   std::size_t slotOf(std::string_view key) const;
   // A copy of `key` in the blocks, as its length followed by its bytes.
@@ -41,7 +43,8 @@ class Namer {
   std::size_t blockUsed_ = 0;
   std::size_t blockSize_ = 0;
   std::vector<const char*> kept_;    // each taken name, in the order taken
-  std::vector<std::uint32_t> slots_;  // open addressing with linear probing: 0 empty, else 1 + an index of kept_
+  std::vector<std::uint32_t> slots_;  // open addressing with linear probing: 0 empty, else 1 + an index of kept_;
+                                      // none while few names are kept
   std::unordered_map<std::string, std::uint64_t> nextNumber_;  // per NFC base: no number below is free
 };
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "TarnwickApple/Text/Unicode.hpp"
 
@@ -106,4 +107,18 @@ TEST(Namer, HandedOverNamesGetTheSameAnswers) {
   }
   EXPECT_EQ(handedOver.uniqueOf(std::string(40, 'x')), std::string(40, 'x'));
   EXPECT_EQ(handedOver.uniqueOf(std::string(40, 'x')), std::string(40, 'x') + "2");
+}
+
+// Every name stays taken, and no other is, as the registry goes from a few names to a table.
+TEST(Namer, TakenNamesAcrossTheFirstFew) {
+  TarnwickApple::Namer namer;
+  const auto numbered = [](int n) { return std::string("N").append(std::to_string(n)); };
+  std::vector<std::string> taken;
+  for (int i = 0; i < 20; ++i) {
+    taken.push_back(namer.unique(i % 2 ? std::string("caf\u00e9") : numbered(i)));
+    for (const std::string& name : taken) EXPECT_TRUE(namer.isTaken(name)) << name << " after " << i;
+    EXPECT_TRUE(namer.isTaken("cafe\u0301") == (i >= 1)) << i;
+    EXPECT_FALSE(namer.isTaken(numbered(i + 1))) << i;
+  }
+  EXPECT_EQ(taken[3], "caf\u00e92");
 }
