@@ -1,5 +1,6 @@
 // The JSON reader's first pass: simdjson checks the UTF-8 of the whole text at SIMD speed, and
-// one scan over the bytes, sixteen at a time inside strings, records the tokens' positions.
+// one scan over the bytes, sixteen at a time inside strings, records the tokens' positions, as
+// many at a time as the reader holds.
 #include "TarnwickApple/JSON/internal/StructuralIndex.hpp"
 
 #include <simdjson.h>
@@ -59,84 +60,81 @@ std::size_t nextToken(std::string_view text, std::size_t i) {
   return i;
 }
 
-class Scan {
- public:
-  Scan(std::string_view text, std::size_t base) : text_(text), base_(base) {}
-
-  std::vector<std::uint32_t> run() {
-    // Only the well-formed prefix is scanned: a fault inside it comes first, as it comes first
-    // in the text; otherwise the first ill-formed byte is the fault.
-    std::size_t end = text_.size();
-    if (!simdjson::validate_utf8(text_.data(), text_.size())) end = Unicode::validUTF8Prefix(text_);
-    const std::string_view scanned = text_.substr(0, end);
-    positions_.reserve(std::min<std::size_t>(scanned.size() / 8, 4096) + 16);
-    bool inLiteral = false;
-    std::size_t i = 0;
-    while (i < scanned.size()) {
-      switch (scanned[i]) {
-        case ' ': case '\n': case '\r': case '\t':
-          inLiteral = false;
-          i = nextToken(scanned, i + 1);
-          break;
-        case '{': case '}': case '[': case ']': case ':': case ',':
-          record(i++);
-          inLiteral = false;
-          break;
-        case '"':
-          record(i);
-          i = afterString(scanned, i);
-          inLiteral = false;
-          break;
-        default:
-          if (!inLiteral) record(i);
-          inLiteral = true;
-          ++i;
-      }
-    }
-    if (end < text_.size()) fail(end, "invalid UTF-8");
-    if (positions_.empty()) fail(text_.size(), "no JSON value");
-    return std::move(positions_);
-  }
-
- private:
-  [[noreturn]] void fail(std::size_t offset, const char* reason) const {
-    throw JSONValue::DecodeError(base_ + offset, reason);
-  }
-
-  void record(std::size_t offset) { positions_.push_back(static_cast<std::uint32_t>(offset)); }
-
-  // Past the string opened at `open`; escapes are only skipped here, the grammar reads them.
-  std::size_t afterString(std::string_view scanned, std::size_t open) const {
-    std::size_t i = open + 1;
-    for (;;) {
-      i = nextStringStop(scanned, i);
-      if (i == scanned.size()) stringEnded(scanned, open);
-      const char c = scanned[i];
-      if (c == '"') return i + 1;
-      if (c == '\\') {
-        if (++i == scanned.size()) stringEnded(scanned, open);
-        if (static_cast<unsigned char>(scanned[i]) < 0x20) fail(i, "a control character in a string");
-        ++i;
-        continue;
-      }
-      fail(i, "a control character in a string");
-    }
-  }
-
-  // The scan ran out inside a string: at the text's end it is unterminated, before it the next
-  // byte is ill-formed.
-  [[noreturn]] void stringEnded(std::string_view scanned, std::size_t open) const {
-    if (scanned.size() < text_.size()) fail(scanned.size(), "invalid UTF-8");
-    fail(open, "unterminated string");
-  }
-
-  std::string_view text_;
-  std::size_t base_;
-  std::vector<std::uint32_t> positions_;
-};
-
 }  // namespace
 
-std::vector<std::uint32_t> structuralIndex(std::string_view text, std::size_t base) { return Scan(text, base).run(); }
+StructuralScan::StructuralScan(std::string_view text, std::size_t base) : text_(text), base_(base), scanned_(text) {
+  // Only the well-formed prefix is scanned: a fault inside it comes first, as it comes first in
+  // the text; otherwise the first ill-formed byte is the fault.
+  if (!simdjson::validate_utf8(text_.data(), text_.size())) scanned_ = text_.substr(0, Unicode::validUTF8Prefix(text_));
+}
+
+void StructuralScan::restart() {
+  at_ = 0;
+  inLiteral_ = false;
+}
+
+bool StructuralScan::fill(std::vector<std::uint32_t>& positions, std::size_t limit) {
+  const std::string_view scanned = scanned_;
+  if (positions.capacity() == 0) positions.reserve(std::min<std::size_t>({scanned.size() / 8, 4096, limit}) + 16);
+  bool inLiteral = inLiteral_;
+  std::size_t i = at_;
+  const auto record = [&](std::size_t offset) { positions.push_back(static_cast<std::uint32_t>(offset)); };
+  while (i < scanned.size() && positions.size() < limit) {
+    switch (scanned[i]) {
+      case ' ': case '\n': case '\r': case '\t':
+        inLiteral = false;
+        i = nextToken(scanned, i + 1);
+        break;
+      case '{': case '}': case '[': case ']': case ':': case ',':
+        record(i++);
+        inLiteral = false;
+        break;
+      case '"':
+        record(i);
+        i = afterString(i);
+        inLiteral = false;
+        break;
+      default:
+        if (!inLiteral) record(i);
+        inLiteral = true;
+        ++i;
+    }
+  }
+  at_ = i;
+  inLiteral_ = inLiteral;
+  found_ = found_ || !positions.empty();
+  if (i < scanned.size()) return true;
+  if (scanned.size() < text_.size()) fail(scanned.size(), "invalid UTF-8");
+  if (!found_) fail(text_.size(), "no JSON value");
+  return false;
+}
+
+void StructuralScan::fail(std::size_t offset, const char* reason) const { throw JSONValue::DecodeError(base_ + offset, reason); }
+
+// Past the string opened at `open`; escapes are only skipped here, the grammar reads them.
+std::size_t StructuralScan::afterString(std::size_t open) const {
+  const std::string_view scanned = scanned_;
+  std::size_t i = open + 1;
+  for (;;) {
+    i = nextStringStop(scanned, i);
+    if (i == scanned.size()) stringEnded(open);
+    const char c = scanned[i];
+    if (c == '"') return i + 1;
+    if (c == '\\') {
+      if (++i == scanned.size()) stringEnded(open);
+      if (static_cast<unsigned char>(scanned[i]) < 0x20) fail(i, "a control character in a string");
+      ++i;
+      continue;
+    }
+    fail(i, "a control character in a string");
+  }
+}
+
+// The scan ran out inside a string: at the text's end it is unterminated, before it the next
+// byte is ill-formed.
+void StructuralScan::stringEnded(std::size_t open) const {
+  if (scanned_.size() < text_.size()) fail(scanned_.size(), "invalid UTF-8");
+  fail(open, "unterminated string");
+}
 
 }  // namespace TarnwickApple::internal
