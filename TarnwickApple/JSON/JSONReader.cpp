@@ -3,6 +3,7 @@
 // tree, with exact number literals, the nesting limit and failure offsets. A large text is
 // scanned twice, a chunk of positions at a time, so that its positions cost a fixed amount.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <optional>
@@ -62,8 +63,8 @@ class JSONReader {
       // Indexed whole: one scan, and every position held.
       count_ = index_.size();
       countSizes(index_.data(), count_, true);
-      held_ = count_;
-      return build(scan);
+      hold(true);
+      return build<false>(scan);
     }
     // Scanned once to the end, a chunk at a time, for the sizes and every fault of the scan;
     // then again as the grammar goes.
@@ -76,9 +77,8 @@ class JSONReader {
     count_ += index_.size();
     index_.clear();
     scan.restart();
-    scan.fill(index_, chunk_);
-    held_ = index_.size();
-    return build(scan);
+    hold(!scan.fill(index_, chunk_));
+    return build<true>(scan);
   }
 
  private:
@@ -94,30 +94,34 @@ class JSONReader {
     throw JSONValue::DecodeError(base_ + offset, reason);
   }
 
-  // The offset of the structural `k`, one of those held.
-  std::size_t position(std::size_t k) const { return index_[k - first_]; }
+  // The positions just scanned are those the grammar reads: the grammar counts structurals from
+  // the first one held, and holds more once it stands `lookAhead` from the last (unless `last`).
+  void hold(bool last) {
+    positions_ = index_.data();
+    held_ = index_.size();
+    refillAt_ = last ? SIZE_MAX : held_ - lookAhead;
+  }
 
-  // Holds the positions from `k` on that the grammar reads next: the chunk's earlier ones are
-  // dropped and the scan goes on behind the rest.
-  void holdFrom(std::size_t k, internal::StructuralScan& scan) {
-    if (k + lookAhead <= held_ || held_ == count_) return;
-    index_.erase(index_.begin(), index_.begin() + static_cast<std::ptrdiff_t>(k - first_));
-    first_ = k;
-    scan.fill(index_, chunk_);
-    held_ = first_ + index_.size();
+  // Drops the held positions before the structural `k` and scans on behind the rest; `k`'s
+  // number among those now held.
+  std::size_t holdFrom(std::size_t k, internal::StructuralScan& scan) {
+    index_.erase(index_.begin(), index_.begin() + static_cast<std::ptrdiff_t>(k));
+    first_ += k;
+    hold(!scan.fill(index_, chunk_));
+    return 0;
   }
 
   // Where the token starting at the structural `k` ends: before the white space ahead of the
   // next structural character (or the end of the text).
   std::size_t tokenEnd(std::size_t k) const {
-    std::size_t end = k + 1 < count_ ? position(k + 1) : text_.size();
-    while (end > position(k) && isWhiteSpace(text_[end - 1])) --end;
+    std::size_t end = k + 1 < held_ ? positions_[k + 1] : text_.size();
+    while (end > positions_[k] && isWhiteSpace(text_[end - 1])) --end;
     return end;
   }
 
   // The body of the string token at the structural `k`, between its quotes.
   std::string_view stringBody(std::size_t k) const {
-    const std::size_t open = position(k);
+    const std::size_t open = positions_[k];
     const std::size_t end = tokenEnd(k);
     if (end < open + 2 || text_[end - 1] != '"') fail(end, "unexpected character");
     return text_.substr(open + 1, end - open - 2);
@@ -127,7 +131,7 @@ class JSONReader {
   JSONValue readText(std::size_t k) const {
     const std::string_view body = stringBody(k);
     if (std::memchr(body.data(), '\\', body.size()) == nullptr) return JSONValue::text(body);
-    return JSONValue::string(unescape(body, position(k) + 1));
+    return JSONValue::string(unescape(body, positions_[k] + 1));
   }
 
   std::string unescape(std::string_view body, std::size_t bodyOffset) const {
@@ -186,7 +190,7 @@ class JSONReader {
   // A scalar token; a number beyond every double is noted and read as null for now, so that
   // text that is not JSON further on is still reported as such.
   JSONValue readScalar(std::size_t k) {
-    const std::size_t at = position(k);
+    const std::size_t at = positions_[k];
     const std::string_view token = text_.substr(at, tokenEnd(k) - at);
     switch (token[0]) {
       case '"': return readText(k);
@@ -231,18 +235,20 @@ class JSONReader {
   // grammar below reports it. An opening is settled by the token after it, perhaps in the next
   // chunk; the last is settled here once the positions are all given.
   void countSizes(const std::uint32_t* positions, std::size_t count, bool last) {
-    for (std::size_t k = 0; k < count && !counted_; ++k) {
+    if (counted_) return;
+    char opening = opening_;
+    for (std::size_t k = 0; k < count; ++k) {
       const char c = text_[positions[k]];
-      if (opening_ != '\0') {
-        const char opening = std::exchange(opening_, '\0');
+      if (opening != '\0') {
         // {} or [] is made without a frame, so it takes no count (an enumeration of a
         // million of them would otherwise cost a count each).
-        if (c == (opening == '{' ? '}' : ']')) continue;
-        countOpening();
-        if (counted_) return;
+        const bool empty = c == (opening == '{' ? '}' : ']');
+        opening = '\0';
+        if (empty) continue;
+        if (!countOpening()) return;
       }
       switch (c) {
-        case '{': case '[': opening_ = c; break;
+        case '{': case '[': opening = c; break;
         case ',':
           if (!openSizes_.empty()) ++sizes_[openSizes_.back()];
           break;
@@ -252,19 +258,21 @@ class JSONReader {
         default: break;
       }
     }
-    if (last && opening_ != '\0' && !counted_) countOpening();
+    opening_ = opening;
+    if (last && opening != '\0') countOpening();
   }
 
-  void countOpening() {
-    opening_ = '\0';
-    // Deeper than the grammar reads: the text is refused there, so counting further would only
-    // cost memory (8 MB of "[" would otherwise count eight million containers).
+  // A container opened, not empty: a count for it, unless it is deeper than the grammar reads.
+  // There the text is refused, so counting further would only cost memory (8 MB of "[" would
+  // otherwise count eight million containers); false from then on.
+  bool countOpening() {
     if (openSizes_.size() >= JSONValue::maximumNesting) {
       counted_ = true;
-      return;
+      return false;
     }
     openSizes_.push_back(sizes_.size());
     sizes_.push_back(1);
+    return true;
   }
 
   // Opens a container one level deeper, reusing the frame last used at that depth, with room for
@@ -273,7 +281,7 @@ class JSONReader {
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& frame = frames_[depth_++];
     frame.isObject = isObject;
-    const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - k) : 0;
+    const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - first_ - k) : 0;
     if (isObject) {
       frame.object = JSONObject::withRoom(size);
     } else {
@@ -299,19 +307,21 @@ class JSONReader {
 
   // The grammar over the structural positions, with an explicit stack so that nesting costs no
   // C++ stack.
+  // `chunked`: the positions are held a chunk at a time (a text indexed whole never checks).
+  template <bool chunked>
   JSONValue build(internal::StructuralScan& scan) {
     frames_.reserve(16);
     std::size_t k = 0;
     bool wantKey = false;
-    const auto at = [&](std::size_t index) { return index < count_ ? position(index) : text_.size(); };
-    const auto charAt = [&](std::size_t index) { return index < count_ ? text_[position(index)] : '\0'; };
+    const auto at = [&](std::size_t index) { return index < held_ ? positions_[index] : text_.size(); };
+    const auto charAt = [&](std::size_t index) { return index < held_ ? text_[positions_[index]] : '\0'; };
     for (;;) {
-      holdFrom(k, scan);
-      if (k >= count_) fail(text_.size(), "an unexpected end of the text");
+      if (chunked && k >= refillAt_) k = holdFrom(k, scan);
+      if (k >= held_) fail(text_.size(), "an unexpected end of the text");
       if (wantKey) {
         if (charAt(k) != '"') fail(at(k), "unexpected character");
         frames_[depth_ - 1].key = readText(k++);
-        if (charAt(k) != ':') fail(at(k), k < count_ ? "unexpected character" : "an unexpected end of the text");
+        if (charAt(k) != ':') fail(at(k), k < held_ ? "unexpected character" : "an unexpected end of the text");
         ++k;
         wantKey = false;
         continue;
@@ -337,9 +347,9 @@ class JSONReader {
       }
       // Place the value, closing every container that ends right after it.
       for (;;) {
-        holdFrom(k, scan);
+        if (chunked && k >= refillAt_) k = holdFrom(k, scan);
         if (depth_ == 0) {
-          if (k < count_) fail(at(k), "two JSON values");
+          if (k < held_) fail(at(k), "two JSON values");
           if (outOfRange_) {
             throw JSONValue::DecodeError(base_ + outOfRange_->offset, "a number out of range",
                                          JSONValue::DecodeError::OutOfRange{std::move(outOfRange_->pointer),
@@ -354,7 +364,7 @@ class JSONReader {
           top.array.append(std::move(value));
         }
         const char next = charAt(k);
-        if (k >= count_) fail(text_.size(), "an unexpected end of the text");
+        if (k >= held_) fail(text_.size(), "an unexpected end of the text");
         if (next == ',') {
           ++k;
           wantKey = top.isObject;
@@ -370,9 +380,11 @@ class JSONReader {
   std::string_view text_;
   std::size_t base_;
   std::size_t chunk_;                 // positions held at once
-  std::vector<std::uint32_t> index_;  // the positions held: structurals first_ to held_
-  std::size_t first_ = 0;
-  std::size_t held_ = 0;
+  std::vector<std::uint32_t> index_;  // the positions held
+  const std::uint32_t* positions_ = nullptr;
+  std::size_t held_ = 0;              // how many are held
+  std::size_t first_ = 0;             // the whole text's structurals before the first held
+  std::size_t refillAt_ = 0;          // the grammar's structural from which more are held
   std::size_t count_ = 0;             // structurals in the whole text
   std::vector<Frame> frames_;
   std::vector<std::uint32_t> order_;  // room for sorting an object's members

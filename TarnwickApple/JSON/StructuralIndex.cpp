@@ -60,6 +60,84 @@ std::size_t nextToken(std::string_view text, std::size_t i) {
   return i;
 }
 
+// One stretch of the scan, from byte `at` to about byte `stop`: it records no more positions than
+// it has bytes (a string or white space begun before `stop` is scanned to its end).
+class Scan {
+ public:
+  Scan(std::string_view text, std::string_view scanned, std::size_t base, std::vector<std::uint32_t>&& positions)
+      : text_(text), scanned_(scanned), base_(base), positions_(std::move(positions)) {}
+
+  std::vector<std::uint32_t> take() { return std::move(positions_); }
+  std::size_t recorded() const { return positions_.size(); }
+
+  // The byte the stretch stopped at; `inLiteral` is carried from one stretch to the next.
+  std::size_t run(std::size_t at, std::size_t stop, bool& wasInLiteral) {
+    const std::string_view scanned = scanned_;
+    bool inLiteral = wasInLiteral;
+    std::size_t i = at;
+    while (i < stop) {
+      switch (scanned[i]) {
+        case ' ': case '\n': case '\r': case '\t':
+          inLiteral = false;
+          i = nextToken(scanned, i + 1);
+          break;
+        case '{': case '}': case '[': case ']': case ':': case ',':
+          record(i++);
+          inLiteral = false;
+          break;
+        case '"':
+          record(i);
+          i = afterString(scanned, i);
+          inLiteral = false;
+          break;
+        default:
+          if (!inLiteral) record(i);
+          inLiteral = true;
+          ++i;
+      }
+    }
+    wasInLiteral = inLiteral;
+    return i;
+  }
+
+ private:
+  [[noreturn]] void fail(std::size_t offset, const char* reason) const {
+    throw JSONValue::DecodeError(base_ + offset, reason);
+  }
+
+  void record(std::size_t offset) { positions_.push_back(static_cast<std::uint32_t>(offset)); }
+
+  // Past the string opened at `open`; escapes are only skipped here, the grammar reads them.
+  std::size_t afterString(std::string_view scanned, std::size_t open) const {
+    std::size_t i = open + 1;
+    for (;;) {
+      i = nextStringStop(scanned, i);
+      if (i == scanned.size()) stringEnded(scanned, open);
+      const char c = scanned[i];
+      if (c == '"') return i + 1;
+      if (c == '\\') {
+        if (++i == scanned.size()) stringEnded(scanned, open);
+        if (static_cast<unsigned char>(scanned[i]) < 0x20) fail(i, "a control character in a string");
+        ++i;
+        continue;
+      }
+      fail(i, "a control character in a string");
+    }
+  }
+
+  // The scan ran out inside a string: at the text's end it is unterminated, before it the next
+  // byte is ill-formed.
+  [[noreturn]] void stringEnded(std::string_view scanned, std::size_t open) const {
+    if (scanned.size() < text_.size()) fail(scanned.size(), "invalid UTF-8");
+    fail(open, "unterminated string");
+  }
+
+  std::string_view text_;
+  std::string_view scanned_;
+  std::size_t base_;
+  std::vector<std::uint32_t> positions_;
+};
+
 }  // namespace
 
 StructuralScan::StructuralScan(std::string_view text, std::size_t base) : text_(text), base_(base), scanned_(text) {
@@ -74,67 +152,23 @@ void StructuralScan::restart() {
 }
 
 bool StructuralScan::fill(std::vector<std::uint32_t>& positions, std::size_t limit) {
-  const std::string_view scanned = scanned_;
-  if (positions.capacity() == 0) positions.reserve(std::min<std::size_t>({scanned.size() / 8, 4096, limit}) + 16);
-  bool inLiteral = inLiteral_;
-  std::size_t i = at_;
-  const auto record = [&](std::size_t offset) { positions.push_back(static_cast<std::uint32_t>(offset)); };
-  while (i < scanned.size() && positions.size() < limit) {
-    switch (scanned[i]) {
-      case ' ': case '\n': case '\r': case '\t':
-        inLiteral = false;
-        i = nextToken(scanned, i + 1);
-        break;
-      case '{': case '}': case '[': case ']': case ':': case ',':
-        record(i++);
-        inLiteral = false;
-        break;
-      case '"':
-        record(i);
-        i = afterString(i);
-        inLiteral = false;
-        break;
-      default:
-        if (!inLiteral) record(i);
-        inLiteral = true;
-        ++i;
-    }
+  if (positions.capacity() == 0) positions.reserve(std::min<std::size_t>({scanned_.size() / 8, 4096, limit}) + 16);
+  const std::size_t before = positions.size();
+  Scan scan(text_, scanned_, base_, std::move(positions));
+  // Every position is a different byte, so a stretch as long as the room left cannot overfill it;
+  // near the limit, stretches of a sixteenth of it keep the stretches few, whatever the tokens.
+  while (at_ < scanned_.size() && scan.recorded() < limit) {
+    const std::size_t stretch = std::max(limit - scan.recorded(), limit / 16);
+    at_ = scan.run(at_, std::min(scanned_.size(), at_ + stretch), inLiteral_);
   }
-  at_ = i;
-  inLiteral_ = inLiteral;
-  found_ = found_ || !positions.empty();
-  if (i < scanned.size()) return true;
-  if (scanned.size() < text_.size()) fail(scanned.size(), "invalid UTF-8");
+  positions = scan.take();
+  found_ = found_ || positions.size() > before;
+  if (at_ < scanned_.size()) return true;
+  if (scanned_.size() < text_.size()) fail(scanned_.size(), "invalid UTF-8");
   if (!found_) fail(text_.size(), "no JSON value");
   return false;
 }
 
 void StructuralScan::fail(std::size_t offset, const char* reason) const { throw JSONValue::DecodeError(base_ + offset, reason); }
-
-// Past the string opened at `open`; escapes are only skipped here, the grammar reads them.
-std::size_t StructuralScan::afterString(std::size_t open) const {
-  const std::string_view scanned = scanned_;
-  std::size_t i = open + 1;
-  for (;;) {
-    i = nextStringStop(scanned, i);
-    if (i == scanned.size()) stringEnded(open);
-    const char c = scanned[i];
-    if (c == '"') return i + 1;
-    if (c == '\\') {
-      if (++i == scanned.size()) stringEnded(open);
-      if (static_cast<unsigned char>(scanned[i]) < 0x20) fail(i, "a control character in a string");
-      ++i;
-      continue;
-    }
-    fail(i, "a control character in a string");
-  }
-}
-
-// The scan ran out inside a string: at the text's end it is unterminated, before it the next
-// byte is ill-formed.
-void StructuralScan::stringEnded(std::size_t open) const {
-  if (scanned_.size() < text_.size()) fail(scanned_.size(), "invalid UTF-8");
-  fail(open, "unterminated string");
-}
 
 }  // namespace TarnwickApple::internal
