@@ -109,10 +109,10 @@ DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keywo
                    ", which the model cannot be held to; it is never generated";
           });
         } else {
-          // One note per member, and an enumeration may hold a million of them.
-          context.noteAround(keyword, "ignored", "member ", [&] {
-            return std::to_string(i) + " is " + std::string(Quoting::kindName(value));
-          }, ", which the model cannot be held to; it is never generated");
+          // One note per member, and an enumeration may hold a million of them: kept as numbers.
+          context.noteNumbered(keyword, "ignored", "member ", i,
+                               value.kind() == JSONValue::Case::array ? " is an array" : " is an object",
+                               ", which the model cannot be held to; it is never generated");
         }
         break;
     }

@@ -53,6 +53,12 @@ class Context {
                   std::string_view rest) {
     if (recorder && muted_ == 0) recorder->noteAround(pointer_, keyword, effect, prefix, subject(), rest);
   }
+  // A note whose detail is `prefix`, `number`, `tail` and `rest` (literals but the number): an
+  // enumeration's members, numbered one after another, keep no bytes of their own.
+  void noteNumbered(std::string_view keyword, std::string_view effect, std::string_view prefix, std::size_t number,
+                    std::string_view tail, std::string_view rest) {
+    if (recorder && muted_ == 0) recorder->noteNumbered(pointer_, keyword, effect, prefix, number, tail, rest);
+  }
   // Throws `error`, telling the recorder the reason `reason()` and the current place.
   template <typename Reason>
   [[noreturn]] void refuse(const SidecarError& error, Reason reason) {
