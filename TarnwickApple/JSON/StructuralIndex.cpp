@@ -69,6 +69,7 @@ class Scan {
 
   std::vector<std::uint32_t> take() { return std::move(positions_); }
   std::size_t recorded() const { return positions_.size(); }
+  void reserve(std::size_t positions) { positions_.reserve(positions); }
 
   // The byte the stretch stopped at; `inLiteral` is carried from one stretch to the next.
   std::size_t run(std::size_t at, std::size_t stop, bool& wasInLiteral) {
@@ -159,6 +160,8 @@ bool StructuralScan::fill(std::vector<std::uint32_t>& positions, std::size_t lim
   // near the limit, stretches of a sixteenth of it keep the stretches few, whatever the tokens.
   while (at_ < scanned_.size() && scan.recorded() < limit) {
     const std::size_t stretch = std::max(limit - scan.recorded(), limit / 16);
+    // Room for a last stretch past the limit made once, not by doubling.
+    if (scan.recorded() + stretch > limit) scan.reserve(limit + limit / 16);
     at_ = scan.run(at_, std::min(scanned_.size(), at_ + stretch), inLiteral_);
   }
   positions = scan.take();
