@@ -1,16 +1,21 @@
 // The JSON reader: a first pass finds every token and checks the text's UTF-8 and strings
 // (StructuralIndex); this pass over those positions checks the grammar and builds the JSONValue
-// tree, with exact number literals, the nesting limit and failure offsets.
+// tree, with exact number literals, the nesting limit and failure offsets. A large text is
+// scanned twice, a chunk of positions at a time, so that its positions cost a fixed amount.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TarnwickApple/JSON/JSONValue.hpp"
 #include "TarnwickApple/Text/Unicode.hpp"
 #include "TarnwickApple/JSON/internal/NumberLiteral.hpp"
 #include "TarnwickApple/JSON/Quoting.hpp"
+#include "TarnwickApple/JSON/internal/ChunkedReading.hpp"
 #include "TarnwickApple/JSON/internal/StructuralIndex.hpp"
 
 namespace TarnwickApple {
@@ -24,6 +29,10 @@ constexpr std::size_t longestQuotedLiteral = 40;
 constexpr std::size_t keptRoom = 1024;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// Positions the grammar reads at or after the one it stands on: a token's own and the next
+// (where the token ends), so a chunk is refilled before fewer than these are held.
+constexpr std::size_t lookAhead = 2;
 
 bool isWhiteSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
@@ -40,7 +49,8 @@ int hexDigit(char c) {
 // the whole input, so every reported offset counts from the start of the whole input.
 class JSONReader {
  public:
-  JSONReader(std::string_view text, std::size_t base) : text_(text), base_(base) {}
+  JSONReader(std::string_view text, std::size_t base, std::size_t chunk)
+      : text_(text), base_(base), chunk_(std::max(chunk, lookAhead)) {}
 
   JSONValue read() {
     if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
@@ -48,11 +58,27 @@ class JSONReader {
     }
     if (text_.size() > internal::maximumIndexedText) fail(internal::maximumIndexedText, "a text larger than 4 GiB");
     if (text_.empty()) fail(0, "no JSON value");
-    index_ = internal::structuralIndex(text_, base_);
-    positions_ = index_.data();
-    count_ = index_.size();
-    countSizes();
-    return build();
+    internal::StructuralScan scan(text_, base_);
+    if (!scan.fill(index_, chunk_)) {
+      // Indexed whole: one scan, and every position held.
+      count_ = index_.size();
+      countSizes(index_.data(), count_, true);
+      hold(true);
+      return build<false>(scan);
+    }
+    // Scanned once to the end, a chunk at a time, for the sizes and every fault of the scan;
+    // then again as the grammar goes.
+    do {
+      countSizes(index_.data(), index_.size(), false);
+      count_ += index_.size();
+      index_.clear();
+    } while (scan.fill(index_, chunk_));
+    countSizes(index_.data(), index_.size(), true);
+    count_ += index_.size();
+    index_.clear();
+    scan.restart();
+    hold(!scan.fill(index_, chunk_));
+    return build<true>(scan);
   }
 
  private:
@@ -68,10 +94,27 @@ class JSONReader {
     throw JSONValue::DecodeError(base_ + offset, reason);
   }
 
+  // The positions just scanned are those the grammar reads: the grammar counts structurals from
+  // the first one held, and holds more once it stands `lookAhead` from the last (unless `last`).
+  void hold(bool last) {
+    positions_ = index_.data();
+    held_ = index_.size();
+    refillAt_ = last ? SIZE_MAX : held_ - lookAhead;
+  }
+
+  // Drops the held positions before the structural `k` and scans on behind the rest; `k`'s
+  // number among those now held.
+  std::size_t holdFrom(std::size_t k, internal::StructuralScan& scan) {
+    index_.erase(index_.begin(), index_.begin() + static_cast<std::ptrdiff_t>(k));
+    first_ += k;
+    hold(!scan.fill(index_, chunk_));
+    return 0;
+  }
+
   // Where the token starting at the structural `k` ends: before the white space ahead of the
   // next structural character (or the end of the text).
   std::size_t tokenEnd(std::size_t k) const {
-    std::size_t end = k + 1 < count_ ? positions_[k + 1] : text_.size();
+    std::size_t end = k + 1 < held_ ? positions_[k + 1] : text_.size();
     while (end > positions_[k] && isWhiteSpace(text_[end - 1])) --end;
     return end;
   }
@@ -187,34 +230,49 @@ class JSONReader {
   }
 
   // How many members or elements each non-empty container holds, in the order the containers
-  // open: one pass over the positions, so that each container is allocated once, at its size.
-  // Only a hint: text that is not JSON gives wrong counts, and the grammar below reports it.
-  void countSizes() {
-    std::vector<std::size_t> open;
-    for (std::size_t k = 0; k < count_; ++k) {
-      switch (const char c = text_[positions_[k]]) {
-        case '{': case '[':
-          // {} or [] is made without a frame, so it takes no count (an enumeration of a
-          // million of them would otherwise cost a count each).
-          if (k + 1 < count_ && text_[positions_[k + 1]] == (c == '{' ? '}' : ']')) {
-            ++k;
-            break;
-          }
-          // Deeper than the grammar reads: the text is refused there, so counting further would
-          // only cost memory (8 MB of "[" would otherwise count eight million containers).
-          if (open.size() >= JSONValue::maximumNesting) return;
-          open.push_back(sizes_.size());
-          sizes_.push_back(1);
-          break;
+  // open: one pass over the positions, given a chunk at a time, so that each container is
+  // allocated once, at its size. Only a hint: text that is not JSON gives wrong counts, and the
+  // grammar below reports it. An opening is settled by the token after it, perhaps in the next
+  // chunk; the last is settled here once the positions are all given.
+  void countSizes(const std::uint32_t* positions, std::size_t count, bool last) {
+    if (counted_) return;
+    char opening = opening_;
+    for (std::size_t k = 0; k < count; ++k) {
+      const char c = text_[positions[k]];
+      if (opening != '\0') {
+        // {} or [] is made without a frame, so it takes no count (an enumeration of a
+        // million of them would otherwise cost a count each).
+        const bool empty = c == (opening == '{' ? '}' : ']');
+        opening = '\0';
+        if (empty) continue;
+        if (!countOpening()) return;
+      }
+      switch (c) {
+        case '{': case '[': opening = c; break;
         case ',':
-          if (!open.empty()) ++sizes_[open.back()];
+          if (!openSizes_.empty()) ++sizes_[openSizes_.back()];
           break;
         case '}': case ']':
-          if (!open.empty()) open.pop_back();
+          if (!openSizes_.empty()) openSizes_.pop_back();
           break;
         default: break;
       }
     }
+    opening_ = opening;
+    if (last && opening != '\0') countOpening();
+  }
+
+  // A container opened, not empty: a count for it, unless it is deeper than the grammar reads.
+  // There the text is refused, so counting further would only cost memory (8 MB of "[" would
+  // otherwise count eight million containers); false from then on.
+  bool countOpening() {
+    if (openSizes_.size() >= JSONValue::maximumNesting) {
+      counted_ = true;
+      return false;
+    }
+    openSizes_.push_back(sizes_.size());
+    sizes_.push_back(1);
+    return true;
   }
 
   // Opens a container one level deeper, reusing the frame last used at that depth, with room for
@@ -223,7 +281,7 @@ class JSONReader {
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& frame = frames_[depth_++];
     frame.isObject = isObject;
-    const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - k) : 0;
+    const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - first_ - k) : 0;
     if (isObject) {
       frame.object = JSONObject::withRoom(size);
     } else {
@@ -249,18 +307,21 @@ class JSONReader {
 
   // The grammar over the structural positions, with an explicit stack so that nesting costs no
   // C++ stack.
-  JSONValue build() {
+  // `chunked`: the positions are held a chunk at a time (a text indexed whole never checks).
+  template <bool chunked>
+  JSONValue build(internal::StructuralScan& scan) {
     frames_.reserve(16);
     std::size_t k = 0;
     bool wantKey = false;
-    const auto at = [&](std::size_t index) { return index < count_ ? positions_[index] : text_.size(); };
-    const auto charAt = [&](std::size_t index) { return index < count_ ? text_[positions_[index]] : '\0'; };
+    const auto at = [&](std::size_t index) { return index < held_ ? positions_[index] : text_.size(); };
+    const auto charAt = [&](std::size_t index) { return index < held_ ? text_[positions_[index]] : '\0'; };
     for (;;) {
-      if (k >= count_) fail(text_.size(), "an unexpected end of the text");
+      if (chunked && k >= refillAt_) k = holdFrom(k, scan);
+      if (k >= held_) fail(text_.size(), "an unexpected end of the text");
       if (wantKey) {
         if (charAt(k) != '"') fail(at(k), "unexpected character");
         frames_[depth_ - 1].key = readText(k++);
-        if (charAt(k) != ':') fail(at(k), k < count_ ? "unexpected character" : "an unexpected end of the text");
+        if (charAt(k) != ':') fail(at(k), k < held_ ? "unexpected character" : "an unexpected end of the text");
         ++k;
         wantKey = false;
         continue;
@@ -286,8 +347,9 @@ class JSONReader {
       }
       // Place the value, closing every container that ends right after it.
       for (;;) {
+        if (chunked && k >= refillAt_) k = holdFrom(k, scan);
         if (depth_ == 0) {
-          if (k < count_) fail(at(k), "two JSON values");
+          if (k < held_) fail(at(k), "two JSON values");
           if (outOfRange_) {
             throw JSONValue::DecodeError(base_ + outOfRange_->offset, "a number out of range",
                                          JSONValue::DecodeError::OutOfRange{std::move(outOfRange_->pointer),
@@ -302,7 +364,7 @@ class JSONReader {
           top.array.append(std::move(value));
         }
         const char next = charAt(k);
-        if (k >= count_) fail(text_.size(), "an unexpected end of the text");
+        if (k >= held_) fail(text_.size(), "an unexpected end of the text");
         if (next == ',') {
           ++k;
           wantKey = top.isObject;
@@ -317,12 +379,19 @@ class JSONReader {
 
   std::string_view text_;
   std::size_t base_;
-  std::vector<std::uint32_t> index_;
+  std::size_t chunk_;                 // positions held at once
+  std::vector<std::uint32_t> index_;  // the positions held
   const std::uint32_t* positions_ = nullptr;
-  std::size_t count_ = 0;
+  std::size_t held_ = 0;              // how many are held
+  std::size_t first_ = 0;             // the whole text's structurals before the first held
+  std::size_t refillAt_ = 0;          // the grammar's structural from which more are held
+  std::size_t count_ = 0;             // structurals in the whole text
   std::vector<Frame> frames_;
   std::vector<std::uint32_t> order_;  // room for sorting an object's members
   std::vector<std::uint32_t> sizes_;  // each container's members or elements, in opening order
+  std::vector<std::size_t> openSizes_;  // while counting: where each open container's count is
+  char opening_ = '\0';                 // while counting: a container opened by the last token
+  bool counted_ = false;                // while counting: past the deepest nesting read
   std::size_t opened_ = 0;            // non-empty containers opened so far
   std::size_t depth_ = 0;  // frames in use
   struct Noted {
@@ -341,7 +410,12 @@ std::size_t markLength(std::string_view text) { return text.substr(0, byteOrderM
 
 JSONValue JSONValue::decode(std::string_view text) {
   const std::size_t mark = markLength(text);
-  return JSONReader(text.substr(mark), mark).read();
+  return JSONReader(text.substr(mark), mark, internal::indexChunk).read();
+}
+
+JSONValue internal::decodeInChunks(std::string_view text, std::size_t chunk) {
+  const std::size_t mark = markLength(text);
+  return JSONReader(text.substr(mark), mark, chunk).read();
 }
 
 JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
@@ -357,7 +431,7 @@ JSONValue JSONValue::decodeReleasing(std::vector<std::string>&& pieces) {
   }
   held.clear();
   const std::size_t mark = markLength(text);
-  return JSONReader(std::string_view(text).substr(mark), mark).read();
+  return JSONReader(std::string_view(text).substr(mark), mark, internal::indexChunk).read();
 }
 
 }  // namespace TarnwickApple

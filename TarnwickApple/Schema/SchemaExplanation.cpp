@@ -127,11 +127,6 @@ void Recorder::noteAbout(const std::string& pointer, std::string_view keyword, s
   notes.pushAbout(pointer, keyword, effect, subject, rest);
 }
 
-void Recorder::noteAround(const std::string& pointer, std::string_view keyword, std::string_view effect,
-                          std::string_view prefix, std::string_view subject, std::string_view rest) {
-  notes.pushAround(pointer, keyword, effect, prefix, subject, rest);
-}
-
 void Recorder::rollback(const Mark& mark) {
   notes.truncate(mark.notes);
   causes_.resize(mark.causes);

@@ -2,6 +2,7 @@
 #include "TarnwickApple/Schema/SchemaNote.hpp"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "TarnwickApple/JSON/Quoting.hpp"
@@ -10,6 +11,7 @@ namespace TarnwickApple {
 
 void SchemaNotes::View::appendDetail(std::string& out) const {
   out += prefix;
+  if (number) out += std::to_string(*number);
   if (quoted) {
     out += Quoting::quoted(subject);
   } else {
@@ -40,11 +42,25 @@ SchemaNotes::SchemaNotes(std::vector<SchemaNote> notes) {
 
 void SchemaNotes::push(std::string_view pointer, std::string_view keyword, std::string_view effect,
                        std::string_view prefix, std::string_view subject, std::string_view rest, bool quoted) {
-  if (runs_.empty() || !runs_.back().holds(pointer, keyword, effect, prefix, rest, quoted)) {
-    runs_.push_back(Run{std::string(pointer), keyword, effect, prefix, rest, quoted, ends_.size()});
+  if (runs_.empty() || runs_.back().number || !runs_.back().holds(pointer, keyword, effect, prefix, rest, quoted)) {
+    runs_.push_back(Run{std::string(pointer), keyword, effect, prefix, rest, quoted, size_, ends_.size(), {}, {}});
   }
   bytes_ += subject;
   ends_.push_back(bytes_.size());
+  ++size_;
+}
+
+void SchemaNotes::pushNumbered(std::string_view pointer, std::string_view keyword, std::string_view effect,
+                               std::string_view prefix, std::size_t number, std::string_view tail,
+                               std::string_view rest) {
+  // The run goes on while the numbers do: its notes' numbers are its first's and their places.
+  const bool follows = !runs_.empty() && runs_.back().number && runs_.back().tail == tail &&
+                       *runs_.back().number + (size_ - runs_.back().first) == number &&
+                       runs_.back().holds(pointer, keyword, effect, prefix, rest, false);
+  if (!follows) {
+    runs_.push_back(Run{std::string(pointer), keyword, effect, prefix, rest, false, size_, ends_.size(), number, tail});
+  }
+  ++size_;
 }
 
 void SchemaNotes::push_back(const SchemaNote& note) {
@@ -64,18 +80,26 @@ void SchemaNotes::pushAround(std::string_view pointer, std::string_view keyword,
 void SchemaNotes::pushFront(const SchemaNote& note) {
   // Everything moves up by one note and by the new note's bytes: done once, for a note that
   // goes before all the translation's own.
-  for (Run& run : runs_) ++run.first;
+  for (Run& run : runs_) ++run.first, ++run.firstEnd;
   for (std::size_t& end : ends_) end += note.detail.size();
-  runs_.insert(runs_.begin(), Run{note.pointer, note.keyword, note.effect, {}, {}, false, 0});
+  runs_.insert(runs_.begin(), Run{note.pointer, note.keyword, note.effect, {}, {}, false, 0, 0, {}, {}});
   bytes_.insert(0, note.detail);
   ends_.insert(ends_.begin(), note.detail.size());
+  ++size_;
 }
 
 void SchemaNotes::truncate(std::size_t count) {
-  if (count >= ends_.size()) return;
-  ends_.resize(count);
-  bytes_.resize(count == 0 ? 0 : ends_.back());
+  if (count >= size_) return;
   while (!runs_.empty() && runs_.back().first >= count) runs_.pop_back();
+  // The last run kept keeps its notes before `count`; a numbered one has no ends to keep.
+  std::size_t ends = 0;
+  if (!runs_.empty()) {
+    const Run& last = runs_.back();
+    ends = last.firstEnd + (last.number ? 0 : count - last.first);
+  }
+  ends_.resize(ends);
+  bytes_.resize(ends == 0 ? 0 : ends_.back());
+  size_ = count;
 }
 
 std::size_t SchemaNotes::runOf(std::size_t index) const {
@@ -85,9 +109,13 @@ std::size_t SchemaNotes::runOf(std::size_t index) const {
 }
 
 SchemaNotes::View SchemaNotes::view(const Run& run, std::size_t index) const {
-  const std::size_t start = index == 0 ? 0 : ends_[index - 1];
-  const std::string_view subject = std::string_view(bytes_).substr(start, ends_[index] - start);
-  return {run.pointer, run.keyword, run.effect, run.prefix, subject, run.rest, run.quoted};
+  if (run.number) {
+    return {run.pointer, run.keyword, run.effect, run.prefix, run.tail, run.rest, false, *run.number + (index - run.first)};
+  }
+  const std::size_t end = run.firstEnd + (index - run.first);
+  const std::size_t start = end == 0 ? 0 : ends_[end - 1];
+  const std::string_view subject = std::string_view(bytes_).substr(start, ends_[end] - start);
+  return {run.pointer, run.keyword, run.effect, run.prefix, subject, run.rest, run.quoted, std::nullopt};
 }
 
 SchemaNote SchemaNotes::operator[](std::size_t index) const { return view(runs_[runOf(index)], index).note(); }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +26,9 @@ struct SchemaNote {
 };
 
 // Notes in translation order, kept as bytes rather than one allocation each: every note's own
-// bytes (its sentence, or the name or number it is about) follow one another in one buffer, and a
-// run of notes that share their place, keyword, effect and the fixed parts of their sentence
-// holds those once.
+// bytes (its sentence, or the name it is about) follow one another in one buffer, and a run of
+// notes that share their place, keyword, effect and the fixed parts of their sentence holds those
+// once. Notes about consecutive numbers (an enumeration's members) are a run and no bytes.
 class SchemaNotes {
  public:
   SchemaNotes() = default;
@@ -42,12 +43,15 @@ class SchemaNotes {
   // A note whose sentence is `prefix`, `subject` and `rest` as they stand.
   void pushAround(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
                   std::string_view subject, std::string_view rest);
+  // A note whose sentence is `prefix`, `number` in decimal, `tail` and `rest` (`tail` a literal).
+  void pushNumbered(std::string_view pointer, std::string_view keyword, std::string_view effect,
+                    std::string_view prefix, std::size_t number, std::string_view tail, std::string_view rest);
   void pushFront(const SchemaNote& note);
   // Keeps the first `count` notes.
   void truncate(std::size_t count);
 
-  std::size_t size() const { return ends_.size(); }
-  bool empty() const { return ends_.empty(); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
   // The note at `index`, its sentence put together.
   SchemaNote operator[](std::size_t index) const;
 
@@ -56,6 +60,7 @@ class SchemaNotes {
     std::string_view pointer, keyword, effect;
     std::string_view prefix, subject, rest;
     bool quoted = false;  // the subject is written as Quoting::quoted writes it
+    std::optional<std::size_t> number;  // written before the subject
     // The sentence appended to `out`.
     void appendDetail(std::string& out) const;
     SchemaNote note() const;
@@ -77,7 +82,10 @@ class SchemaNotes {
     std::string pointer;
     std::string_view keyword, effect, prefix, rest;
     bool quoted;
-    std::size_t first;  // index of its first note
+    std::size_t first;     // index of its first note
+    std::size_t firstEnd;  // index in ends_ of its first note's end
+    std::optional<std::size_t> number;  // numbered: the first note's number; `tail` is every subject
+    std::string_view tail;
     bool holds(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
                std::string_view rest, bool quoted) const;
   };
@@ -88,13 +96,14 @@ class SchemaNotes {
 
   std::vector<Run> runs_;
   std::string bytes_;              // each note's own bytes, one after another
-  std::vector<std::size_t> ends_;  // where each note's bytes end in bytes_
+  std::vector<std::size_t> ends_;  // where each note's bytes end in bytes_, but numbered notes'
+  std::size_t size_ = 0;
 };
 
 template <typename Visit>
 bool SchemaNotes::forEach(Visit visit) const {
   for (std::size_t r = 0; r < runs_.size(); ++r) {
-    const std::size_t last = r + 1 < runs_.size() ? runs_[r + 1].first : ends_.size();
+    const std::size_t last = r + 1 < runs_.size() ? runs_[r + 1].first : size_;
     for (std::size_t i = runs_[r].first; i < last; ++i) {
       if (!visit(view(runs_[r], i))) return false;
     }

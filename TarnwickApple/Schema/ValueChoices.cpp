@@ -42,6 +42,20 @@ DynamicGenerationSchema built(const Alternative& alternative, const std::string&
   return DynamicGenerationSchema::scalar(ScalarType::boolean, {});
 }
 
+// Whether `value` becomes part of an alternative: null is dropped, an array or object refused.
+bool isGenerated(const JSONValue& value) {
+  switch (value.kind()) {
+    case JSONValue::Case::null:
+    case JSONValue::Case::array:
+    case JSONValue::Case::object: return false;
+    case JSONValue::Case::string:
+    case JSONValue::Case::boolean:
+    case JSONValue::Case::integer:
+    case JSONValue::Case::number: return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // [s..., w, x, true, null] -> strings s as one string choice, the whole number w pinned as an
@@ -50,6 +64,15 @@ DynamicGenerationSchema built(const Alternative& alternative, const std::string&
 // One alternative stands alone under the node's name; several are a union.
 DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keyword, const std::string& name,
                                      const std::optional<std::string>& description, Context& context) {
+  // Refused before any member is noted: a refusal takes back every note made under it, and an
+  // enumeration may hold a million members to note.
+  bool anyGenerated = false;
+  for (std::size_t i = 0; i < values.size() && !anyGenerated; ++i) anyGenerated = isGenerated(values[i]);
+  if (!anyGenerated) {
+    context.refuse(SidecarError::unsupportedConstruct, [&] {
+      return quoted(keyword) + " holds nothing but null, arrays and objects, which leaves nothing to generate";
+    });
+  }
   std::vector<Alternative> alternatives;
   std::size_t stringsAt = values.size();  // index of the string choice in alternatives, once there is one
   bool hasNull = false, hasTrue = false, hasFalse = false;
@@ -86,18 +109,13 @@ DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keywo
                    ", which the model cannot be held to; it is never generated";
           });
         } else {
-          // One note per member, and an enumeration may hold a million of them.
-          context.noteAround(keyword, "ignored", "member ", [&] {
-            return std::to_string(i) + " is " + std::string(Quoting::kindName(value));
-          }, ", which the model cannot be held to; it is never generated");
+          // One note per member, and an enumeration may hold a million of them: kept as numbers.
+          context.noteNumbered(keyword, "ignored", "member ", i,
+                               value.kind() == JSONValue::Case::array ? " is an array" : " is an object",
+                               ", which the model cannot be held to; it is never generated");
         }
         break;
     }
-  }
-  if (alternatives.empty()) {
-    context.refuse(SidecarError::unsupportedConstruct, [&] {
-      return quoted(keyword) + " holds nothing but null, arrays and objects, which leaves nothing to generate";
-    });
   }
   if (hasNull) {
     context.note(keyword, "null-dropped", [] { return std::string("null is not generated: the answer is never null"); });

@@ -35,8 +35,9 @@ Prompt largePrompt(std::size_t bytes) {
   Prompt prompt;
   prompt.json.reserve(bytes + 16);
   prompt.replyLine.reserve(bytes + 64);
-  prompt.json = "\"";
-  prompt.replyLine = "{\"status\":\"ok\",\"text\":\"";
+  // Appended rather than assigned: g++ 12 warns falsely (-Wrestrict) on assigning a literal here.
+  prompt.json += '"';
+  prompt.replyLine += "{\"status\":\"ok\",\"text\":\"";
   for (std::size_t i = 0; prompt.json.size() < bytes; ++i) {
     const auto& [json, reply] = pieces[i % std::size(pieces)];
     prompt.json += json;

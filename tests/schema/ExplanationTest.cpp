@@ -137,6 +137,25 @@ TEST(Explanation, RefusalsOfNodes) {
   });
 }
 
+// An enumeration of nothing to generate is refused before its members are noted, wherever it
+// stands; one with something to generate notes each member it leaves out, in order.
+TEST(Explanation, EnumerationMembersLeftOut) {
+  const std::string refused = R"("enum" holds nothing but null, arrays and objects, which leaves nothing to generate)";
+  expectAll({
+      {R"({"anyOf":[{"enum":[{},[],null]},{"type":"string"}]})",
+       {"/anyOf/0 anyOf alternative-dropped: alternative 0 cannot be translated (" + refused + "), so it is never generated"}},
+      {R"({"type":"string","$defs":{"D":{"enum":[{},[]]}}})",
+       {"/$defs/D $defs definition-dropped: definition \"D\" cannot be translated (" + refused + "), so it is left out; nothing references it"}},
+      {R"({"type":"object","properties":{"p":{"oneOf":[{"enum":[{},[]]},{"enum":[[],null]}]}}})",
+       {"refused at /properties/p/oneOf/0: " + refused}},
+      {R"({"type":"object","properties":{"q":{"enum":["a",{},[1],true,null]}}})",
+       {"/properties/q enum ignored: member 1 is an object, which the model cannot be held to; it is never generated",
+        "/properties/q enum ignored: member 2 is an array, which the model cannot be held to; it is never generated",
+        "/properties/q enum null-dropped: null is not generated: the answer is never null",
+        "/properties/q enum enum-widened: the model cannot be held to true alone, so either boolean may be generated"}},
+  });
+}
+
 TEST(Explanation, RefusalsOfBoundsAndDepth) {
   expectAll({
       {R"({"type":"integer","minimum":6,"maximum":5})", {R"(refused at : "minimum" 6 exceeds "maximum" 5)"}},

@@ -75,6 +75,41 @@ TEST(SchemaNotes, RunsReadBackAsWholeNotes) {
          n.pushFront(whole("", "prompt", "put first"));
        },
        {whole("", "prompt", "put first"), whole("", "required", "\"b\"" + std::string(absent))}},
+      {"numbered notes run while the numbers follow and the rest is the same; cut inside, put after",
+       [&](SchemaNotes& n) {
+         const auto member = [&](std::size_t number, std::string_view tail) {
+           n.pushNumbered("/e", "enum", "listed-but-absent", "member ", number, tail, unlisted);
+         };
+         member(1, " is an object");
+         member(2, " is an object");
+         member(4, " is an object");
+         member(5, " is an array");
+         n.push_back(whole("/e", "enum", "between"));
+         member(6, " is an array");
+         member(7, " is an array");
+         member(8, " is an array");
+         n.truncate(7);
+         member(8, " is an array");
+         n.pushFront(whole("", "prompt", "put first"));
+       },
+       {whole("", "prompt", "put first"), whole("/e", "enum", "member 1 is an object" + std::string(unlisted)),
+        whole("/e", "enum", "member 2 is an object" + std::string(unlisted)),
+        whole("/e", "enum", "member 4 is an object" + std::string(unlisted)),
+        whole("/e", "enum", "member 5 is an array" + std::string(unlisted)), whole("/e", "enum", "between"),
+        whole("/e", "enum", "member 6 is an array" + std::string(unlisted)),
+        whole("/e", "enum", "member 7 is an array" + std::string(unlisted)),
+        whole("/e", "enum", "member 8 is an array" + std::string(unlisted))}},
+      {"a regular note after numbered ones, and truncation back into the numbered run",
+       [&](SchemaNotes& n) {
+         n.push_back(whole("/a", "type", "A"));
+         for (std::size_t i = 0; i < 4; ++i) n.pushNumbered("/e", "enum", "listed-but-absent", "member ", i, " is an object", unlisted);
+         about(n, "/e", "required", "x", absent);
+         n.truncate(3);
+         about(n, "/e", "required", "y", absent);
+       },
+       {whole("/a", "type", "A"), whole("/e", "enum", "member 0 is an object" + std::string(unlisted)),
+        whole("/e", "enum", "member 1 is an object" + std::string(unlisted)),
+        whole("/e", "required", "\"y\"" + std::string(absent))}},
       {"truncation drops whole runs, and a note put first moves every other",
        [&](SchemaNotes& n) {
          n.push_back(whole("/a", "type", "A0"));

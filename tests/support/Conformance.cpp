@@ -19,6 +19,15 @@ using TarnwickApple::FoundationModels::GenerationSchema;
 using Form = DynamicGenerationSchema::Form;
 using ScalarType = DynamicGenerationSchema::ScalarType;
 
+// `text` between double quotes, for a failure's message (built by appending: g++ 12 warns falsely,
+// -Wrestrict, on a literal + std::string here).
+std::string quotedText(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
 // References followed without reading any deeper into the value; past this the schema is
 // taken to loop on itself.
 constexpr int maximumHops = 256;
@@ -151,11 +160,11 @@ class Checker {
         if (!text) return fail(path, "a string schema needs a string");
         for (const GenerationGuide& guide : node.guides()) {
           if (guide.kind() == GenerationGuide::Case::constant && *text != guide.constantValue()) {
-            return fail(path, "\"" + std::string(*text) + "\" is not the constant \"" + guide.constantValue() + "\"");
+            return fail(path, quotedText(*text) + " is not the constant \"" + guide.constantValue() + "\"");
           }
           // A match that ran out of time proves nothing: only a definite "no" breaks conformance.
           if (guide.kind() == GenerationGuide::Case::pattern && guide.expression().match(*text) == TarnwickApple::Unicode::Match::no) {
-            return fail(path, "\"" + std::string(*text) + "\" does not match the pattern " + guide.expression().pattern());
+            return fail(path, quotedText(*text) + " does not match the pattern " + guide.expression().pattern());
           }
         }
         written = quoted(*text);

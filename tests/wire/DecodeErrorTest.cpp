@@ -1,5 +1,6 @@
 // Where and why the reader refuses a text: the byte offset counted from the start of the whole
-// input (a byte-order mark included) and the short reason, the same for a text read in pieces.
+// input (a byte-order mark included) and the short reason, the same for a text read in pieces
+// and for one whose positions are held a few at a time, as a large text's are.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/JSON/internal/ChunkedReading.hpp"
+#include "TarnwickApple/JSON/internal/StructuralIndex.hpp"
 
 namespace TarnwickApple {
 namespace {
@@ -55,6 +58,13 @@ const DecodeErrorCase decodeErrorCases[] = {
     {"TwoValues", "{} []", 3, "two JSON values"},
     {"OffsetAfterByteOrderMark", "\xEF\xBB\xBF[1 2]", 6, "unexpected character"},
     {"TooDeep", deep, 512, "nesting deeper than 512"},
+    // Faults well past the first few positions, and the scan's faults before any of the grammar's.
+    {"UnclosedAfterManyMembers", "[{},[],{\"a\":1},[2,3],{},{}", 26, "an unexpected end of the text"},
+    {"UnexpectedAfterManyMembers", "[{},[],{\"a\":1},[2,3],{},{}}", 26, "unexpected character"},
+    {"TwoValuesAfterManyMembers", "[{},[],{\"a\":1},[2,3],{},{}] 1", 28, "two JSON values"},
+    {"ScanFaultAfterGrammarFault", "[1 2, {}, {}, [], \"ab\x01\"]", 21, "a control character in a string"},
+    {"InvalidUTF8AfterGrammarFault", "{]: [], [], [], \"\xFF\"", 17, "invalid UTF-8"},
+    {"KeyAfterManyMembers", "{\"a\":{},\"b\":[],\"c\":{},\"d\" {}}", 26, "unexpected character"},
 };
 
 class DecodeErrorPlace : public testing::TestWithParam<DecodeErrorCase> {};
@@ -84,6 +94,21 @@ TEST_P(DecodeErrorPlace, TextInPieces) {
   }
 }
 
+// Positions held two, three or five at a time: the chunks end at every place in the grammar.
+TEST_P(DecodeErrorPlace, InChunks) {
+  const DecodeErrorCase& c = GetParam();
+  for (const std::size_t chunk : {2, 3, 5}) {
+    SCOPED_TRACE(chunk);
+    try {
+      internal::decodeInChunks(c.text, chunk);
+      ADD_FAILURE() << "decoded";
+    } catch (const JSONValue::DecodeError& error) {
+      EXPECT_EQ(error.offset(), c.offset);
+      EXPECT_EQ(error.reason(), c.reason);
+    }
+  }
+}
+
 // A number no double holds is JSON: the error says where the first such number stands and how
 // it was written, a long literal cut short.
 TEST(DecodeErrorOutOfRange, NamesWhereTheNumberStands) {
@@ -101,16 +126,18 @@ TEST(DecodeErrorOutOfRange, NamesWhereTheNumberStands) {
       {R"({"k":)" + digits + "}", 5, "/k", std::string(40, '9') + "\u2026"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    try {
-      JSONValue::decode(c.text);
-      ADD_FAILURE() << "decoded";
-    } catch (const JSONValue::DecodeError& error) {
-      EXPECT_EQ(error.offset(), c.offset);
-      EXPECT_EQ(error.reason(), "a number out of range");
-      ASSERT_TRUE(error.outOfRange().has_value());
-      EXPECT_EQ(error.outOfRange()->pointer, c.pointer);
-      EXPECT_EQ(error.outOfRange()->literal, c.literal);
+    for (const std::size_t chunk : {std::size_t{2}, internal::indexChunk}) {
+      SCOPED_TRACE(c.text + " in chunks of " + std::to_string(chunk));
+      try {
+        internal::decodeInChunks(c.text, chunk);
+        ADD_FAILURE() << "decoded";
+      } catch (const JSONValue::DecodeError& error) {
+        EXPECT_EQ(error.offset(), c.offset);
+        EXPECT_EQ(error.reason(), "a number out of range");
+        ASSERT_TRUE(error.outOfRange().has_value());
+        EXPECT_EQ(error.outOfRange()->pointer, c.pointer);
+        EXPECT_EQ(error.outOfRange()->literal, c.literal);
+      }
     }
   }
   try {

@@ -1,5 +1,6 @@
 // The JSON value tree: reading, number classification, accessors, equality, limits.
 #include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/JSON/internal/ChunkedReading.hpp"
 
 #include <gtest/gtest.h>
 
@@ -220,6 +221,26 @@ TEST(JSONValueEquality, CasesAndPayloads) {
   EXPECT_FALSE(JSONValue::decode(R"({"a":1})") == JSONValue::decode(R"({"a":1,"b":1})"));
   EXPECT_FALSE(JSONValue::boolean(true) == JSONValue::integer(1));
   EXPECT_EQ(JSONValue::null(), JSONValue::decode("null"));
+}
+
+// A text read with a few positions held at a time is the same tree: chunks end inside keys,
+// empty containers, escaped strings, literals followed by white space, and deep nesting.
+TEST(JSONValueDecode, InChunksGivesTheSameTree) {
+  const std::string texts[] = {
+      R"({"a": [1, 2.5, "x\"y", {}, [], {"b": null}], "c": {"d": [[], [{}]]}, "e": true , "f":false})",
+      R"([{}, {}, {}, [], [[]], [{}], {"k": {}}, "\u00e9\ud83d\ude00", -0.5e3 ,7 ])",
+      "\xEF\xBB\xBF[\n1,\t\"two\" , [3] ]\n",
+      std::string(100, '[') + "1" + std::string(100, ']'),
+      R"("a lone string")",
+      "  42  ",
+  };
+  for (const std::string& text : texts) {
+    const JSONValue whole = JSONValue::decode(text);
+    for (std::size_t chunk = 2; chunk <= 7; ++chunk) {
+      SCOPED_TRACE(text + " in chunks of " + std::to_string(chunk));
+      EXPECT_EQ(internal::decodeInChunks(text, chunk), whole);
+    }
+  }
 }
 
 }  // namespace

@@ -40,9 +40,11 @@ class Recorder {
   // A note whose detail is `subject` quoted and then `rest` (a literal): kept as those two pieces.
   void noteAbout(const std::string& pointer, std::string_view keyword, std::string_view effect, std::string_view subject,
                  std::string_view rest);
-  // A note whose detail is `prefix` (a literal), `subject`, then `rest` (a literal).
-  void noteAround(const std::string& pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
-                  std::string_view subject, std::string_view rest);
+  // A note whose detail is `prefix`, `number`, `tail` and `rest` (literals but the number).
+  void noteNumbered(const std::string& pointer, std::string_view keyword, std::string_view effect,
+                    std::string_view prefix, std::size_t number, std::string_view tail, std::string_view rest) {
+    notes.pushNumbered(pointer, keyword, effect, prefix, number, tail, rest);
+  }
   // What has been recorded so far, to take back what a dropped definition recorded.
   struct Mark {
     std::size_t notes = 0, causes = 0, named = 0, references = 0;

@@ -46,12 +46,11 @@ class Context {
   void noteAbout(std::string_view keyword, std::string_view effect, std::string_view subject, std::string_view rest) {
     if (recorder && muted_ == 0) recorder->noteAbout(pointer_, keyword, effect, subject, rest);
   }
-  // A note whose detail is `prefix` and `rest` (literals) around `subject()`, which is called only
-  // when the note is recorded: the fixed parts are kept once for a run of such notes.
-  template <typename Subject>
-  void noteAround(std::string_view keyword, std::string_view effect, std::string_view prefix, Subject subject,
-                  std::string_view rest) {
-    if (recorder && muted_ == 0) recorder->noteAround(pointer_, keyword, effect, prefix, subject(), rest);
+  // A note whose detail is `prefix`, `number`, `tail` and `rest` (literals but the number): an
+  // enumeration's members, numbered one after another, keep no bytes of their own.
+  void noteNumbered(std::string_view keyword, std::string_view effect, std::string_view prefix, std::size_t number,
+                    std::string_view tail, std::string_view rest) {
+    if (recorder && muted_ == 0) recorder->noteNumbered(pointer_, keyword, effect, prefix, number, tail, rest);
   }
   // Throws `error`, telling the recorder the reason `reason()` and the current place.
   template <typename Reason>
