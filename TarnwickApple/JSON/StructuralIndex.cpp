@@ -6,55 +6,26 @@
 #include <simdjson.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <utility>
 
 #include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/JSON/internal/ByteScan.hpp"
 #include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple::internal {
 namespace {
-
-// Sixteen bytes at a time: a vector type g++ and clang both lower to SSE2 or NEON.
-using Bytes = std::uint8_t __attribute__((vector_size(16)));
-constexpr std::size_t block = sizeof(Bytes);
-
-bool isStringStop(char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; }
-
-// The first byte at or after `i` that ends a run of plain string content ('"', '\\' or a
-// control character), or the end of `text`.
-std::size_t nextStringStop(std::string_view text, std::size_t i) {
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + block <= text.size(); i += block) {
-      Bytes bytes;
-      std::memcpy(&bytes, text.data() + i, block);
-      const Bytes stops = (bytes == '"') | (bytes == '\\') | (bytes < 0x20);  // 0xFF where true
-      std::uint64_t halves[2];
-      std::memcpy(halves, &stops, block);
-      if (halves[0] != 0) return i + static_cast<std::size_t>(std::countr_zero(halves[0])) / 8;
-      if (halves[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_zero(halves[1])) / 8;
-    }
-  }
-  while (i < text.size() && !isStringStop(text[i])) ++i;
-  return i;
-}
 
 bool isWhiteSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
 // The first byte at or after `i` that is not JSON white space, or the end of `text`: schemas
 // written by people are mostly indentation.
 std::size_t nextToken(std::string_view text, std::size_t i) {
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + block <= text.size(); i += block) {
-      Bytes bytes;
-      std::memcpy(&bytes, text.data() + i, block);
-      const Bytes blank = (bytes == ' ') | (bytes == '\n') | (bytes == '\r') | (bytes == '\t');
-      std::uint64_t halves[2];
-      std::memcpy(halves, &blank, block);
-      if (~halves[0] != 0) return i + static_cast<std::size_t>(std::countr_one(halves[0])) / 8;
-      if (~halves[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_one(halves[1])) / 8;
-    }
+  for (; i + bytesBlock <= text.size(); i += bytesBlock) {
+    Bytes bytes;
+    std::memcpy(&bytes, text.data() + i, bytesBlock);
+    const Bytes solid = ~((bytes == ' ') | (bytes == '\n') | (bytes == '\r') | (bytes == '\t'));
+    if (const std::size_t at = firstLane(solid); at != bytesBlock) return i + at;
   }
   while (i < text.size() && isWhiteSpace(text[i])) ++i;
   return i;

@@ -41,9 +41,9 @@ SchemaNotes::SchemaNotes(std::vector<SchemaNote> notes) {
 }
 
 void SchemaNotes::push(std::string_view pointer, std::string_view keyword, std::string_view effect,
-                       std::string_view prefix, std::string_view subject, std::string_view rest, bool quoted) {
-  if (runs_.empty() || runs_.back().number || !runs_.back().holds(pointer, keyword, effect, prefix, rest, quoted)) {
-    runs_.push_back(Run{std::string(pointer), keyword, effect, prefix, rest, quoted, size_, ends_.size(), {}, {}});
+                       std::string_view subject, std::string_view rest, bool quoted) {
+  if (runs_.empty() || runs_.back().number || !runs_.back().holds(pointer, keyword, effect, {}, rest, quoted)) {
+    runs_.push_back(Run{std::string(pointer), keyword, effect, {}, rest, quoted, size_, ends_.size(), {}, {}});
   }
   bytes_ += subject;
   ends_.push_back(bytes_.size());
@@ -64,17 +64,12 @@ void SchemaNotes::pushNumbered(std::string_view pointer, std::string_view keywor
 }
 
 void SchemaNotes::push_back(const SchemaNote& note) {
-  push(note.pointer, note.keyword, note.effect, {}, note.detail, {}, false);
+  push(note.pointer, note.keyword, note.effect, note.detail, {}, false);
 }
 
 void SchemaNotes::pushAbout(std::string_view pointer, std::string_view keyword, std::string_view effect,
                             std::string_view subject, std::string_view rest) {
-  push(pointer, keyword, effect, {}, subject, rest, true);
-}
-
-void SchemaNotes::pushAround(std::string_view pointer, std::string_view keyword, std::string_view effect,
-                             std::string_view prefix, std::string_view subject, std::string_view rest) {
-  push(pointer, keyword, effect, prefix, subject, rest, false);
+  push(pointer, keyword, effect, subject, rest, true);
 }
 
 void SchemaNotes::pushFront(const SchemaNote& note) {

@@ -40,9 +40,6 @@ class SchemaNotes {
   // A note whose sentence is `subject` quoted (as Quoting::quoted) followed by `rest`.
   void pushAbout(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view subject,
                  std::string_view rest);
-  // A note whose sentence is `prefix`, `subject` and `rest` as they stand.
-  void pushAround(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
-                  std::string_view subject, std::string_view rest);
   // A note whose sentence is `prefix`, `number` in decimal, `tail` and `rest` (`tail` a literal).
   void pushNumbered(std::string_view pointer, std::string_view keyword, std::string_view effect,
                     std::string_view prefix, std::size_t number, std::string_view tail, std::string_view rest);
@@ -89,8 +86,9 @@ class SchemaNotes {
     bool holds(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
                std::string_view rest, bool quoted) const;
   };
-  void push(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view prefix,
-            std::string_view subject, std::string_view rest, bool quoted);
+  // A note with its own bytes `subject` (a prefix is only ever numbered notes').
+  void push(std::string_view pointer, std::string_view keyword, std::string_view effect, std::string_view subject,
+            std::string_view rest, bool quoted);
   View view(const Run& run, std::size_t index) const;
   std::size_t runOf(std::size_t index) const;
 

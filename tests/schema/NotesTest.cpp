@@ -46,9 +46,9 @@ TEST(SchemaNotes, RunsReadBackAsWholeNotes) {
          about(n, "/b", "x-order", "x", unlisted);
          n.push_back(whole("/b", "x-order", "whole"));
          about(n, "/b", "x-order", "y", unlisted);
-         n.pushAround("/b", "enum", "listed-but-absent", "member ", "1 is \"x\"", unlisted);
-         n.pushAround("/b", "enum", "listed-but-absent", "member ", "2", unlisted);
-         n.pushAround("/b", "enum", "listed-but-absent", "item ", "2", unlisted);
+         n.push_back(whole("/b", "enum", "member 1 is \"x\"" + std::string(unlisted)));
+         n.push_back(whole("/b", "enum", "member 2" + std::string(unlisted)));
+         n.push_back(whole("/b", "enum", "item 2" + std::string(unlisted)));
          n.push_back(whole("/b", "enum", "item 3"));
        },
        {whole("/a", "required", "\"x\"" + std::string(absent)), whole("/b", "required", "\"x\"" + std::string(absent)),
