@@ -228,8 +228,8 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
     if (const JSONObject* keywords = propertySchema.objectValue()) {
       const Keywords read(*keywords);
       draft3 = read[Keyword::required];
-      if (const JSONValue* text = read[Keyword::description]) descriptionText = text->stringValue();
-      if (const JSONValue* text = read[Keyword::title]) title = text->stringValue();
+      descriptionText = read.text(Keyword::description);
+      title = read.text(Keyword::title);
     }
     const bool isOptional = !std::binary_search(required.begin(), required.end(), &propertySchema, std::less<>()) &&
                             !(draft3 && draft3->boolValue().value_or(false));

@@ -318,14 +318,6 @@ Rewriting rewrite(std::string_view pattern) {
   return result;
 }
 
-std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
-    const std::vector<Character>& pattern, std::size_t from) {
-  std::vector<ClassMember> members;
-  const auto end = characterClass(pattern, from, members);
-  if (!end) return std::nullopt;
-  return std::pair{std::move(members), *end};
-}
-
 std::optional<std::size_t> characterClass(const std::vector<Character>& pattern, std::size_t from,
                                           std::vector<ClassMember>& members) {
   const std::size_t count = pattern.size();

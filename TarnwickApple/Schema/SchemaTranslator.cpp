@@ -28,9 +28,10 @@ constexpr std::string_view defaultRootName = "Schema";
 // Appended to an array's name to name its element.
 constexpr std::string_view itemSuffix = "Item";
 
-std::optional<std::string_view> stringMember(const Keywords& node, Keyword key) {
-  const JSONValue* value = node[key];
-  return value ? value->stringValue() : std::nullopt;
+// The node's string "title", looked up alone: its keyword table is made when it is translated.
+std::optional<std::string_view> titleOf(const JSONObject& node) {
+  const JSONValue* title = node.find("title");
+  return title ? title->stringValue() : std::nullopt;
 }
 
 const JSONElements* arrayMember(const Keywords& node, Keyword key) {
@@ -147,7 +148,7 @@ DynamicGenerationSchema array(const Keywords& node, const std::string& name, Con
     limit = 0;
   }
   const JSONObject* itemsObject = items->objectValue();
-  const auto title = itemsObject ? stringMember(*itemsObject, Keyword::title) : std::nullopt;
+  const auto title = itemsObject ? titleOf(*itemsObject) : std::nullopt;
   const std::string elementName = context.namer.unique(title ? std::string(*title) : name + std::string(itemSuffix));
   DynamicGenerationSchema element = [&] {
     if (items == &anyElement) return DynamicGenerationSchema::scalar(ScalarType::string, {});
@@ -215,7 +216,7 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
       if (recorder) recorder->definitionForm(std::string(member.key()), formWords(dependencies.back()));
     }
   }
-  const auto title = stringMember(*root, Keyword::title);
+  const auto title = titleOf(*root);
   const std::string rootName = namer.unique(title ? *title : defaultRootName);
   try {
     DynamicGenerationSchema translated = schema(document, rootName, context);
@@ -281,12 +282,12 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
   }
   const Keywords members(*object);
   // Copied only for the named forms that keep it: scalars, arrays and references do not.
-  const auto descriptionText = stringMember(members, Keyword::description);
+  const auto descriptionText = members.text(Keyword::description);
   const auto description = [&] {
     return descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt;
   };
 
-  if (const auto target = stringMember(members, Keyword::ref)) {
+  if (const auto target = members.text(Keyword::ref)) {
     Explain::unread(context, members, Form::reference);
     return reference(std::string(*target), name, context);
   }

@@ -11,6 +11,15 @@
 namespace TarnwickApple::RegexPattern {
 namespace {
 
+// A class's members and the index after it, read as the rewriting reads them.
+std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(const std::vector<Character>& pattern,
+                                                                               std::size_t from) {
+  std::vector<ClassMember> members;
+  const auto end = RegexPattern::characterClass(pattern, from, members);
+  if (!end) return std::nullopt;
+  return std::pair{std::move(members), *end};
+}
+
 struct Rewrite {
   std::string pattern;
   std::optional<std::string> expected;  // nothing: unsupported

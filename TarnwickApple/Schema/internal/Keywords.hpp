@@ -139,6 +139,11 @@ class Keywords {
     return keyword ? values_[static_cast<std::size_t>(*keyword)] : node_.find(key);
   }
   const JSONValue* operator[](Keyword keyword) const { return values_[static_cast<std::size_t>(keyword)]; }
+  // The member under `keyword` when it is a string.
+  std::optional<std::string_view> text(Keyword keyword) const {
+    const JSONValue* value = (*this)[keyword];
+    return value ? value->stringValue() : std::nullopt;
+  }
   const JSONObject& object() const { return node_; }
   operator const JSONObject&() const { return node_; }  // NOLINT(google-explicit-constructor)
 

@@ -33,10 +33,8 @@ enum class Coverage { digit, word, any };
 // The pattern split into characters, as every operation below reads it; views into `pattern`.
 std::vector<Character> characters(std::string_view pattern);
 
-// The members of the class opening at `from` (a "[") and the index after its "]", or nothing.
-std::optional<std::pair<std::vector<ClassMember>, std::size_t>> characterClass(
-    const std::vector<Character>& pattern, std::size_t from);
-// The same, the members read into `members` (emptied first), whose room is kept between classes.
+// The members of the class opening at `from` (a "[") read into `members` (emptied first, its
+// room kept between classes), and the index after its "]"; nothing when it is no class we read.
 std::optional<std::size_t> characterClass(const std::vector<Character>& pattern, std::size_t from,
                                           std::vector<ClassMember>& members);
 
