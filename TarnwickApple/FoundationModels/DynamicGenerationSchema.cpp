@@ -6,21 +6,6 @@
 
 namespace TarnwickApple::FoundationModels {
 
-// Every form's members in one record; a form leaves the members of the others empty.
-struct DynamicGenerationSchema::Node {
-  Form form = Form::scalar;
-  std::string name;
-  std::optional<std::string> description;
-  std::vector<std::string> choices;
-  std::vector<DynamicGenerationSchema> alternatives;
-  std::vector<Property> properties;
-  std::vector<DynamicGenerationSchema> element;  // the array's one element schema
-  std::optional<std::int64_t> minimumElements;
-  std::optional<std::int64_t> maximumElements;
-  ScalarType scalarType = ScalarType::string;
-  std::vector<GenerationGuide> guides;
-};
-
 std::shared_ptr<const DynamicGenerationSchema::Node> DynamicGenerationSchema::plainScalar(ScalarType type) {
   auto node = std::make_shared<Node>();
   node->form = Form::scalar;
@@ -93,25 +78,9 @@ DynamicGenerationSchema DynamicGenerationSchema::scalar(ScalarType type, std::ve
   return DynamicGenerationSchema(std::move(node));
 }
 
-DynamicGenerationSchema::Form DynamicGenerationSchema::form() const { return node_->form; }
-const std::string& DynamicGenerationSchema::name() const { return node_->name; }
-const std::optional<std::string>& DynamicGenerationSchema::description() const { return node_->description; }
-const std::vector<std::string>& DynamicGenerationSchema::choices() const { return node_->choices; }
-const std::vector<DynamicGenerationSchema>& DynamicGenerationSchema::alternatives() const {
-  return node_->alternatives;
-}
-const std::vector<DynamicGenerationSchema::Property>& DynamicGenerationSchema::properties() const {
-  return node_->properties;
-}
-
 const DynamicGenerationSchema& DynamicGenerationSchema::element() const {
   if (node_->element.empty()) throw std::logic_error("element() of a schema that is no array");
   return node_->element.front();
 }
-
-std::optional<std::int64_t> DynamicGenerationSchema::minimumElements() const { return node_->minimumElements; }
-std::optional<std::int64_t> DynamicGenerationSchema::maximumElements() const { return node_->maximumElements; }
-DynamicGenerationSchema::ScalarType DynamicGenerationSchema::scalarType() const { return node_->scalarType; }
-const std::vector<GenerationGuide>& DynamicGenerationSchema::guides() const { return node_->guides; }
 
 }  // namespace TarnwickApple::FoundationModels

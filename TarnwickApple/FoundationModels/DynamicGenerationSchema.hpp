@@ -65,4 +65,35 @@ struct DynamicGenerationSchema::Property {
   bool isOptional = false;
 };
 
+// Every form's members in one record; a form leaves the members of the others empty. Defined
+// here so that the accessors, called for every node by the assembly and the description, inline.
+struct DynamicGenerationSchema::Node {
+  Form form = Form::scalar;
+  std::string name;
+  std::optional<std::string> description;
+  std::vector<std::string> choices;
+  std::vector<DynamicGenerationSchema> alternatives;
+  std::vector<Property> properties;
+  std::vector<DynamicGenerationSchema> element;  // the array's one element schema
+  std::optional<std::int64_t> minimumElements;
+  std::optional<std::int64_t> maximumElements;
+  ScalarType scalarType = ScalarType::string;
+  std::vector<GenerationGuide> guides;
+};
+
+inline DynamicGenerationSchema::Form DynamicGenerationSchema::form() const { return node_->form; }
+inline const std::string& DynamicGenerationSchema::name() const { return node_->name; }
+inline const std::optional<std::string>& DynamicGenerationSchema::description() const { return node_->description; }
+inline const std::vector<std::string>& DynamicGenerationSchema::choices() const { return node_->choices; }
+inline const std::vector<DynamicGenerationSchema>& DynamicGenerationSchema::alternatives() const {
+  return node_->alternatives;
+}
+inline const std::vector<DynamicGenerationSchema::Property>& DynamicGenerationSchema::properties() const {
+  return node_->properties;
+}
+inline std::optional<std::int64_t> DynamicGenerationSchema::minimumElements() const { return node_->minimumElements; }
+inline std::optional<std::int64_t> DynamicGenerationSchema::maximumElements() const { return node_->maximumElements; }
+inline DynamicGenerationSchema::ScalarType DynamicGenerationSchema::scalarType() const { return node_->scalarType; }
+inline const std::vector<GenerationGuide>& DynamicGenerationSchema::guides() const { return node_->guides; }
+
 }  // namespace TarnwickApple::FoundationModels

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <forward_list>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <variant>
@@ -28,16 +30,269 @@ using Unicode::isASCII;
 // them, and no allocation.
 constexpr std::size_t pairwiseNames = 16;
 
-// Room first made for a description: most schemas' fit, so it is seldom copied as it grows.
-constexpr std::size_t descriptionRoom = 1024;
+// Room on the stack for a description: most schemas' fit, so few allocate room of their own.
+constexpr std::size_t descriptionRoom = 4096;
 
-// Walks the trees of a root and its dependencies once, recording every named form by its NFC
-// name and every reference, and refusing what can be seen in one node. References are not
-// followed, so the walk is as deep as the trees are.
-class Assembly {
+// The description's bytes, written through a pointer into room of its own (on the stack while
+// it is small) and appended to the output string whole at the end: each piece costs a compare
+// and a copy, not the bookkeeping of a std::string append.
+class Writer {
  public:
-  explicit Assembly(std::map<std::string, DynamicGenerationSchema, std::less<>>& named) : named_(named) {}
+  Writer() = default;
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
 
+  template <std::size_t N>  // a string literal, copied in a few moves
+  void literal(const char (&text)[N]) {
+    room(N - 1);
+    std::memcpy(position_, text, N - 1);
+    position_ += N - 1;
+  }
+  void text(std::string_view text) {
+    room(text.size());
+    std::memcpy(position_, text.data(), text.size());
+    position_ += text.size();
+  }
+  void character(char c) {
+    room(1);
+    *position_++ = c;
+  }
+  void string(std::string_view text) {
+    room(JSONText::maximumStringBytes(text.size()));
+    position_ = JSONText::writeString(position_, text);
+  }
+  // Numbers are written by JSONText into a small string first: they are few.
+  template <typename Append, typename Value>
+  void number(Append append, Value value) {
+    std::string written;
+    append(written, value);
+    text(written);
+  }
+  void appendTo(std::string& out) const { out.append(begin_, static_cast<std::size_t>(position_ - begin_)); }
+
+ private:
+  void room(std::size_t bytes) {
+    if (static_cast<std::size_t>(end_ - position_) < bytes) grow(bytes);
+  }
+  // At least `bytes` more bytes of room, at least twice as much as before.
+  void grow(std::size_t bytes) {
+    const std::size_t used = static_cast<std::size_t>(position_ - begin_);
+    const std::size_t size = std::max(used + bytes, 2 * static_cast<std::size_t>(end_ - begin_));
+    auto bigger = std::make_unique_for_overwrite<char[]>(size);
+    std::memcpy(bigger.get(), begin_, used);
+    heap_ = std::move(bigger);
+    begin_ = heap_.get();
+    position_ = begin_ + used;
+    end_ = begin_ + size;
+  }
+
+  char local_[descriptionRoom];
+  std::unique_ptr<char[]> heap_;  // once the description outgrows `local_`
+  char* begin_ = local_;
+  char* position_ = local_;
+  char* end_ = local_ + descriptionRoom;
+};
+
+template <typename Text>  // std::optional<std::string> or OptionalText
+void writeOptionalString(Writer& out, const Text& text) {
+  if (text) {
+    out.string(*text);
+  } else {
+    out.literal("null");
+  }
+}
+
+void writeOptionalInteger(Writer& out, std::optional<std::int64_t> value) {
+  if (value) {
+    out.number(JSONText::appendInteger, *value);
+  } else {
+    out.literal("null");
+  }
+}
+
+// A bound as its scalar's type writes it: JSON integers on integer scalars, numbers with a
+// fraction or exponent on number scalars.
+void writeBound(Writer& out, const GenerationGuide::Bound& bound, ScalarType type) {
+  if (type == ScalarType::number) {
+    out.number(JSONText::appendDouble, std::holds_alternative<double>(bound)
+                                           ? std::get<double>(bound)
+                                           : static_cast<double>(std::get<std::int64_t>(bound)));
+  } else if (std::holds_alternative<std::int64_t>(bound)) {
+    out.number(JSONText::appendInteger, std::get<std::int64_t>(bound));
+  } else {
+    out.number(JSONText::appendDouble, std::get<double>(bound));
+  }
+}
+
+std::string_view typeText(ScalarType type) {
+  switch (type) {
+    case ScalarType::string: return "string";
+    case ScalarType::integer: return "integer";
+    case ScalarType::number: return "number";
+    case ScalarType::boolean: return "boolean";
+  }
+  return "string";
+}
+
+void writeGuide(Writer& out, const GenerationGuide& guide, ScalarType type) {
+  switch (guide.kind()) {
+    case GenerationGuide::Case::constant:
+      out.literal("{\"constant\":");
+      out.string(guide.constantValue());
+      break;
+    case GenerationGuide::Case::pattern:
+      out.literal("{\"pattern\":");
+      out.string(guide.expression().pattern());
+      break;
+    case GenerationGuide::Case::minimum:
+      out.literal("{\"minimum\":");
+      writeBound(out, guide.lower(), type);
+      break;
+    case GenerationGuide::Case::maximum:
+      out.literal("{\"maximum\":");
+      writeBound(out, guide.upper(), type);
+      break;
+    case GenerationGuide::Case::range:
+      out.literal("{\"range\":[");
+      writeBound(out, guide.lower(), type);
+      out.character(',');
+      writeBound(out, guide.upper(), type);
+      out.character(']');
+      break;
+  }
+  out.character('}');
+}
+
+// `"name":NAME,"description":D,` of a named form.
+void writeNameAndDescription(Writer& out, const DynamicGenerationSchema& node) {
+  out.literal("{\"name\":");
+  out.string(node.name());
+  out.literal(",\"description\":");
+  writeOptionalString(out, node.description());
+}
+
+void writeNode(Writer& out, const DynamicGenerationSchema& node) {
+  switch (node.form()) {
+    case Form::reference:
+      out.literal("{\"ref\":");
+      out.string(node.name());
+      out.character('}');
+      return;
+    case Form::choices: {
+      writeNameAndDescription(out, node);
+      out.literal(",\"choices\":[");
+      bool first = true;
+      for (const std::string& choice : node.choices()) {
+        if (!std::exchange(first, false)) out.character(',');
+        out.string(choice);
+      }
+      out.literal("]}");
+      return;
+    }
+    case Form::anyOf: {
+      writeNameAndDescription(out, node);
+      out.literal(",\"anyOf\":[");
+      bool first = true;
+      for (const DynamicGenerationSchema& alternative : node.alternatives()) {
+        if (!std::exchange(first, false)) out.character(',');
+        writeNode(out, alternative);
+      }
+      out.literal("]}");
+      return;
+    }
+    case Form::object: {
+      writeNameAndDescription(out, node);
+      out.literal(",\"properties\":[");
+      bool first = true;
+      for (const DynamicGenerationSchema::Property& property : node.properties()) {
+        if (!std::exchange(first, false)) out.character(',');
+        out.literal("{\"name\":");
+        out.string(property.name);
+        out.literal(",\"description\":");
+        writeOptionalString(out, property.description);
+        if (property.isOptional) {
+          out.literal(",\"optional\":true,\"schema\":");
+        } else {
+          out.literal(",\"optional\":false,\"schema\":");
+        }
+        writeNode(out, property.schema);
+        out.character('}');
+      }
+      out.literal("]}");
+      return;
+    }
+    case Form::array:
+      out.literal("{\"arrayOf\":");
+      writeNode(out, node.element());
+      out.literal(",\"minimumElements\":");
+      writeOptionalInteger(out, node.minimumElements());
+      out.literal(",\"maximumElements\":");
+      writeOptionalInteger(out, node.maximumElements());
+      out.character('}');
+      return;
+    case Form::scalar: {
+      out.literal("{\"type\":\"");
+      out.text(typeText(node.scalarType()));
+      out.literal("\",\"guides\":[");
+      bool first = true;
+      for (const GenerationGuide& guide : node.guides()) {
+        if (!std::exchange(first, false)) out.character(',');
+        writeGuide(out, guide, node.scalarType());
+      }
+      out.literal("]}");
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+// Walks the trees of a root and its dependencies once, recording every named form under its NFC
+// name and every reference, and refusing what can be seen in one node. References are not
+// followed, so the walk is as deep as the trees are. The names are sorted once the walk is done,
+// which costs less than keeping a tree of them as it goes.
+class GenerationSchema::Assembly {
+ public:
+  // Walks the root, then each dependency, and fills `named` once the walk is done. A refusal met
+  // after a repeated name gives way to the repetition, which a walk that checked each name as it
+  // met it would have refused first.
+  void assemble(const DynamicGenerationSchema& root, const std::vector<DynamicGenerationSchema>& dependencies,
+                std::vector<Named>& named) {
+    try {
+      walk(root);
+      for (const DynamicGenerationSchema& dependency : dependencies) walk(dependency);
+    } catch (const SchemaError&) {
+      sortNames();
+      throw;
+    }
+    sortNames();
+    for (const std::string* name : references_) {
+      std::string storage;
+      if (!find(records_, nfcKey(*name, storage))) throw SchemaError(SchemaError::Case::undefinedReference);
+    }
+    named.reserve(records_.size());
+    for (const Record& record : records_) {
+      const std::string_view name = record.node->name();
+      named.push_back(Named{*record.node, record.name == name ? std::string() : std::string(record.name)});
+    }
+  }
+
+  // The entry of `key` (an NFC name) in `entries`, sorted by key, or nullptr.
+  template <typename Entry>
+  static const Entry* find(const std::vector<Entry>& entries, std::string_view key) {
+    const auto found = std::lower_bound(entries.begin(), entries.end(), key,
+                                        [](const Entry& entry, std::string_view wanted) { return entry.key() < wanted; });
+    return found != entries.end() && found->key() == key ? &*found : nullptr;
+  }
+
+  // The NFC form of `name`: itself when it is ASCII, else a copy in `storage`.
+  static std::string_view nfcKey(std::string_view name, std::string& storage) {
+    if (isASCII(name)) return name;
+    storage = Unicode::nfc(name);
+    return storage;
+  }
+
+ private:
   void walk(const DynamicGenerationSchema& node) {
     switch (node.form()) {
       case Form::reference:
@@ -115,171 +370,34 @@ class Assembly {
     return first;
   }
 
-  // Every reference must name a named form somewhere in the schema.
-  void resolveReferences() const {
-    for (const std::string* name : references_) {
-      if (named_.find(Unicode::nfc(*name)) == named_.end()) throw SchemaError(SchemaError::Case::undefinedReference);
+  // A named form met by the walk, under its NFC name.
+  struct Record {
+    std::string_view name;  // the node's own name, or an NFC form kept in `normalized_`
+    const DynamicGenerationSchema* node;
+    std::string_view key() const { return name; }
+  };
+
+  // Sorts the names recorded so far and refuses a name recorded twice.
+  void sortNames() {
+    std::sort(records_.begin(), records_.end(), [](const Record& a, const Record& b) { return a.name < b.name; });
+    for (std::size_t i = 1; i < records_.size(); ++i) {
+      if (records_[i].name == records_[i - 1].name) throw SchemaError(SchemaError::Case::duplicateType);
     }
   }
 
- private:
   void record(const DynamicGenerationSchema& node) {
-    if (!named_.emplace(Unicode::nfc(node.name()), node).second) throw SchemaError(SchemaError::Case::duplicateType);
+    std::string_view key = node.name();
+    if (!isASCII(key)) {
+      std::string form = Unicode::nfc(key);
+      if (form != key) key = normalized_.emplace_front(std::move(form));
+    }
+    records_.push_back(Record{key, &node});
   }
 
-  std::map<std::string, DynamicGenerationSchema, std::less<>>& named_;
+  std::vector<Record> records_;
+  std::forward_list<std::string> normalized_;  // NFC forms that differ from their names; allocates nothing while empty
   std::vector<const std::string*> references_;
 };
-
-template <typename Text>  // std::optional<std::string> or OptionalText
-void appendOptionalString(std::string& out, const Text& text) {
-  if (text) {
-    JSONText::appendString(out, *text);
-  } else {
-    out += "null"sv;
-  }
-}
-
-void appendOptionalInteger(std::string& out, std::optional<std::int64_t> value) {
-  if (value) {
-    JSONText::appendInteger(out, *value);
-  } else {
-    out += "null"sv;
-  }
-}
-
-// A bound as its scalar's type writes it: JSON integers on integer scalars, numbers with a
-// fraction or exponent on number scalars.
-void appendBound(std::string& out, const GenerationGuide::Bound& bound, ScalarType type) {
-  if (type == ScalarType::number) {
-    JSONText::appendDouble(out, std::holds_alternative<double>(bound)
-                                    ? std::get<double>(bound)
-                                    : static_cast<double>(std::get<std::int64_t>(bound)));
-  } else if (std::holds_alternative<std::int64_t>(bound)) {
-    JSONText::appendInteger(out, std::get<std::int64_t>(bound));
-  } else {
-    JSONText::appendDouble(out, std::get<double>(bound));
-  }
-}
-
-std::string_view typeText(ScalarType type) {
-  switch (type) {
-    case ScalarType::string: return "string";
-    case ScalarType::integer: return "integer";
-    case ScalarType::number: return "number";
-    case ScalarType::boolean: return "boolean";
-  }
-  return "string";
-}
-
-void appendGuide(std::string& out, const GenerationGuide& guide, ScalarType type) {
-  switch (guide.kind()) {
-    case GenerationGuide::Case::constant:
-      out += "{\"constant\":"sv;
-      JSONText::appendString(out, guide.constantValue());
-      break;
-    case GenerationGuide::Case::pattern:
-      out += "{\"pattern\":"sv;
-      JSONText::appendString(out, guide.expression().pattern());
-      break;
-    case GenerationGuide::Case::minimum:
-      out += "{\"minimum\":"sv;
-      appendBound(out, guide.lower(), type);
-      break;
-    case GenerationGuide::Case::maximum:
-      out += "{\"maximum\":"sv;
-      appendBound(out, guide.upper(), type);
-      break;
-    case GenerationGuide::Case::range:
-      out += "{\"range\":["sv;
-      appendBound(out, guide.lower(), type);
-      out += ',';
-      appendBound(out, guide.upper(), type);
-      out += ']';
-      break;
-  }
-  out += '}';
-}
-
-// `"name":NAME,"description":D,` of a named form.
-void appendNameAndDescription(std::string& out, const DynamicGenerationSchema& node) {
-  out += "{\"name\":"sv;
-  JSONText::appendString(out, node.name());
-  out += ",\"description\":"sv;
-  appendOptionalString(out, node.description());
-}
-
-void appendNode(std::string& out, const DynamicGenerationSchema& node) {
-  switch (node.form()) {
-    case Form::reference:
-      out += "{\"ref\":"sv;
-      JSONText::appendString(out, node.name());
-      out += '}';
-      return;
-    case Form::choices: {
-      appendNameAndDescription(out, node);
-      out += ",\"choices\":["sv;
-      bool first = true;
-      for (const std::string& choice : node.choices()) {
-        if (!std::exchange(first, false)) out += ',';
-        JSONText::appendString(out, choice);
-      }
-      out += "]}"sv;
-      return;
-    }
-    case Form::anyOf: {
-      appendNameAndDescription(out, node);
-      out += ",\"anyOf\":["sv;
-      bool first = true;
-      for (const DynamicGenerationSchema& alternative : node.alternatives()) {
-        if (!std::exchange(first, false)) out += ',';
-        appendNode(out, alternative);
-      }
-      out += "]}"sv;
-      return;
-    }
-    case Form::object: {
-      appendNameAndDescription(out, node);
-      out += ",\"properties\":["sv;
-      bool first = true;
-      for (const DynamicGenerationSchema::Property& property : node.properties()) {
-        if (!std::exchange(first, false)) out += ',';
-        out += "{\"name\":"sv;
-        JSONText::appendString(out, property.name);
-        out += ",\"description\":"sv;
-        appendOptionalString(out, property.description);
-        out += property.isOptional ? ",\"optional\":true,\"schema\":"sv : ",\"optional\":false,\"schema\":"sv;
-        appendNode(out, property.schema);
-        out += '}';
-      }
-      out += "]}"sv;
-      return;
-    }
-    case Form::array:
-      out += "{\"arrayOf\":"sv;
-      appendNode(out, node.element());
-      out += ",\"minimumElements\":"sv;
-      appendOptionalInteger(out, node.minimumElements());
-      out += ",\"maximumElements\":"sv;
-      appendOptionalInteger(out, node.maximumElements());
-      out += '}';
-      return;
-    case Form::scalar: {
-      out += "{\"type\":\""sv;
-      out += typeText(node.scalarType());
-      out += "\",\"guides\":["sv;
-      bool first = true;
-      for (const GenerationGuide& guide : node.guides()) {
-        if (!std::exchange(first, false)) out += ',';
-        appendGuide(out, guide, node.scalarType());
-      }
-      out += "]}"sv;
-      return;
-    }
-  }
-}
-
-}  // namespace
 
 const char* GenerationSchema::SchemaError::what() const noexcept {
   switch (kind_) {
@@ -295,34 +413,33 @@ const char* GenerationSchema::SchemaError::what() const noexcept {
 
 GenerationSchema::GenerationSchema(DynamicGenerationSchema root, std::vector<DynamicGenerationSchema> dependencies)
     : root_(std::move(root)), dependencies_(std::move(dependencies)) {
-  Assembly assembly(named_);
-  assembly.walk(root_);
-  for (const DynamicGenerationSchema& dependency : dependencies_) assembly.walk(dependency);
-  assembly.resolveReferences();
+  Assembly().assemble(root_, dependencies_, named_);
 }
 
 const DynamicGenerationSchema* GenerationSchema::named(std::string_view name) const {
-  const auto found = named_.find(Unicode::nfc(name));
-  return found == named_.end() ? nullptr : &found->second;
+  std::string storage;
+  const Named* found = Assembly::find(named_, Assembly::nfcKey(name, storage));
+  return found ? &found->node : nullptr;
 }
 
 std::string GenerationSchema::description() const {
   std::string out;
-  out.reserve(descriptionRoom);
   appendDescription(out);
   return out;
 }
 
 void GenerationSchema::appendDescription(std::string& out) const {
-  out += "{\"root\":"sv;
-  appendNode(out, root_);
-  out += ",\"dependencies\":["sv;
+  Writer writer;
+  writer.literal("{\"root\":");
+  writeNode(writer, root_);
+  writer.literal(",\"dependencies\":[");
   bool first = true;
   for (const DynamicGenerationSchema& dependency : dependencies_) {
-    if (!std::exchange(first, false)) out += ',';
-    appendNode(out, dependency);
+    if (!std::exchange(first, false)) writer.character(',');
+    writeNode(writer, dependency);
   }
-  out += "]}"sv;
+  writer.literal("]}");
+  writer.appendTo(out);
 }
 
 }  // namespace TarnwickApple::FoundationModels

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <exception>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,9 +46,17 @@ class GenerationSchema {
   void appendDescription(std::string& out) const;
 
  private:
+  class Assembly;  // builds `named_` from the trees, refusing what does not resolve
+  // A named form under its NFC name: most names are already NFC, and only the others keep a copy.
+  struct Named {
+    DynamicGenerationSchema node;
+    std::string normalized;  // the NFC form when it differs from the name, else empty
+    std::string_view key() const { return normalized.empty() ? std::string_view(node.name()) : normalized; }
+  };
+
   DynamicGenerationSchema root_;
   std::vector<DynamicGenerationSchema> dependencies_;
-  std::map<std::string, DynamicGenerationSchema, std::less<>> named_;  // keyed by NFC name
+  std::vector<Named> named_;  // ascending by key, no key twice
 };
 
 // The result of a structured generation.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "TarnwickApple/JSON/internal/ByteScan.hpp"
 
@@ -35,6 +36,42 @@ void appendString(std::string& out, std::string_view text) {
     }
   }
   out += '"';
+}
+
+char* writeString(char* out, std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  *out++ = '"';
+  // Each plain run is copied whole; only the byte that stops it is written alone.
+  for (std::size_t i = 0;;) {
+    const std::size_t stop = internal::nextStringStop(text, i);
+    if (stop > i) std::memcpy(out, text.data() + i, stop - i);  // an empty text may have no bytes at all
+    out += stop - i;
+    if (stop == text.size()) break;
+    i = stop + 1;
+    const unsigned char c = static_cast<unsigned char>(text[stop]);
+    char escape = 0;
+    switch (c) {
+      case '"': escape = '"'; break;
+      case '\\': escape = '\\'; break;
+      case '\n': escape = 'n'; break;
+      case '\r': escape = 'r'; break;
+      case '\t': escape = 't'; break;
+      case '\b': escape = 'b'; break;
+      case '\f': escape = 'f'; break;
+      default: break;
+    }
+    *out++ = '\\';
+    if (escape != 0) {
+      *out++ = escape;
+    } else {
+      std::memcpy(out, "u00", 3);
+      out[3] = hex[c >> 4];
+      out[4] = hex[c & 0xF];
+      out += 5;
+    }
+  }
+  *out++ = '"';
+  return out;
 }
 
 void appendInteger(std::string& out, std::int64_t value) {

@@ -1,5 +1,6 @@
 // Strings written as JSON: every byte that needs escaping is found wherever it sits in the
-// writer's sixteen-byte steps, and everything else is copied as it is.
+// writer's sixteen-byte steps, and everything else is copied as it is; the appending writer and
+// the one that writes into room of its own agree.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,9 +26,16 @@ std::string escapeOf(unsigned char c) {
   }
 }
 
+// What appendString appends, after checking that writeString writes the same bytes within the
+// room it asks for (a guard byte behind that room stays as it was).
 std::string written(std::string_view text) {
   std::string out = "<";  // the writer appends to what is there
   TarnwickApple::JSONText::appendString(out, text);
+  const std::size_t room = TarnwickApple::JSONText::maximumStringBytes(text.size());
+  std::string buffer(room + 1, '#');
+  char* end = TarnwickApple::JSONText::writeString(buffer.data(), text);
+  EXPECT_EQ("<" + std::string(buffer.data(), end), out);
+  EXPECT_EQ(buffer.back(), '#');
   return out;
 }
 
