@@ -1,6 +1,8 @@
 // Object and union schemas: property order, optionality and names of nested types; null
 // alternatives, string choices and numbered alternatives of unions.
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -88,22 +90,34 @@ bool isWordCharacter(std::string_view cluster) {
 
 using Unicode::isASCII;
 
+// What each ASCII byte is to a type name: not kept (0), a lower-case letter (1), or kept as it is
+// (2: upper-case letters and digits).
+constexpr auto asciiNameClasses = [] {
+  std::array<std::uint8_t, 128> classes{};
+  for (int c = 'a'; c <= 'z'; ++c) classes[static_cast<std::size_t>(c)] = 1;
+  for (int c = 'A'; c <= 'Z'; ++c) classes[static_cast<std::size_t>(c)] = 2;
+  for (int c = '0'; c <= '9'; ++c) classes[static_cast<std::size_t>(c)] = 2;
+  return classes;
+}();
+
 // The ASCII case of appendTypeName: letters and digits kept, each run's first letter upper-cased.
+// Written through a pointer into room made first, then cut to what was kept.
 void appendASCIITypeName(std::string& result, std::string_view name) {
-  std::size_t kept = result.size();
-  result.resize(kept + name.size());  // written in place, then cut to what was kept
+  const std::size_t start = result.size();
+  result.resize(start + name.size());
+  char* const first = result.data() + start;
+  char* out = first;
   bool startOfWord = true;
   for (const char c : name) {
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool digit = c >= '0' && c <= '9';
-    if (!letter && !digit) {
+    const std::uint8_t kind = asciiNameClasses[static_cast<unsigned char>(c)];
+    if (kind == 0) {
       startOfWord = true;
       continue;
     }
-    result[kept++] = (startOfWord && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    *out++ = startOfWord && kind == 1 ? static_cast<char>(c - 'a' + 'A') : c;
     startOfWord = false;
   }
-  result.resize(kept);
+  result.resize(start + static_cast<std::size_t>(out - first));
 }
 
 // A string choice when at least two alternatives remain and every one is {"const":"text",...}.
