@@ -57,7 +57,7 @@ DynamicGenerationSchema DynamicGenerationSchema::arrayOf(DynamicGenerationSchema
                                                          std::optional<std::int64_t> maximumElements) {
   auto node = std::make_shared<Node>();
   node->form = Form::array;
-  node->element.push_back(std::move(element));
+  node->element = std::move(element);
   node->minimumElements = minimumElements;
   node->maximumElements = maximumElements;
   return DynamicGenerationSchema(std::move(node));
@@ -79,8 +79,8 @@ DynamicGenerationSchema DynamicGenerationSchema::scalar(ScalarType type, std::ve
 }
 
 const DynamicGenerationSchema& DynamicGenerationSchema::element() const {
-  if (node_->element.empty()) throw std::logic_error("element() of a schema that is no array");
-  return node_->element.front();
+  if (!node_->element) throw std::logic_error("element() of a schema that is no array");
+  return *node_->element;
 }
 
 }  // namespace TarnwickApple::FoundationModels

@@ -74,7 +74,7 @@ struct DynamicGenerationSchema::Node {
   std::vector<std::string> choices;
   std::vector<DynamicGenerationSchema> alternatives;
   std::vector<Property> properties;
-  std::vector<DynamicGenerationSchema> element;  // the array's one element schema
+  std::optional<DynamicGenerationSchema> element;  // the array's
   std::optional<std::int64_t> minimumElements;
   std::optional<std::int64_t> maximumElements;
   ScalarType scalarType = ScalarType::string;

@@ -253,11 +253,12 @@ void writeNode(Writer& out, const DynamicGenerationSchema& node) {
 // which costs less than keeping a tree of them as it goes.
 class GenerationSchema::Assembly {
  public:
-  // Walks the root, then each dependency, and fills `named` once the walk is done. A refusal met
-  // after a repeated name gives way to the repetition, which a walk that checked each name as it
-  // met it would have refused first.
+  // Walks the root, then each dependency, and hands the sorted names to `named` (and the NFC forms
+  // their keys view to `normalized`) once the walk is done. A refusal met after a repeated name
+  // gives way to the repetition, which a walk that checked each name as it met it would have
+  // refused first.
   void assemble(const DynamicGenerationSchema& root, const std::vector<DynamicGenerationSchema>& dependencies,
-                std::vector<Named>& named) {
+                std::vector<Named>& named, std::forward_list<std::string>& normalized) {
     try {
       walk(root);
       for (const DynamicGenerationSchema& dependency : dependencies) walk(dependency);
@@ -268,21 +269,17 @@ class GenerationSchema::Assembly {
     sortNames();
     for (const std::string* name : references_) {
       std::string storage;
-      if (!find(records_, nfcKey(*name, storage))) throw SchemaError(SchemaError::Case::undefinedReference);
+      if (!find(named_, nfcKey(*name, storage))) throw SchemaError(SchemaError::Case::undefinedReference);
     }
-    named.reserve(records_.size());
-    for (const Record& record : records_) {
-      const std::string_view name = record.node->name();
-      named.push_back(Named{*record.node, record.name == name ? std::string() : std::string(record.name)});
-    }
+    named = std::move(named_);
+    normalized = std::move(normalized_);
   }
 
-  // The entry of `key` (an NFC name) in `entries`, sorted by key, or nullptr.
-  template <typename Entry>
-  static const Entry* find(const std::vector<Entry>& entries, std::string_view key) {
-    const auto found = std::lower_bound(entries.begin(), entries.end(), key,
-                                        [](const Entry& entry, std::string_view wanted) { return entry.key() < wanted; });
-    return found != entries.end() && found->key() == key ? &*found : nullptr;
+  // The entry of `key` (an NFC name) in `named`, sorted by key, or nullptr.
+  static const Named* find(const std::vector<Named>& named, std::string_view key) {
+    const auto found = std::lower_bound(named.begin(), named.end(), key,
+                                        [](const Named& entry, std::string_view wanted) { return entry.key < wanted; });
+    return found != named.end() && found->key == key ? &*found : nullptr;
   }
 
   // The NFC form of `name`: itself when it is ASCII, else a copy in `storage`.
@@ -370,18 +367,11 @@ class GenerationSchema::Assembly {
     return first;
   }
 
-  // A named form met by the walk, under its NFC name.
-  struct Record {
-    std::string_view name;  // the node's own name, or an NFC form kept in `normalized_`
-    const DynamicGenerationSchema* node;
-    std::string_view key() const { return name; }
-  };
-
   // Sorts the names recorded so far and refuses a name recorded twice.
   void sortNames() {
-    std::sort(records_.begin(), records_.end(), [](const Record& a, const Record& b) { return a.name < b.name; });
-    for (std::size_t i = 1; i < records_.size(); ++i) {
-      if (records_[i].name == records_[i - 1].name) throw SchemaError(SchemaError::Case::duplicateType);
+    std::sort(named_.begin(), named_.end(), [](const Named& a, const Named& b) { return a.key < b.key; });
+    for (std::size_t i = 1; i < named_.size(); ++i) {
+      if (named_[i].key == named_[i - 1].key) throw SchemaError(SchemaError::Case::duplicateType);
     }
   }
 
@@ -391,11 +381,11 @@ class GenerationSchema::Assembly {
       std::string form = Unicode::nfc(key);
       if (form != key) key = normalized_.emplace_front(std::move(form));
     }
-    records_.push_back(Record{key, &node});
+    named_.push_back(Named{key, &node});
   }
 
-  std::vector<Record> records_;
-  std::forward_list<std::string> normalized_;  // NFC forms that differ from their names; allocates nothing while empty
+  std::vector<Named> named_;
+  std::forward_list<std::string> normalized_;  // NFC forms that differ from their names
   std::vector<const std::string*> references_;
 };
 
@@ -412,14 +402,14 @@ const char* GenerationSchema::SchemaError::what() const noexcept {
 }
 
 GenerationSchema::GenerationSchema(DynamicGenerationSchema root, std::vector<DynamicGenerationSchema> dependencies)
-    : root_(std::move(root)), dependencies_(std::move(dependencies)) {
-  Assembly().assemble(root_, dependencies_, named_);
+    : root_(std::make_unique<const DynamicGenerationSchema>(std::move(root))), dependencies_(std::move(dependencies)) {
+  Assembly().assemble(*root_, dependencies_, named_, normalized_);
 }
 
 const DynamicGenerationSchema* GenerationSchema::named(std::string_view name) const {
   std::string storage;
   const Named* found = Assembly::find(named_, Assembly::nfcKey(name, storage));
-  return found ? &found->node : nullptr;
+  return found ? found->node : nullptr;
 }
 
 std::string GenerationSchema::description() const {
@@ -431,7 +421,7 @@ std::string GenerationSchema::description() const {
 void GenerationSchema::appendDescription(std::string& out) const {
   Writer writer;
   writer.literal("{\"root\":");
-  writeNode(writer, root_);
+  writeNode(writer, *root_);
   writer.literal(",\"dependencies\":[");
   bool first = true;
   for (const DynamicGenerationSchema& dependency : dependencies_) {

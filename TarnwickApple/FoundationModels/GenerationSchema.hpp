@@ -3,6 +3,8 @@
 #pragma once
 
 #include <exception>
+#include <forward_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +35,13 @@ class GenerationSchema {
 
   // `GenerationSchema(root:dependencies:)`: throws SchemaError when the schema does not resolve.
   GenerationSchema(DynamicGenerationSchema root, std::vector<DynamicGenerationSchema> dependencies);
+  // A copy is assembled again, so that its table points into its own trees; a move keeps them.
+  GenerationSchema(const GenerationSchema& other) : GenerationSchema(other.root(), other.dependencies()) {}
+  GenerationSchema(GenerationSchema&&) noexcept = default;
+  GenerationSchema& operator=(const GenerationSchema& other) { return *this = GenerationSchema(other); }
+  GenerationSchema& operator=(GenerationSchema&&) noexcept = default;
 
-  const DynamicGenerationSchema& root() const { return root_; }
+  const DynamicGenerationSchema& root() const { return *root_; }
   const std::vector<DynamicGenerationSchema>& dependencies() const { return dependencies_; }
 
   // The named form (choices, anyOf or object) of that name anywhere in the schema, or nullptr.
@@ -47,16 +54,19 @@ class GenerationSchema {
 
  private:
   class Assembly;  // builds `named_` from the trees, refusing what does not resolve
-  // A named form under its NFC name: most names are already NFC, and only the others keep a copy.
+  // A named form of the trees under its NFC name: the node's own name, or a form kept in
+  // `normalized_` for the few names that are not NFC.
   struct Named {
-    DynamicGenerationSchema node;
-    std::string normalized;  // the NFC form when it differs from the name, else empty
-    std::string_view key() const { return normalized.empty() ? std::string_view(node.name()) : normalized; }
+    std::string_view key;
+    const DynamicGenerationSchema* node;
   };
 
-  DynamicGenerationSchema root_;
+  // The root on the heap, like every other node, so that `named_` still points at it once the
+  // schema is moved.
+  std::unique_ptr<const DynamicGenerationSchema> root_;
   std::vector<DynamicGenerationSchema> dependencies_;
-  std::vector<Named> named_;  // ascending by key, no key twice
+  std::vector<Named> named_;                     // ascending by key, no key twice
+  std::forward_list<std::string> normalized_;    // allocates nothing while empty
 };
 
 // The result of a structured generation.

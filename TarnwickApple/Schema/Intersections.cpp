@@ -24,7 +24,7 @@ const JSONObject* dereferenced(const JSONValue& member, const Context& context) 
     if (!object) return nullptr;
     const JSONValue* target = object->find("$ref");
     if (!target || !target->stringValue()) return object;
-    at = referencedNode(std::string(*target->stringValue()), context);
+    at = referencedNode(*target->stringValue(), context);
     if (!at) return nullptr;
   }
   return nullptr;
@@ -116,7 +116,7 @@ std::optional<bool> intersectionIsNamed(const JSONObject& node, const Context& c
 //                                 "required":o1.required+o2.required+...+the node's own}
 // {"allOf":[m1,m2,...]}       -> m1, the others ignored
 // {"allOf":[]}                -> nothing
-std::optional<DynamicGenerationSchema> intersection(const JSONObject& node, const std::string& name,
+std::optional<DynamicGenerationSchema> intersection(const JSONObject& node, std::string_view name,
                                                     const std::optional<std::string>& description, Context& context) {
   const auto members = membersOf(node);
   if (members.empty()) return std::nullopt;

@@ -32,6 +32,40 @@ constexpr std::size_t scannedNames = 8;
 // probe runs short.
 constexpr std::size_t firstSlots = 64;
 
+// The table's hash of a name: eight bytes at a time, each word mixed in by multiplying and
+// shifting (as splitmix64 finishes), cheaper than the library's hash on the short names schemas have.
+std::size_t nameHash(std::string_view key) {
+  constexpr std::uint64_t odd = 0x9E3779B97F4A7C15u;
+  const auto mix = [](std::uint64_t h) {
+    h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9u;
+    h = (h ^ (h >> 27)) * 0x94D049BB133111EBu;
+    return h ^ (h >> 31);
+  };
+  std::uint64_t h = key.size() * odd;
+  std::size_t i = 0;
+  for (; i + 8 <= key.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, key.data() + i, 8);
+    h = mix(h ^ word);
+  }
+  if (i < key.size()) {
+    std::uint64_t word = 0;
+    if (key.size() >= 8) {
+      std::memcpy(&word, key.data() + key.size() - 8, 8);  // the last eight bytes, overlapping
+    } else {
+      for (; i < key.size(); ++i) word = word << 8 | static_cast<unsigned char>(key[i]);
+    }
+    h = mix(h ^ word);
+  }
+  return static_cast<std::size_t>(h);
+}
+
+// A slot of the table: the high half of the name's hash beside 1 + its index in the kept names.
+constexpr std::uint64_t indexBits = 0xFFFFFFFFu;
+std::uint64_t slotEntry(std::size_t hash, std::size_t index) {
+  return (static_cast<std::uint64_t>(hash) & ~indexBits) | static_cast<std::uint64_t>(index);
+}
+
 std::string_view keptName(const char* kept) {
   std::size_t length;
   std::memcpy(&length, kept, sizeof length);
@@ -55,68 +89,76 @@ void Namer::reserve(std::string_view name) {
 bool Namer::isTaken(std::string_view name) const {
   std::string storage;
   const std::string_view key = nfcForm(name, storage);
-  return slots_.empty() ? isKept(key) : slots_[slotOf(key)] != 0;
+  return slots_.empty() ? isKept(key) : slots_[slotOf(key, nameHash(key))] != 0;
 }
 
-std::string Namer::unique(std::string_view wanted) {
+std::string Namer::unique(std::string_view wanted) { return std::string(name(wanted)); }
+
+std::string_view Namer::name(std::string_view wanted) {
   const std::string_view base = wanted.empty() ? defaultName : wanted;
   std::string storage;
   const std::string_view key = nfcForm(base, storage);
-  if (take(key)) return std::string(base);
+  if (const char* kept = take(key)) return spelled(base, key, kept);
   return numbered(base, key);
 }
 
-std::string Namer::uniqueOf(std::string&& wanted) {
-  if (wanted.empty()) return unique(std::string_view(wanted));
-  std::string storage;
-  const std::string_view key = nfcForm(wanted, storage);
-  if (take(key)) return std::move(wanted);
-  return numbered(wanted, key);
+std::string_view Namer::spelled(std::string_view base, std::string_view key, const char* kept) {
+  // A name that is its own NFC form is the kept copy; another spelling is kept beside it. An
+  // ASCII name is its own key, the same bytes, so no compare is needed.
+  return base.data() == key.data() || base == key ? keptName(kept) : keptName(keep(base));
 }
 
-std::string Namer::numbered(std::string_view base, std::string_view key) {
+std::string_view Namer::numbered(std::string_view base, std::string_view key) {
   // Names are never removed, so every number below the hint is still taken and the search can
   // resume there. A digit never composes with what precedes it, so the NFC form of base + n is
   // key + n.
   std::uint64_t& hint = nextNumber_[std::string(key)];
   for (std::uint64_t n = std::max(hint, firstNumber);; ++n) {
     const std::string digits = std::to_string(n);
-    if (take(std::string(key) + digits)) {
+    const std::string candidate = std::string(key) + digits;
+    if (const char* kept = take(candidate)) {
       hint = n + 1;
-      return std::string(base) + digits;
+      return base == key ? keptName(kept) : keptName(keep(std::string(base) + digits));
     }
   }
 }
 
-bool Namer::take(std::string_view key) {
+const char* Namer::take(std::string_view key) {
   if (slots_.empty()) {
     // The first few names are searched one by one: no table to make, no name to hash.
-    if (isKept(key)) return false;
+    if (isKept(key)) return nullptr;
     if (kept_.size() < scannedNames) {
       if (kept_.empty()) kept_.reserve(scannedNames);
-      kept_.push_back(keep(key));
-      return true;
+      const char* kept = keep(key);
+      kept_.push_back({kept, 0});  // hashed once a table is made
+      return kept;
     }
     grow();
   } else if ((kept_.size() + 1) * 8 > slots_.size() * 5) {
     grow();
   }
-  const std::size_t slot = slotOf(key);
-  if (slots_[slot] != 0) return false;
-  kept_.push_back(keep(key));
+  const std::size_t hash = nameHash(key);
+  const std::size_t slot = slotOf(key, hash);
+  if (slots_[slot] != 0) return nullptr;
+  const char* kept = keep(key);
+  kept_.push_back({kept, hash});
   // A name takes at least eight bytes here, so four billion of them never fit in memory.
-  slots_[slot] = static_cast<std::uint32_t>(kept_.size());
-  return true;
+  slots_[slot] = slotEntry(hash, kept_.size());
+  return kept;
 }
 
 bool Namer::isKept(std::string_view key) const {
-  return std::any_of(kept_.begin(), kept_.end(), [&](const char* kept) { return keptName(kept) == key; });
+  return std::any_of(kept_.begin(), kept_.end(), [&](const Kept& kept) { return keptName(kept.name) == key; });
 }
 
-std::size_t Namer::slotOf(std::string_view key) const {
+std::size_t Namer::slotOf(std::string_view key, std::size_t hash) const {
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = std::hash<std::string_view>()(key) & mask;; slot = (slot + 1) & mask) {
-    if (slots_[slot] == 0 || keptName(kept_[slots_[slot] - 1]) == key) return slot;
+  const std::uint64_t tag = slotEntry(hash, 0);
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint64_t entry = slots_[slot];
+    if (entry == 0) return slot;
+    // A name is compared only when its hash's high half is the key's.
+    if ((entry & ~indexBits) == tag && keptName(kept_[(entry & indexBits) - 1].name) == key) return slot;
   }
 }
 
@@ -137,10 +179,17 @@ const char* Namer::keep(std::string_view key) {
 }
 
 void Namer::grow() {
+  if (slots_.empty()) {
+    for (Kept& kept : kept_) kept.hash = nameHash(keptName(kept.name));
+  }
   slots_.assign(std::max(firstSlots, slots_.size() * 2), 0);
   kept_.reserve(slots_.size() * 5 / 8);  // as many names as fit before the next growth
+  // Every kept name is distinct, so each goes to the first empty slot of its probe run.
+  const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = 0; i < kept_.size(); ++i) {
-    slots_[slotOf(keptName(kept_[i]))] = static_cast<std::uint32_t>(i + 1);
+    std::size_t slot = kept_[i].hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = slotEntry(kept_[i].hash, i + 1);
   }
 }
 

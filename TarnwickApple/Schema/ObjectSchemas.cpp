@@ -100,24 +100,34 @@ constexpr auto asciiNameClasses = [] {
   return classes;
 }();
 
-// The ASCII case of appendTypeName: letters and digits kept, each run's first letter upper-cased.
-// Written through a pointer into room made first, then cut to what was kept.
-void appendASCIITypeName(std::string& result, std::string_view name) {
-  const std::size_t start = result.size();
-  result.resize(start + name.size());
-  char* const first = result.data() + start;
-  char* out = first;
+// Type names built on the stack and appended whole, up to this many bytes; a longer name is
+// built in the result itself.
+constexpr std::size_t stackedNameBytes = 128;
+
+// The ASCII case of appendTypeName: letters and digits kept, each run's first letter upper-cased,
+// written through a pointer at `out`, which has room for the whole name; returns where it ends.
+char* writeASCIITypeName(char* out, std::string_view name) {
+  // Without branches: every byte is written, and the position moves past the kept ones only.
   bool startOfWord = true;
   for (const char c : name) {
     const std::uint8_t kind = asciiNameClasses[static_cast<unsigned char>(c)];
-    if (kind == 0) {
-      startOfWord = true;
-      continue;
-    }
-    *out++ = startOfWord && kind == 1 ? static_cast<char>(c - 'a' + 'A') : c;
-    startOfWord = false;
+    *out = startOfWord && kind == 1 ? static_cast<char>(c - 'a' + 'A') : c;
+    out += kind != 0;
+    startOfWord = kind == 0;
   }
-  result.resize(start + static_cast<std::size_t>(out - first));
+  return out;
+}
+
+void appendASCIITypeName(std::string& result, std::string_view name) {
+  if (name.size() <= stackedNameBytes) {
+    char written[stackedNameBytes];
+    result.append(written, static_cast<std::size_t>(writeASCIITypeName(written, name) - written));
+    return;
+  }
+  const std::size_t start = result.size();
+  result.resize(start + name.size());
+  char* const first = result.data() + start;
+  result.resize(start + static_cast<std::size_t>(writeASCIITypeName(first, name) - first));
 }
 
 // A string choice when at least two alternatives remain and every one is {"const":"text",...}.
@@ -140,7 +150,7 @@ bool isNullAlternative(const JSONValue& alternative, const Context& context) {
   if (type) return *type == "null";
   // A reference to a null-only schema is one too.
   if (const auto target = stringMember(alternative, "$ref")) {
-    const JSONValue* referenced = referencedNode(std::string(*target), context);
+    const JSONValue* referenced = referencedNode(*target, context);
     return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced, context);
   }
   // A lone null constant: nothing else is said of the value.
@@ -179,7 +189,7 @@ void appendTypeName(std::string& result, std::string_view propertyName) {
   }
 }
 
-DynamicGenerationSchema object(const Keywords& node, const std::string& name,
+DynamicGenerationSchema object(const Keywords& node, std::string_view name,
                                const std::optional<std::string>& description, Context& context) {
   const JSONObject& properties = propertyTable(node);
   // The required properties, by the address of their schema in the tree, sorted: eight bytes a
@@ -248,12 +258,11 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
     const bool isOptional = !std::binary_search(required.begin(), required.end(), &propertySchema, std::less<>()) &&
                             !(draft3 && draft3->boolValue().value_or(false));
     // The parent's name and the property's type name, built in one string.
-    const std::string nestedName = title ? context.namer.unique(*title) : [&] {
-      std::string wanted;
-      wanted.reserve(name.size() + member->key().size());
+    const std::string_view nestedName = title ? context.namer.name(*title) : [&] {
+      std::string& wanted = context.wantedName();
       wanted += name;
       appendTypeName(wanted, member->key());
-      return context.namer.uniqueOf(std::move(wanted));
+      return context.namer.name(wanted);
     }();
     // An optional property whose schema allows no value, or only null, is never generated: it
     // is looked at only once its translation has failed.
@@ -281,15 +290,15 @@ DynamicGenerationSchema object(const Keywords& node, const std::string& name,
     if (!translated) continue;
     result.push_back(DynamicGenerationSchema::Property{
         std::string(member->key()),
-        descriptionText ? std::optional<std::string>(*descriptionText) : std::nullopt,
+        descriptionText,
         std::move(*translated),
         isOptional,
     });
   }
-  return DynamicGenerationSchema::object(name, description, std::move(result));
+  return DynamicGenerationSchema::object(std::string(name), description, std::move(result));
 }
 
-DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyword, const std::string& name,
+DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyword, std::string_view name,
                                 const std::optional<std::string>& description, Context& context) {
   std::vector<const JSONValue*> remaining;
   remaining.reserve(alternatives.size());
@@ -313,7 +322,7 @@ DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyw
   }
   if (auto choices = constantStrings(remaining)) {
     if (context.recorder) context.recorder->named(name, context.pointer());
-    return DynamicGenerationSchema::anyOf(name, description, std::move(*choices));
+    return DynamicGenerationSchema::anyOf(std::string(name), description, std::move(*choices));
   }
 
   if (context.recorder) context.recorder->named(name, context.pointer());
@@ -326,8 +335,12 @@ DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyw
   for (const JSONValue* alternative : remaining) {
     ++number;
     const auto title = stringMember(*alternative, "title");
-    const std::string alternativeName =
-        context.namer.unique(title ? std::string(*title) : name + std::string(choiceInfix) + std::to_string(number));
+    const std::string_view alternativeName = title ? context.namer.name(*title) : [&] {
+      std::string& wanted = context.wantedName();
+      (wanted += name) += choiceInfix;
+      wanted += std::to_string(number);
+      return context.namer.name(wanted);
+    }();
     Step step(context, keyword, index(alternative), Step::nested);
     const Explain::Recorder::Mark mark = context.mark();
     try {
@@ -351,7 +364,7 @@ DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyw
     if (recorder) recorder->refusalPointer = failurePointer, recorder->refusalReason = failureReason;
     throw *firstFailure;
   }
-  return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
+  return DynamicGenerationSchema::anyOf(std::string(name), description, std::move(translated));
 }
 
 }  // namespace TarnwickApple::SchemaTranslator

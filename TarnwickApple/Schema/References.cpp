@@ -108,11 +108,11 @@ Resolved resolve(const Document& document, std::string_view pointer) {
 }
 
 // The definition a reference text names, directly or through a pointer into it.
-const JSONValue* definitionOf(const Document& document, const std::string& target) {
+const JSONValue* definitionOf(const Document& document, std::string_view target) {
   if (!document.definitions) return nullptr;
   for (std::string_view prefix : definitionPrefixes) {
-    if (!std::string_view(target).starts_with(prefix)) continue;
-    const std::string_view rest = std::string_view(target).substr(prefix.size());
+    if (!target.starts_with(prefix)) continue;
+    const std::string_view rest = target.substr(prefix.size());
     if (const JSONValue* definition = document.definitions->find(rest)) return definition;
     const std::string decoded = percentDecoded(rest);
     return document.definitions->find(unescaped(std::string_view(decoded).substr(0, decoded.find('/'))));
@@ -140,14 +140,14 @@ class Entered {
 
 // The node translated again under `name`, with what is said about it placed at `pointer`; a
 // node already being translated further up is a cycle, which only a name can close.
-DynamicGenerationSchema copied(const JSONValue& node, const std::string& target, const std::string& pointer,
-                               const std::string& name, Context& context) {
+DynamicGenerationSchema copied(const JSONValue& node, std::string_view target, const std::string& pointer,
+                               std::string_view name, Context& context) {
   Document& document = *context.document;
   const auto translating = std::find_if(document.open.rbegin(), document.open.rend(),
                                         [&](const auto& entry) { return entry.first == &node; });
   if (translating != document.open.rend() && isNamedForm(node, context)) {
-    if (context.recorder) context.recorder->reference(target, *translating->second, context.pointer());
-    return DynamicGenerationSchema::referenceTo(*translating->second);
+    if (context.recorder) context.recorder->reference(target, translating->second, context.pointer());
+    return DynamicGenerationSchema::referenceTo(std::string(translating->second));
   }
   const auto open = std::find_if(document.inlining.begin(), document.inlining.end(),
                                  [&](const Document::Inlining& entry) { return entry.node == &node; });
@@ -183,7 +183,7 @@ void collectReached(const JSONValue& value, const Document& document, std::vecto
   for (const auto& [nfcKey, member] : *object) {
     if (&value == &document.root && member.value.objectValue() == document.definitions) continue;
     if (nfcKey == "$ref" && member.value.stringValue()) {
-      const JSONValue* definition = definitionOf(document, std::string(*member.value.stringValue()));
+      const JSONValue* definition = definitionOf(document, *member.value.stringValue());
       if (definition && std::find(reached.begin(), reached.end(), definition) == reached.end()) {
         reached.push_back(definition);
         collectReached(*definition, document, reached);
@@ -224,14 +224,14 @@ std::pair<std::size_t, bool> valueGroups(JSONElements values) {
 // "#/$defs/NAME", "#/definitions/NAME" -> a reference to NAME when it carries a name, else a copy
 // "#", "#/a/b/..."                     -> a copy of the node the pointer names
 // anything else                        -> refused
-DynamicGenerationSchema reference(const std::string& target, const std::string& name, Context& context) {
+DynamicGenerationSchema reference(std::string_view target, std::string_view name, Context& context) {
   const auto byName = [&](std::string referenced) {
     if (context.recorder) context.recorder->reference(target, referenced, context.pointer());
     return DynamicGenerationSchema::referenceTo(std::move(referenced));
   };
   Document* const document = context.document;
-  const auto definitionReference = [&](const JSONValue& definition, std::string key) {
-    if (isNamedForm(definition, context)) return byName(std::move(key));
+  const auto definitionReference = [&](const JSONValue& definition, std::string_view key) {
+    if (isNamedForm(definition, context)) return byName(std::string(key));
     std::string pointer;  // the copy's place, kept only while recording
     if (context.recording()) {
       Quoting::appendPointerSegment(pointer, document->definitionsKey);
@@ -240,18 +240,18 @@ DynamicGenerationSchema reference(const std::string& target, const std::string& 
     return copied(definition, target, pointer, name, context);
   };
   for (std::string_view prefix : definitionPrefixes) {
-    if (!std::string_view(target).starts_with(prefix)) continue;
-    std::string referenced = target.substr(prefix.size());
-    if (!document || !document->definitions) return byName(std::move(referenced));
+    if (!target.starts_with(prefix)) continue;
+    const std::string_view referenced = target.substr(prefix.size());
+    if (!document || !document->definitions) return byName(std::string(referenced));
     if (const JSONValue* definition = document->definitions->find(referenced)) {
-      return definitionReference(*definition, std::move(referenced));
+      return definitionReference(*definition, referenced);
     }
     break;
   }
   if (document && (target == "#" || target.starts_with("#/"))) {
-    const std::string pointer = percentDecoded(std::string_view(target).substr(1));
+    const std::string pointer = percentDecoded(target.substr(1));
     Resolved resolved = resolve(*document, pointer);
-    if (resolved.node && resolved.definitionKey) return definitionReference(*resolved.node, std::move(*resolved.definitionKey));
+    if (resolved.node && resolved.definitionKey) return definitionReference(*resolved.node, *resolved.definitionKey);
     if (resolved.node && resolved.node != &document->root && isNamedForm(*resolved.node, context)) {
       // A named form is translated once, under a name of its own, and referred to by it.
       const auto known = std::find_if(document->shared.begin(), document->shared.end(),
@@ -265,7 +265,7 @@ DynamicGenerationSchema reference(const std::string& target, const std::string& 
     if (resolved.node) return copied(*resolved.node, target, pointer, name, context);
     // A definition prefix that names nothing is left to the assembly, which says so.
     for (std::string_view prefix : definitionPrefixes) {
-      if (std::string_view(target).starts_with(prefix)) return byName(target.substr(prefix.size()));
+      if (target.starts_with(prefix)) return byName(std::string(target.substr(prefix.size())));
     }
     context.refuse(SidecarError::unsupportedReference,
                    [&] { return "\"$ref\" " + quoted(target) + " names no place in this document"; });
@@ -320,17 +320,17 @@ bool isNamedForm(const JSONValue& node, const Context& context) {
   return impliedKind(members) == "object";
 }
 
-const JSONValue* referencedNode(const std::string& target, const Context& context) {
+const JSONValue* referencedNode(std::string_view target, const Context& context) {
   const Document* document = context.document;
   if (!document) return nullptr;
   for (std::string_view prefix : definitionPrefixes) {
-    if (!document->definitions || !std::string_view(target).starts_with(prefix)) continue;
-    if (const JSONValue* definition = document->definitions->find(std::string_view(target).substr(prefix.size()))) {
+    if (!document->definitions || !target.starts_with(prefix)) continue;
+    if (const JSONValue* definition = document->definitions->find(target.substr(prefix.size()))) {
       return definition;
     }
   }
   if (target != "#" && !target.starts_with("#/")) return nullptr;
-  return resolve(*document, percentDecoded(std::string_view(target).substr(1))).node;
+  return resolve(*document, percentDecoded(target.substr(1))).node;
 }
 
 std::vector<const JSONValue*> reachedDefinitions(const Document& document) {

@@ -110,7 +110,7 @@ void checkElementBounds(std::optional<std::int64_t> minimum, std::optional<std::
 //   {} or {"items":[]}           -> elements of any value, generated as strings
 //   {"items":[s,...]}, {"prefixItems":[s,...]} (a tuple) -> at most one element, of schema s
 //   {"items":false}              -> no element
-DynamicGenerationSchema array(const Keywords& node, const std::string& name, Context& context) {
+DynamicGenerationSchema array(const Keywords& node, std::string_view name, Context& context) {
   static const JSONValue anyElement = JSONValue::object(JSONObject());
   const JSONValue* items = node[Keyword::items];
   std::string_view itemsKey = "items";
@@ -149,7 +149,11 @@ DynamicGenerationSchema array(const Keywords& node, const std::string& name, Con
   }
   const JSONObject* itemsObject = items->objectValue();
   const auto title = itemsObject ? titleOf(*itemsObject) : std::nullopt;
-  const std::string elementName = context.namer.unique(title ? std::string(*title) : name + std::string(itemSuffix));
+  const std::string_view elementName = title ? context.namer.name(*title) : [&] {
+    std::string& wanted = context.wantedName();
+    (wanted += name) += itemSuffix;
+    return context.namer.name(wanted);
+  }();
   DynamicGenerationSchema element = [&] {
     if (items == &anyElement) return DynamicGenerationSchema::scalar(ScalarType::string, {});
     if (tuple && !tuple->empty()) {
@@ -196,7 +200,7 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
       Step step(context, definitionsKey, member.key());
       const Explain::Recorder::Mark mark = context.mark();
       try {
-        dependencies.push_back(schema(member.value, std::string(member.key()), context));
+        dependencies.push_back(schema(member.value, member.key(), context));
       } catch (const SidecarError&) {
         // A definition nothing reaches is never generated, and one without a name is only ever
         // copied where it is referenced, where a failure refuses the schema if it is generated.
@@ -217,7 +221,7 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
     }
   }
   const auto title = titleOf(*root);
-  const std::string rootName = namer.unique(title ? *title : defaultRootName);
+  const std::string_view rootName = namer.name(title ? *title : defaultRootName);
   try {
     DynamicGenerationSchema translated = schema(document, rootName, context);
     // Nodes referred to by pointer, in the order first referred to; each may add more.
@@ -235,7 +239,7 @@ GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* 
   }
 }
 
-DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, Context& context) {
+DynamicGenerationSchema schema(const JSONValue& node, std::string_view name, Context& context) {
   if (context.depth > maximumDepth) {
     context.refuse(SidecarError::unsupportedConstruct,
                    [&] { return "depth " + std::to_string(context.depth) + " exceeds " + std::to_string(maximumDepth); });
@@ -256,8 +260,8 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
     const auto again = std::find_if(translation->open.rbegin(), translation->open.rend(),
                                     [&](const auto& entry) { return entry.first == &node; });
     if (again != translation->open.rend() && isNamedForm(node, context)) {
-      if (context.recorder) context.recorder->reference("#", *again->second, context.pointer());
-      return DynamicGenerationSchema::referenceTo(*again->second);
+      if (context.recorder) context.recorder->reference("#", again->second, context.pointer());
+      return DynamicGenerationSchema::referenceTo(std::string(again->second));
     }
   }
   // Open while this node is translated, whatever ends its translation.
@@ -267,7 +271,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
       if (translation) translation->open.pop_back();
     }
   } opened{translation};
-  if (translation) translation->open.emplace_back(&node, &name);
+  if (translation) translation->open.emplace_back(&node, name);
 
   // true accepts any value (a string is one); false accepts none.
   if (const auto accepts = node.boolValue()) {
@@ -289,7 +293,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
 
   if (const auto target = members.text(Keyword::ref)) {
     Explain::unread(context, members, Form::reference);
-    return reference(std::string(*target), name, context);
+    return reference(*target, name, context);
   }
   if (const auto choices = arrayMember(members, Keyword::enumeration)) {
     Explain::unread(context, members, Form::choices);
@@ -301,7 +305,7 @@ DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, C
       context.recorder->cause({GenerationSchema::SchemaError::Case::emptyTypeChoices, context.pointer(), "\"enum\" is empty"});
     }
     if (context.recorder) context.recorder->named(name, context.pointer());
-    return DynamicGenerationSchema::anyOf(name, description(), std::move(texts));
+    return DynamicGenerationSchema::anyOf(std::string(name), description(), std::move(texts));
   }
   if (const auto alternatives = arrayMember(members, Keyword::anyOf)) {
     Explain::unread(context, members, Form::anyOf);

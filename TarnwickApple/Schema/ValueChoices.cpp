@@ -27,12 +27,12 @@ struct Alternative {
   GenerationGuide::Bound value{std::int64_t{0}};
 };
 
-DynamicGenerationSchema built(const Alternative& alternative, const std::string& name,
+DynamicGenerationSchema built(const Alternative& alternative, std::string_view name,
                               const std::optional<std::string>& description, Context& context) {
   switch (alternative.kind) {
     case Alternative::Kind::strings:
       if (context.recorder) context.recorder->named(name, context.pointer());
-      return DynamicGenerationSchema::anyOf(name, description, alternative.texts);
+      return DynamicGenerationSchema::anyOf(std::string(name), description, alternative.texts);
     case Alternative::Kind::integer:
       return DynamicGenerationSchema::scalar(ScalarType::integer, {GenerationGuide::range(alternative.value, alternative.value)});
     case Alternative::Kind::number:
@@ -62,7 +62,7 @@ bool isGenerated(const JSONValue& value) {
 //                             integer, the number x pinned as a number, true as a boolean;
 //                             null dropped; an object or array member is refused.
 // One alternative stands alone under the node's name; several are a union.
-DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keyword, const std::string& name,
+DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keyword, std::string_view name,
                                      const std::optional<std::string>& description, Context& context) {
   // Refused before any member is noted: a refusal takes back every note made under it, and an
   // enumeration may hold a million members to note.
@@ -131,15 +131,18 @@ DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keywo
   std::vector<DynamicGenerationSchema> translated;
   translated.reserve(alternatives.size());
   for (std::size_t i = 0; i < alternatives.size(); ++i) {
-    const std::string alternativeName = context.namer.unique(name + std::string(choiceInfix) + std::to_string(i + 1));
+    std::string& wanted = context.wantedName();
+    (wanted += name) += choiceInfix;
+    wanted += std::to_string(i + 1);
+    const std::string_view alternativeName = context.namer.name(wanted);
     translated.push_back(built(alternatives[i], alternativeName, std::nullopt, context));
   }
-  return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
+  return DynamicGenerationSchema::anyOf(std::string(name), description, std::move(translated));
 }
 
 // {"type":[k1,k2,...], ...} -> anyOf [{"type":k1, ...}, {"type":k2, ...}, ...], each alternative
 //                              the node with one kind and without its title.
-DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds, const std::string& name,
+DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds, std::string_view name,
                                   const std::optional<std::string>& description, Context& context) {
   const JSONValue* type = node.find("type");
   if (type->arrayValue()->size() != kinds.size()) {
@@ -158,10 +161,13 @@ DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std:
     JSONObject single = node;
     single.extract("title");
     single.insert("type", JSONValue::string(kinds[i]));
-    const std::string alternativeName = context.namer.unique(name + std::string(choiceInfix) + std::to_string(i + 1));
+    std::string& wanted = context.wantedName();
+    (wanted += name) += choiceInfix;
+    wanted += std::to_string(i + 1);
+    const std::string_view alternativeName = context.namer.name(wanted);
     translated.push_back(schema(JSONValue::object(std::move(single)), alternativeName, context));
   }
-  return DynamicGenerationSchema::anyOf(name, description, std::move(translated));
+  return DynamicGenerationSchema::anyOf(std::string(name), description, std::move(translated));
 }
 
 }  // namespace TarnwickApple::SchemaTranslator

@@ -31,6 +31,12 @@ inline bool isASCII(std::string_view text) {
     std::memcpy(&word, text.data() + i, 8);
     high |= word;
   }
+  if (i < text.size() && text.size() >= 8) {
+    // The last eight bytes, overlapping what was read: one more word, not a byte at a time.
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + text.size() - 8, 8);
+    return ((high | word) & 0x8080808080808080u) == 0;
+  }
   for (; i < text.size(); ++i) high |= static_cast<unsigned char>(text[i]);
   return (high & 0x8080808080808080u) == 0;
 }

@@ -97,16 +97,27 @@ TEST(Namer, HintGivesThePlainAlgorithmsAnswers) {
 }  // namespace
 }  // namespace TarnwickApple
 
-// Handing a name over gives the answers of asking by view, free or taken, in either normal form.
-TEST(Namer, HandedOverNamesGetTheSameAnswers) {
-  TarnwickApple::Namer byView, handedOver;
+// A name handed out as a view is the answer unique() gives, in the wanted spelling whichever
+// normal form it is in, and stays valid as many more names fill the registry's blocks.
+TEST(Namer, NamesAsViewsGetTheSameAnswersAndStayValid) {
+  TarnwickApple::Namer byView, byCopy;
   byView.reserve("Taken");
-  handedOver.reserve("Taken");
-  for (const std::string name : {"A", "A", "", "Schema", "Taken", "caf\u00e9", "cafe\u0301", "A2", "A", "Taken"}) {
-    EXPECT_EQ(handedOver.uniqueOf(std::string(name)), byView.unique(name)) << name;
+  byCopy.reserve("Taken");
+  std::vector<std::pair<std::string_view, std::string>> handed;
+  const std::string longName(40, 'x');
+  for (const std::string name : {"A", "A", "", "Schema", "Taken", "caf\u00e9", "cafe\u0301", "cafe\u0301", "A2", "A",
+                                 "Taken", longName.c_str(), longName.c_str()}) {
+    const std::string_view view = byView.name(name);
+    const std::string copy = byCopy.unique(name);
+    EXPECT_EQ(view, copy) << name;
+    handed.emplace_back(view, copy);
   }
-  EXPECT_EQ(handedOver.uniqueOf(std::string(40, 'x')), std::string(40, 'x'));
-  EXPECT_EQ(handedOver.uniqueOf(std::string(40, 'x')), std::string(40, 'x') + "2");
+  EXPECT_EQ(handed[6].second, "cafe\u03012");
+  for (int i = 0; i < 3000; ++i) {
+    const std::string wanted = "Filler" + std::string(static_cast<std::size_t>(i % 50), 'f');
+    ASSERT_EQ(byView.name(wanted), byCopy.unique(wanted)) << i;
+  }
+  for (const auto& [view, copy] : handed) EXPECT_EQ(view, copy);
 }
 
 // Every name stays taken, and no other is, as the registry goes from a few names to a table.

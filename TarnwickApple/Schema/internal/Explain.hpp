@@ -53,9 +53,9 @@ class Recorder {
   void rollback(const Mark& mark);
   void refuse(const std::string& pointer, std::string reason);
   void cause(AssemblyCause cause) { causes_.push_back(std::move(cause)); }
-  void named(const std::string& name, const std::string& pointer) { named_.emplace_back(name, pointer); }
-  void reference(const std::string& target, const std::string& name, const std::string& pointer) {
-    references_.push_back({target, name, pointer});
+  void named(std::string_view name, const std::string& pointer) { named_.emplace_back(name, pointer); }
+  void reference(std::string_view target, std::string_view name, const std::string& pointer) {
+    references_.push_back({std::string(target), std::string(name), pointer});
   }
   // A definition once translated: its form in words ("a string", "an array", ...).
   void definitionForm(const std::string& key, std::string form) { definitionForms_.emplace_back(key, std::move(form)); }

@@ -36,55 +36,104 @@ inline bool spelled(std::string_view key, const char (&word)[N]) {
 }  // namespace internal
 
 // The keyword spelled `key`, or nothing for any other member name. Keys are compared as the
-// node's members know them, in NFC, which every keyword already is.
+// node's members know them, in NFC, which every keyword already is. Chosen by length and first
+// byte, so most keys are compared with one word at most.
 inline std::optional<Keyword> keywordOf(std::string_view key) {
   using internal::spelled;
+  if (key.empty()) return std::nullopt;
+  const char first = key[0];
   switch (key.size()) {
     case 3:
       if (spelled(key, "not")) return Keyword::negation;
       break;
     case 4:
-      if (spelled(key, "$ref")) return Keyword::ref;
-      if (spelled(key, "enum")) return Keyword::enumeration;
+      if (first == '$') return spelled(key, "$ref") ? std::optional(Keyword::ref) : std::nullopt;
+      if (first == 'e') return spelled(key, "enum") ? std::optional(Keyword::enumeration) : std::nullopt;
       if (spelled(key, "type")) return Keyword::type;
       break;
     case 5:
-      if (spelled(key, "anyOf")) return Keyword::anyOf;
-      if (spelled(key, "allOf")) return Keyword::allOf;
-      if (spelled(key, "const")) return Keyword::constant;
-      if (spelled(key, "items")) return Keyword::items;
-      if (spelled(key, "oneOf")) return Keyword::oneOf;
-      if (spelled(key, "title")) return Keyword::title;
+      switch (first) {
+        case 'a':
+          if (spelled(key, "anyOf")) return Keyword::anyOf;
+          if (spelled(key, "allOf")) return Keyword::allOf;
+          break;
+        case 'c':
+          if (spelled(key, "const")) return Keyword::constant;
+          break;
+        case 'i':
+          if (spelled(key, "items")) return Keyword::items;
+          break;
+        case 'o':
+          if (spelled(key, "oneOf")) return Keyword::oneOf;
+          break;
+        case 't':
+          if (spelled(key, "title")) return Keyword::title;
+          break;
+        default:
+          break;
+      }
       break;
     case 6:
       if (spelled(key, "format")) return Keyword::format;
       break;
     case 7:
-      if (spelled(key, "minimum")) return Keyword::minimum;
-      if (spelled(key, "maximum")) return Keyword::maximum;
-      if (spelled(key, "pattern")) return Keyword::pattern;
-      if (spelled(key, "x-order")) return Keyword::xOrder;
+      switch (first) {
+        case 'm':
+          if (spelled(key, "minimum")) return Keyword::minimum;
+          if (spelled(key, "maximum")) return Keyword::maximum;
+          break;
+        case 'p':
+          if (spelled(key, "pattern")) return Keyword::pattern;
+          break;
+        case 'x':
+          if (spelled(key, "x-order")) return Keyword::xOrder;
+          break;
+        default:
+          break;
+      }
       break;
     case 8:
-      if (spelled(key, "contains")) return Keyword::contains;
-      if (spelled(key, "minItems")) return Keyword::minItems;
-      if (spelled(key, "maxItems")) return Keyword::maxItems;
-      if (spelled(key, "required")) return Keyword::required;
+      switch (first) {
+        case 'c':
+          if (spelled(key, "contains")) return Keyword::contains;
+          break;
+        case 'm':
+          if (spelled(key, "minItems")) return Keyword::minItems;
+          if (spelled(key, "maxItems")) return Keyword::maxItems;
+          break;
+        case 'r':
+          if (spelled(key, "required")) return Keyword::required;
+          break;
+        default:
+          break;
+      }
       break;
     case 9:
       if (spelled(key, "minLength")) return Keyword::minLength;
       if (spelled(key, "maxLength")) return Keyword::maxLength;
       break;
     case 10:
-      if (spelled(key, "multipleOf")) return Keyword::multipleOf;
+      if (first == 'm') return spelled(key, "multipleOf") ? std::optional(Keyword::multipleOf) : std::nullopt;
       if (spelled(key, "properties")) return Keyword::properties;
       break;
     case 11:
-      if (spelled(key, "description")) return Keyword::description;
-      if (spelled(key, "minContains")) return Keyword::minContains;
-      if (spelled(key, "maxContains")) return Keyword::maxContains;
-      if (spelled(key, "prefixItems")) return Keyword::prefixItems;
-      if (spelled(key, "uniqueItems")) return Keyword::uniqueItems;
+      switch (first) {
+        case 'd':
+          if (spelled(key, "description")) return Keyword::description;
+          break;
+        case 'm':
+          if (spelled(key, "minContains")) return Keyword::minContains;
+          if (spelled(key, "maxContains")) return Keyword::maxContains;
+          break;
+        case 'p':
+          if (spelled(key, "prefixItems")) return Keyword::prefixItems;
+          break;
+        case 'u':
+          if (spelled(key, "uniqueItems")) return Keyword::uniqueItems;
+          break;
+        default:
+          break;
+      }
       break;
     case 12:
       if (spelled(key, "dependencies")) return Keyword::dependencies;

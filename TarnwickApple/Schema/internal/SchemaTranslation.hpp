@@ -37,7 +37,7 @@ struct Document {
   std::vector<Inlining> inlining;
   // Every node being translated now, outermost first, with its name: a copy that comes back to
   // one of them that carries a name refers to it instead, which closes a cycle.
-  std::vector<std::pair<const JSONValue*, const std::string*>> open;
+  std::vector<std::pair<const JSONValue*, std::string_view>> open;
   // Named nodes of other places that references reach by a pointer ("#/items/definitions/A"):
   // each is translated once, after the root, as a dependency under a name of its own.
   struct Shared {
@@ -60,11 +60,11 @@ struct Document {
 FoundationModels::GenerationSchema generationSchema(const JSONValue& document, Explain::Recorder* recorder);
 
 // A "$ref" node: a named definition by name, anything else inlined under `name`.
-FoundationModels::DynamicGenerationSchema reference(const std::string& target, const std::string& name,
+FoundationModels::DynamicGenerationSchema reference(std::string_view target, std::string_view name,
                                                     Context& context);
 
 // The node a reference into this document names ("#", "#/$defs/A", "#/properties/a"), or nullptr.
-const JSONValue* referencedNode(const std::string& target, const Context& context);
+const JSONValue* referencedNode(std::string_view target, const Context& context);
 
 // True when the node translates to a named form (object, string choice, union), so that a
 // reference to it can stay a name.
@@ -76,7 +76,7 @@ std::vector<const JSONValue*> reachedDefinitions(const Document& document);
 // An "enum" (or a lone "const") with members that are not all strings: strings as one string
 // choice, numbers pinned to their value, booleans as a boolean, null dropped.
 FoundationModels::DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keyword,
-                                                       const std::string& name,
+                                                       std::string_view name,
                                                        const std::optional<std::string>& description, Context& context);
 
 // A union alternative that stands for null alone: {"type":"null"}, {"const":null}, {"enum":[null]}.
@@ -84,7 +84,7 @@ bool isNullAlternative(const JSONValue& alternative, const Context& context);
 
 // A "type" list of several kinds: one alternative per kind, each reading the node's keywords.
 FoundationModels::DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds,
-                                                    const std::string& name,
+                                                    std::string_view name,
                                                     const std::optional<std::string>& description, Context& context);
 
 // Whether the "allOf" of a node without "type" or "properties" makes it a named form; nothing
@@ -93,12 +93,12 @@ std::optional<bool> intersectionIsNamed(const JSONObject& node, const Context& c
 
 // "allOf" deciding a node without "type" or "properties": its one member, or its object members
 // merged. Nothing when it cannot be read so, and the node goes on as without it.
-std::optional<FoundationModels::DynamicGenerationSchema> intersection(const JSONObject& node, const std::string& name,
+std::optional<FoundationModels::DynamicGenerationSchema> intersection(const JSONObject& node, std::string_view name,
                                                                       const std::optional<std::string>& description,
                                                                       Context& context);
 
 // One node under its (already unique) name, at the context's depth.
-FoundationModels::DynamicGenerationSchema schema(const JSONValue& node, const std::string& name, Context& context);
+FoundationModels::DynamicGenerationSchema schema(const JSONValue& node, std::string_view name, Context& context);
 
 // The type of a node that is no reference, enumeration or union; "" for a node that says
 // nothing of its kind, which accepts any value.
@@ -116,14 +116,14 @@ std::vector<std::string> strings(JSONElements array, std::string_view keyword, C
 // Member `index` of such an array, refused as `strings` refuses it when it is no string.
 std::string_view stringAt(JSONElements array, std::size_t index, std::string_view keyword, Context& context);
 
-FoundationModels::DynamicGenerationSchema object(const Keywords& node, const std::string& name,
+FoundationModels::DynamicGenerationSchema object(const Keywords& node, std::string_view name,
                                                  const std::optional<std::string>& description, Context& context);
 
 // `union(_:named:description:namer:depth:)` ("union" is a keyword in C++; the namer and the depth
 // are the context's); `keyword` is the
 // member the alternatives come from ("anyOf" or "oneOf").
 FoundationModels::DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyword,
-                                                  const std::string& name,
+                                                  std::string_view name,
                                                   const std::optional<std::string>& description, Context& context);
 
 // Property names in order: the "x-order" names that are properties, then the rest sorted.

@@ -32,6 +32,13 @@ class Context {
   Explain::Recorder* const recorder;
   std::int64_t depth = 0;  // of the node being translated; definitions and the root are at 0
 
+  // Room for a wanted name as it is built, emptied and reused from name to name: the namer keeps
+  // the name it hands out, so no string is made for it.
+  std::string& wantedName() {
+    wanted_.clear();
+    return wanted_;
+  }
+
   // The current place as an RFC 6901 pointer, kept only while recording.
   const std::string& pointer() const { return pointer_; }
   bool recording() const { return recorder != nullptr; }
@@ -69,6 +76,7 @@ class Context {
   friend class Step;
   friend class Elsewhere;
   std::string pointer_;
+  std::string wanted_;
   int muted_ = 0;  // inside inlined copies, whose own place says what is said of them
 };
 
