@@ -143,6 +143,26 @@ std::optional<std::vector<std::string>> constantStrings(const std::vector<const 
   return result;
 }
 
+// True when, with nothing recorded, translating `alternative` here would refuse it only for a
+// "$ref" into another document (one that does not start with "#") and change nothing else: the
+// union drops it as it would drop the failure, with no exception thrown and caught. The checks
+// schema() makes first (depth, the inlined-node count) are made here, and the node is counted as
+// schema() counts it; anything else takes the ordinary way.
+bool refusedAsReferenceElsewhere(const JSONValue& alternative, Context& context) {
+  if (context.recorder || context.depth > maximumDepth) return false;
+  const JSONObject* object = alternative.objectValue();
+  const JSONValue* ref = object ? object->find("$ref") : nullptr;
+  const auto target = ref ? ref->stringValue() : std::nullopt;
+  if (!target || target->starts_with('#')) return false;
+  Document* document = context.document;
+  if (document && document->exhausted) return false;
+  if (document && document->copies > 0) {
+    if (document->inlinedNodes + 1 > maximumInlinedNodes) return false;
+    ++document->inlinedNodes;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool isNullAlternative(const JSONValue& alternative, const Context& context) {
@@ -342,6 +362,10 @@ DynamicGenerationSchema unionOf(JSONElements alternatives, std::string_view keyw
       return context.namer.name(wanted);
     }();
     Step step(context, keyword, index(alternative), Step::nested);
+    if (refusedAsReferenceElsewhere(*alternative, context)) {
+      if (!firstFailure) firstFailure = SidecarError::unsupportedReference;
+      continue;
+    }
     const Explain::Recorder::Mark mark = context.mark();
     try {
       translated.push_back(schema(*alternative, alternativeName, context));

@@ -184,8 +184,7 @@ void Recorder::assemblyFailed(SchemaErrorCase kind) {
   place("", "the schema does not resolve into a generation schema");
 }
 
-void unread(SchemaTranslator::Context& context, const JSONObject& node, Form form) {
-  if (!context.recording()) return;
+void noteUnread(SchemaTranslator::Context& context, const JSONObject& node, Form form) {
   for (const auto& [nfcKey, member] : node) {
     const std::string_view key = member.key();
     if (!constrains(key, form) || reads(node, key, form)) continue;

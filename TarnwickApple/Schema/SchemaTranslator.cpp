@@ -335,7 +335,7 @@ DynamicGenerationSchema schema(const JSONValue& node, std::string_view name, Con
     }
   }
 
-  const std::string type = kind(members, context);
+  const std::string_view type = kind(members, context);
   if (type.empty() && !typeMember) {
     // What is left ("not", "if", ...) is ignored as beside any other kind, but the negation of
     // everything leaves nothing to generate.
@@ -378,14 +378,16 @@ DynamicGenerationSchema schema(const JSONValue& node, std::string_view name, Con
   });
 }
 
-std::optional<std::vector<std::string>> listedKinds(const Keywords& node, Context& context) {
+std::optional<std::vector<std::string_view>> listedKinds(const Keywords& node, Context& context) {
   const JSONValue* type = node[Keyword::type];
   const JSONElements* list = type ? type->arrayValue() : nullptr;
   if (!list) return std::nullopt;
-  std::vector<std::string> named = strings(*list, "type", context);
-  std::vector<std::string> kinds;
-  for (std::string& kind : named) {
-    if (kind != "null" && std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(std::move(kind));
+  // Every member is read (and a non-string refused) before any is kept, as a list of strings would be.
+  for (std::size_t i = 0; i < list->size(); ++i) stringAt(*list, i, "type", context);
+  std::vector<std::string_view> kinds;
+  for (std::size_t i = 0; i < list->size(); ++i) {
+    const std::string_view kind = *(*list)[i].stringValue();
+    if (kind != "null" && std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(kind);
   }
   return kinds;
 }
@@ -424,15 +426,17 @@ std::string_view impliedKind(const Keywords& node) {
 // {"const":"text"}             -> "string" (other constants are pinned before this is asked)
 // {"minItems":..., ...}        -> the kind its keywords imply (impliedKind)
 // {}                           -> "": any value
-std::string kind(const Keywords& node, Context& context) {
+std::string_view kind(const Keywords& node, Context& context) {
   if (const JSONValue* type = node[Keyword::type]) {
-    if (const auto text = type->stringValue()) return std::string(*text);
+    if (const auto text = type->stringValue()) return *text;
     const auto list = type->arrayValue();
     if (!list) {
       context.refuse(SidecarError::unsupportedConstruct,
                      [&] { return "\"type\" is " + std::string(Quoting::kindName(*type)) + ", not a string or a list"; });
     }
-    std::vector<std::string> named = strings(*list, "type", context);
+    std::vector<std::string_view> named;
+    named.reserve(list->size());
+    for (std::size_t i = 0; i < list->size(); ++i) named.push_back(stringAt(*list, i, "type", context));
     const std::size_t listed = named.size();
     std::erase(named, "null");
     // A kind listed twice is one kind.
@@ -446,7 +450,7 @@ std::string kind(const Keywords& node, Context& context) {
     if (named.size() != 1) {
       context.refuse(SidecarError::unsupportedConstruct, [&] {
         std::string reason = "\"type\" lists " + countWord(named.size()) + " kinds";
-        for (std::size_t i = 0; i < named.size(); ++i) reason += (i == 0 ? ": " : ", ") + named[i];
+        for (std::size_t i = 0; i < named.size(); ++i) (reason += i == 0 ? ": " : ", ") += named[i];
         return named.empty() ? std::string("\"type\" lists no kind but null") : reason;
       });
     }
@@ -455,7 +459,7 @@ std::string kind(const Keywords& node, Context& context) {
         return "null is not generated: the answer is always " + quoted(named.front()) + ", never null";
       });
     }
-    return std::move(named.front());
+    return named.front();
   }
   if (node[Keyword::properties]) return "object";
   if (const JSONValue* constant = node[Keyword::constant]; constant && constant->stringValue()) return "string";
@@ -466,7 +470,7 @@ std::string kind(const Keywords& node, Context& context) {
              std::string(implied);
     });
   }
-  return std::string(implied);
+  return implied;
 }
 
 std::string_view stringAt(JSONElements array, std::size_t index, std::string_view keyword, Context& context) {

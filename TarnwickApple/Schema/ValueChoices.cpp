@@ -142,7 +142,7 @@ DynamicGenerationSchema valueChoices(JSONElements values, std::string_view keywo
 
 // {"type":[k1,k2,...], ...} -> anyOf [{"type":k1, ...}, {"type":k2, ...}, ...], each alternative
 //                              the node with one kind and without its title.
-DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds, std::string_view name,
+DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string_view>& kinds, std::string_view name,
                                   const std::optional<std::string>& description, Context& context) {
   const JSONValue* type = node.find("type");
   if (type->arrayValue()->size() != kinds.size()) {
@@ -150,7 +150,7 @@ DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std:
   }
   context.note("type", "kind-union", [&] {
     std::string detail = "one alternative for each kind listed (";
-    for (std::size_t i = 0; i < kinds.size(); ++i) detail += (i == 0 ? "" : ", ") + kinds[i];
+    for (std::size_t i = 0; i < kinds.size(); ++i) (detail += i == 0 ? "" : ", ") += kinds[i];
     return detail + "), each held to this node's keywords for its kind";
   });
   if (context.recorder) context.recorder->named(name, context.pointer());
@@ -160,7 +160,7 @@ DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std:
   for (std::size_t i = 0; i < kinds.size(); ++i) {
     JSONObject single = node;
     single.extract("title");
-    single.insert("type", JSONValue::string(kinds[i]));
+    single.insert("type", JSONValue::string(std::string(kinds[i])));
     std::string& wanted = context.wantedName();
     (wanted += name) += choiceInfix;
     wanted += std::to_string(i + 1);

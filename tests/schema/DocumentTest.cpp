@@ -211,3 +211,40 @@ TEST(Node, DepthLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+// `levels` arrays around a union of a reference into another document and an integer.
+std::string unionInArrays(int levels) {
+  std::string schema = R"({"anyOf":[{"$ref":"a.json"},{"type":"integer"}]})";
+  for (int i = 0; i < levels; ++i) schema = R"({"type":"array","items":)" + schema + "}";
+  return schema;
+}
+
+}  // namespace
+
+// Alternatives that point into another document are dropped, and the first failure in listed
+// order is the union's refusal when none is left, whatever else would have failed first.
+TEST(Union, AlternativesIntoOtherDocuments) {
+  const std::string deepest = unionInArrays(31), tooDeep = unionInArrays(32);
+  expectAll({
+      {R"({"anyOf":[{"type":"string"},{"$ref":"other.json"}]})",
+       rootOnly(R"({"name":"Schema","description":null,"anyOf":[)" + text + "]}")},
+      {R"({"anyOf":[{"$ref":"a.json"},{"$ref":"b.json#/x"}]})", outsideReference},
+      {R"({"anyOf":[{"type":"nope"},{"$ref":"a.json"}]})", unsupported},
+      {R"({"anyOf":[{"$ref":"a.json"},{"type":"nope"}]})", outsideReference},
+      // Inlined copies of a definition drop it in each copy.
+      {R"({"$defs":{"L":{"type":"array","items":{"anyOf":[{"$ref":"x.json"},{"type":"integer"}]}}},)"
+       R"("type":"object","properties":{"a":{"$ref":"#/$defs/L"},"b":{"$ref":"#/$defs/L"}},"required":["a"]})",
+       R"({"root":{"name":"Schema","description":null,"properties":[)"
+       R"({"name":"a","description":null,"optional":false,"schema":{"arrayOf":{"name":"SchemaAItem",)"
+       R"("description":null,"anyOf":[)" + integer + R"(]},"minimumElements":null,"maximumElements":null}},)"
+       R"({"name":"b","description":null,"optional":true,"schema":{"arrayOf":{"name":"SchemaBItem",)"
+       R"("description":null,"anyOf":[)" + integer + R"(]},"minimumElements":null,"maximumElements":null}}]},)"
+       R"("dependencies":[{"arrayOf":{"name":"LItem","description":null,"anyOf":[)" + integer +
+           R"(]},"minimumElements":null,"maximumElements":null}]})"},
+      // Past the depth limit the depth is refused, not the reference.
+      {tooDeep.c_str(), unsupported},
+  });
+  EXPECT_NE(translated(deepest.c_str()).substr(0, 8), "refused:");
+}

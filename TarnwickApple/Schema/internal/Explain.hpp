@@ -76,7 +76,8 @@ class Recorder {
   std::vector<std::pair<std::string, std::string>> definitionForms_;
 };
 
-// Notes every value-constraining keyword of `node` that its form does not read.
-void unread(SchemaTranslator::Context& context, const JSONObject& node, Form form);
+// Notes every value-constraining keyword of `node` that its form does not read; see unread(), in
+// TranslationContext.hpp, which calls it only while recording.
+void noteUnread(SchemaTranslator::Context& context, const JSONObject& node, Form form);
 
 }  // namespace TarnwickApple::Explain

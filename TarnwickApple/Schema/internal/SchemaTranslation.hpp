@@ -83,7 +83,7 @@ FoundationModels::DynamicGenerationSchema valueChoices(JSONElements values, std:
 bool isNullAlternative(const JSONValue& alternative, const Context& context);
 
 // A "type" list of several kinds: one alternative per kind, each reading the node's keywords.
-FoundationModels::DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string>& kinds,
+FoundationModels::DynamicGenerationSchema kindUnion(const JSONObject& node, const std::vector<std::string_view>& kinds,
                                                     std::string_view name,
                                                     const std::optional<std::string>& description, Context& context);
 
@@ -102,11 +102,11 @@ FoundationModels::DynamicGenerationSchema schema(const JSONValue& node, std::str
 
 // The type of a node that is no reference, enumeration or union; "" for a node that says
 // nothing of its kind, which accepts any value.
-std::string kind(const Keywords& node, Context& context);
+std::string_view kind(const Keywords& node, Context& context);
 
 // The kinds a "type" list names, "null" and repeats removed, in listed order; nothing when
 // "type" is absent or not a list.
-std::optional<std::vector<std::string>> listedKinds(const Keywords& node, Context& context);
+std::optional<std::vector<std::string_view>> listedKinds(const Keywords& node, Context& context);
 
 // The kind the keywords of a node without "type" imply, "" for none (see kind()).
 std::string_view impliedKind(const Keywords& node);

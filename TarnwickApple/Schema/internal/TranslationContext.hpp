@@ -136,3 +136,13 @@ class Elsewhere {
 };
 
 }  // namespace TarnwickApple::SchemaTranslator
+
+namespace TarnwickApple::Explain {
+
+// Notes every value-constraining keyword of `node` that its form does not read. Asked of every
+// node, so the check whether anything records is made inline.
+inline void unread(SchemaTranslator::Context& context, const JSONObject& node, Form form) {
+  if (context.recording()) noteUnread(context, node, form);
+}
+
+}  // namespace TarnwickApple::Explain
