@@ -2,6 +2,7 @@
 // member stands for the node, and object members whose properties do not clash are merged.
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "TarnwickApple/Schema/internal/Explain.hpp"
@@ -44,26 +45,6 @@ bool mergeable(const JSONObject& member) {
   return type || properties || (required && required->arrayValue());
 }
 
-// The members dereferenced when every one can be merged and no property is given two different
-// schemas; nothing otherwise.
-std::optional<std::vector<const JSONObject*>> mergedMembers(const JSONArray& members, const Context& context) {
-  std::vector<const JSONObject*> result;
-  JSONObject seen;
-  for (const JSONValue& member : members) {
-    const JSONObject* object = dereferenced(member, context);
-    if (!object || !mergeable(*object)) return std::nullopt;
-    if (const JSONValue* properties = object->find("properties")) {
-      for (const auto& [nfcKey, property] : *properties->objectValue()) {
-        const JSONValue* earlier = seen.find(property.key());
-        if (earlier && !(*earlier == property.value)) return std::nullopt;
-        if (!earlier) seen.insert(std::string(property.key()), property.value);
-      }
-    }
-    result.push_back(object);
-  }
-  return result;
-}
-
 // True when the member says something of the value: some keyword of it is not an annotation.
 bool constrains(const JSONValue& member) {
   static constexpr std::string_view annotations[] = {"$comment", "$id", "$schema", "default", "deprecated",
@@ -94,11 +75,24 @@ bool standsAlone(const JSONObject& node, const std::vector<std::pair<std::size_t
   return members.size() == 1 && !node.find("required");
 }
 
+// The members dereferenced when every one can be merged and no property is given two different
+// schemas; nothing otherwise. Properties are compared where they stand, by their NFC names.
 std::optional<std::vector<const JSONObject*>> mergedMembers(
     const std::vector<std::pair<std::size_t, const JSONValue*>>& members, const Context& context) {
-  JSONArray values;
-  for (const auto& [index, member] : members) values.push_back(*member);
-  return mergedMembers(values, context);
+  std::vector<const JSONObject*> result;
+  std::unordered_map<std::string_view, const JSONValue*> seen;
+  for (const auto& [index, member] : members) {
+    const JSONObject* object = dereferenced(*member, context);
+    if (!object || !mergeable(*object)) return std::nullopt;
+    if (const JSONValue* properties = object->find("properties")) {
+      for (const auto& [nfcKey, property] : *properties->objectValue()) {
+        const auto [earlier, added] = seen.emplace(nfcKey, &property.value);
+        if (!added && !(*earlier->second == property.value)) return std::nullopt;
+      }
+    }
+    result.push_back(object);
+  }
+  return result;
 }
 
 }  // namespace

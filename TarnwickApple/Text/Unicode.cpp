@@ -191,10 +191,12 @@ std::vector<std::string_view> graphemeClusterViews(std::string_view text) {
   if (isASCII(text)) {
     // In ASCII only CR LF is a cluster of more than one character.
     clusters.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const std::size_t length = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
-      clusters.push_back(text.substr(i, length));
-      i += length - 1;
+    const char* const bytes = text.data();
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+      const std::size_t length = bytes[i] == '\r' && i + 1 < size && bytes[i + 1] == '\n' ? 2 : 1;
+      clusters.emplace_back(bytes + i, length);
+      i += length;
     }
     return clusters;
   }
