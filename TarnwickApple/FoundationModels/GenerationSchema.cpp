@@ -18,8 +18,6 @@ namespace TarnwickApple::FoundationModels {
 
 namespace {
 
-using namespace std::string_view_literals;  // fixed pieces appended by their known length
-
 using Form = DynamicGenerationSchema::Form;
 using ScalarType = DynamicGenerationSchema::ScalarType;
 using SchemaError = GenerationSchema::SchemaError;
