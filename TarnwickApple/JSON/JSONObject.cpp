@@ -2,8 +2,10 @@
 // one sort of a written object, lookups, and copy-on-change building in code.
 #include <algorithm>
 #include <memory>
+#include <span>
 
 #include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/JSON/internal/DocumentArena.hpp"
 #include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple {
@@ -21,6 +23,10 @@ constexpr std::size_t firstRoom = 4;
 }  // namespace
 
 void JSONObject::release(Block* block) noexcept {
+  if (block->references.load(std::memory_order_relaxed) == 0) {  // in a document's arena
+    internal::arenaOf(block)->release();
+    return;
+  }
   if (block->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   std::destroy_n(block->members(), block->size);
   delete block->forms;
@@ -39,14 +45,35 @@ void JSONObject::own(std::size_t room) {
   if (block_) {
     made->written = block_->written;
     if (block_->forms) made->forms = new std::vector<std::string>(*block_->forms);
-    if (block_->references.load(std::memory_order_acquire) == 1) {
+    const std::uint32_t references = block_->references.load(std::memory_order_acquire);
+    if (references == 1) {
       std::uninitialized_move_n(block_->members(), size, made->members());
+    } else if (references == 0 && internal::arenaOf(block_)->soleReference()) {
+      // This handle is all that holds the document: its members are taken rather than copied
+      // (a large text among them is handed on whole), each now counting on the arena.
+      std::uninitialized_move_n(block_->members(), size, made->members());
+      for (Member& member : std::span(made->members(), size)) {
+        member.key_.countOutside();
+        member.value.countOutside();
+      }
     } else {
       std::uninitialized_copy_n(block_->members(), size, made->members());
     }
     release(block_);
   }
   block_ = made;
+}
+
+JSONObject::Block* JSONObject::arenaBlock(std::size_t room, internal::DocumentArena& arena, Block* from) {
+  auto* made = new (arena.allocate(sizeof(Block) + room * sizeof(Member))) Block{{0}, 0, static_cast<std::uint32_t>(room), 0, nullptr, {}};
+  made->self.block_ = made;
+  if (from) {  // the old block stays in the arena, its members moved out and its forms handed on
+    made->size = from->size;
+    made->written = from->written;
+    made->forms = std::exchange(from->forms, nullptr);
+    std::uninitialized_move_n(from->members(), from->size, made->members());
+  }
+  return made;
 }
 
 std::uint32_t JSONObject::noteForm(std::string_view key) {
@@ -58,15 +85,15 @@ std::uint32_t JSONObject::noteForm(std::string_view key) {
   return static_cast<std::uint32_t>(block_->forms->size());
 }
 
-JSONObject JSONObject::withRoom(std::size_t room) {
+JSONObject JSONObject::withRoom(std::size_t room, internal::DocumentArena& arena) {
   JSONObject object;
-  if (room > 0) object.own(room);
+  if (room > 0) object.block_ = arenaBlock(room, arena, nullptr);
   return object;
 }
 
-void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value) {
+void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena) {
   const std::size_t size = this->size();
-  if (!block_ || size == block_->capacity) own(std::max(firstRoom, 2 * size));  // only when the count was short
+  if (!block_ || size == block_->capacity) block_ = arenaBlock(std::max(firstRoom, 2 * size), arena, block_);  // only when the count was short
   Member* added = new (block_->members() + size) Member(std::move(key), std::move(value), static_cast<std::uint32_t>(size));
   ++block_->size;
   added->form_ = noteForm(added->key());
@@ -113,6 +140,8 @@ void JSONObject::closeWritten(std::vector<std::uint32_t>& order) {
   for (std::size_t i = 0; i < count; ++i) {
     if (kept > 0 && canonical(members[kept - 1], forms) == canonical(members[i], forms)) {
       const std::uint32_t first = members[kept - 1].position;
+      members[kept - 1].key_.abandon();  // held in the arena: counted nowhere, unless a large text
+      members[kept - 1].value.abandon();
       members[kept - 1] = std::move(members[i]);
       members[kept - 1].position = first;
       continue;

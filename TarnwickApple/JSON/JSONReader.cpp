@@ -16,6 +16,7 @@
 #include "TarnwickApple/JSON/internal/NumberLiteral.hpp"
 #include "TarnwickApple/JSON/Quoting.hpp"
 #include "TarnwickApple/JSON/internal/ChunkedReading.hpp"
+#include "TarnwickApple/JSON/internal/DocumentArena.hpp"
 #include "TarnwickApple/JSON/internal/StructuralIndex.hpp"
 
 namespace TarnwickApple {
@@ -29,6 +30,10 @@ constexpr std::size_t longestQuotedLiteral = 40;
 constexpr std::size_t keptRoom = 1024;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// The first guess at a tree's size, per byte of text: a schema's tree is three to five times its
+// text; a wrong guess costs only another chunk.
+constexpr std::size_t treeBytesPerTextByte = 4;
 
 // Positions the grammar reads at or after the one it stands on: a token's own and the next
 // (where the token ends), so a chunk is refilled before fewer than these are held.
@@ -51,6 +56,22 @@ class JSONReader {
  public:
   JSONReader(std::string_view text, std::size_t base, std::size_t chunk)
       : text_(text), base_(base), chunk_(std::max(chunk, lookAhead)) {}
+  JSONReader(const JSONReader&) = delete;
+  JSONReader& operator=(const JSONReader&) = delete;
+
+  // Whatever the reading left behind (all of it, when it failed) counts nothing on the arena: it
+  // is forgotten, its large texts and key forms released, before the reader's own reference.
+  ~JSONReader() {
+    for (std::size_t depth = 0; depth < frames_.size(); ++depth) {
+      Frame& frame = frames_[depth];
+      if (depth < depth_) tendOrRelease(frame, false);
+      frame.key.abandon();
+      frame.array.abandon();
+      frame.object.abandon();
+    }
+    value_.abandon();
+    if (arena_) arena_->release();
+  }
 
   JSONValue read() {
     if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
@@ -58,6 +79,7 @@ class JSONReader {
     }
     if (text_.size() > internal::maximumIndexedText) fail(internal::maximumIndexedText, "a text larger than 4 GiB");
     if (text_.empty()) fail(0, "no JSON value");
+    arena_ = internal::DocumentArena::create(treeBytesPerTextByte * text_.size());
     internal::StructuralScan scan(text_, base_);
     if (!scan.fill(index_, chunk_)) {
       // Indexed whole: one scan, and every position held.
@@ -83,12 +105,27 @@ class JSONReader {
 
  private:
   // An open array or object; frames are kept when closed, for the next container at their depth.
+  // The values a frame holds live in the document's arena and count nothing there.
   struct Frame {
     bool isObject = false;
+    bool holdsLargeText = false;  // a member or element is a large text the arena must release
     JSONValue array;
     JSONObject object;  // its members as written until it closes
     JSONValue key;      // the string read before the value now being read
   };
+
+  // A complete container's block is noted with the arena when it holds what the arena must
+  // release (`tend`); an incomplete one's is released here, the reading having failed.
+  void tendOrRelease(Frame& frame, bool tend) {
+    void* block = frame.isObject ? static_cast<void*>(frame.object.block_) : frame.array.load<void*>();
+    if (block == nullptr) return;
+    if (!frame.holdsLargeText && !(frame.isObject && frame.object.block_->forms)) return;
+    if (tend) {
+      arena_->tend(block, frame.isObject);
+    } else {
+      internal::releaseTended(block, frame.isObject);
+    }
+  }
 
   [[noreturn]] void fail(std::size_t offset, const char* reason) const {
     throw JSONValue::DecodeError(base_ + offset, reason);
@@ -130,8 +167,10 @@ class JSONReader {
   // A string value: one with nothing to unescape is copied once, straight into its value.
   JSONValue readText(std::size_t k) const {
     const std::string_view body = stringBody(k);
-    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return JSONValue::text(body);
-    return JSONValue::string(unescape(body, positions_[k] + 1));
+    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return JSONValue::text(body, *arena_);
+    std::string unescaped = unescape(body, positions_[k] + 1);
+    if (unescaped.size() > JSONValue::longestBlockString) return JSONValue::string(std::move(unescaped));
+    return JSONValue::text(unescaped, *arena_);
   }
 
   std::string unescape(std::string_view body, std::size_t bodyOffset) const {
@@ -281,17 +320,20 @@ class JSONReader {
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& frame = frames_[depth_++];
     frame.isObject = isObject;
+    frame.holdsLargeText = false;
     const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - first_ - k) : 0;
     if (isObject) {
-      frame.object = JSONObject::withRoom(size);
+      frame.object = JSONObject::withRoom(size, *arena_);
     } else {
-      frame.array = JSONValue::arrayWithRoom(size);
+      frame.array = JSONValue::arrayWithRoom(size, *arena_);
     }
   }
 
   // Closes the innermost container: its value, handing over the frame's block whole.
   JSONValue close() {
-    Frame& frame = frames_[--depth_];
+    Frame& frame = frames_[depth_ - 1];
+    tendOrRelease(frame, true);
+    --depth_;
     if (frame.isObject) {
       frame.object.closeWritten(order_);
       if (order_.capacity() > keptRoom) std::vector<std::uint32_t>().swap(order_);
@@ -326,14 +368,13 @@ class JSONReader {
         wantKey = false;
         continue;
       }
-      JSONValue value;
       const char c = charAt(k);
       if (c == '{' || c == '[') {
         if (depth_ >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
         const std::size_t opening = k++;
         if (charAt(k) == (c == '{' ? '}' : ']')) {  // empty: no frame, and no count to take
           ++k;
-          value = c == '{' ? JSONValue::object({}) : JSONValue::array({});
+          value_ = c == '{' ? JSONValue::object({}) : JSONValue::array({});
         } else {
           open(c == '{', opening);
           ++opened_;
@@ -343,7 +384,7 @@ class JSONReader {
       } else if (c == '}' || c == ']' || c == ',' || c == ':') {
         fail(at(k), "unexpected character");
       } else {
-        value = readScalar(k++);
+        value_ = readScalar(k++);
       }
       // Place the value, closing every container that ends right after it.
       for (;;) {
@@ -355,13 +396,16 @@ class JSONReader {
                                          JSONValue::DecodeError::OutOfRange{std::move(outOfRange_->pointer),
                                                                             std::move(outOfRange_->literal)});
           }
-          return value;
+          JSONValue root = std::move(value_);
+          root.countOutside();
+          return root;
         }
         Frame& top = frames_[depth_ - 1];
+        if (value_.isLargeText() || (top.isObject && top.key.isLargeText())) top.holdsLargeText = true;
         if (top.isObject) {
-          top.object.appendWritten(std::move(top.key), std::move(value));
+          top.object.appendWritten(std::move(top.key), std::move(value_), *arena_);
         } else {
-          top.array.append(std::move(value));
+          top.array.append(std::move(value_), *arena_);
         }
         const char next = charAt(k);
         if (k >= held_) fail(text_.size(), "an unexpected end of the text");
@@ -372,7 +416,7 @@ class JSONReader {
         }
         if (next != (top.isObject ? '}' : ']')) fail(at(k), "unexpected character");
         ++k;
-        value = close();
+        value_ = close();
       }
     }
   }
@@ -400,6 +444,9 @@ class JSONReader {
     std::string literal;
   };
   std::optional<Noted> outOfRange_;  // the first number beyond every double
+  internal::DocumentArena* arena_ = nullptr;  // the tree's blocks; the reader holds one reference
+  JSONValue value_;  // the value read last, not yet placed (held here, not on the stack, so that
+                     // a failure abandons it rather than counting it off the arena)
 };
 
 namespace {
