@@ -17,6 +17,10 @@ using Unicode::isASCII;
 // binary search's string comparisons for the few keywords a schema node holds.
 constexpr std::size_t scannedMembers = 8;
 
+// Up to this many members a read object is put in order by an insertion sort of indices held on
+// the stack; a larger one by a merge sort.
+constexpr std::size_t sortedOnTheStack = 16;
+
 // Room an object built in code starts with when it first needs some.
 constexpr std::size_t firstRoom = 4;
 
@@ -91,50 +95,67 @@ JSONObject JSONObject::withRoom(std::size_t room, internal::DocumentArena& arena
   return object;
 }
 
-void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena) {
+void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena, bool asciiKey) {
   const std::size_t size = this->size();
   if (!block_ || size == block_->capacity) block_ = arenaBlock(std::max(firstRoom, 2 * size), arena, block_);  // only when the count was short
   Member* added = new (block_->members() + size) Member(std::move(key), std::move(value), static_cast<std::uint32_t>(size));
   ++block_->size;
-  added->form_ = noteForm(added->key());
+  if (!asciiKey) added->form_ = noteForm(added->key());
 }
 
 void JSONObject::closeWritten(std::vector<std::uint32_t>& order) {
   const std::size_t count = size();
-  if (count == 0) return;
+  block_->written = static_cast<std::uint32_t>(count);
+  if (count < 2) return;
   Member* members = block_->members();
   const std::vector<std::string>* forms = block_->forms;
   // The order is found on indices, then the members are put in it where they are: each moves
   // about once, and no second array is held beside the first.
-  order.resize(count);
-  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
-  const auto before = [&](std::uint32_t a, std::uint32_t b) { return canonical(members[a], forms) < canonical(members[b], forms); };
-  if (count <= 2 * scannedMembers) {
-    for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
-      const std::uint32_t moving = order[i];
-      std::size_t j = i;
-      for (; j > 0 && before(moving, order[j - 1]); --j) order[j] = order[j - 1];
-      order[j] = moving;
+  std::uint32_t* sorted;
+  bool repeated = true;  // some key may be written twice
+  std::uint32_t few[sortedOnTheStack];
+  if (count <= sortedOnTheStack) {
+    std::string_view keys[sortedOnTheStack];
+    for (std::size_t i = 0; i < count; ++i) {
+      keys[i] = canonical(members[i], forms);
+      few[i] = static_cast<std::uint32_t>(i);
     }
+    bool inOrder = true;
+    repeated = false;
+    for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
+      const std::uint32_t moving = few[i];
+      std::size_t j = i;
+      for (; j > 0 && keys[moving] < keys[few[j - 1]]; --j) few[j] = few[j - 1];
+      few[j] = moving;
+      inOrder = inOrder && j == i;
+      repeated = repeated || (j > 0 && keys[moving] == keys[few[j - 1]]);
+    }
+    if (inOrder && !repeated) return;
+    sorted = few;
   } else {
-    std::stable_sort(order.begin(), order.end(), before);
+    order.resize(count);
+    for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return canonical(members[a], forms) < canonical(members[b], forms);
+    });
+    sorted = order.data();
   }
-  // Place i takes what was at order[i], one cycle of the permutation at a time; a placed index
+  // Place i takes what was at sorted[i], one cycle of the permutation at a time; a placed index
   // is marked by pointing at itself.
   for (std::size_t i = 0; i < count; ++i) {
-    if (order[i] == i) continue;
+    if (sorted[i] == i) continue;
     Member held = std::move(members[i]);
     std::size_t j = i;
-    while (order[j] != i) {
-      const std::size_t from = order[j];
+    while (sorted[j] != i) {
+      const std::size_t from = sorted[j];
       members[j] = std::move(members[from]);
-      order[j] = static_cast<std::uint32_t>(j);
+      sorted[j] = static_cast<std::uint32_t>(j);
       j = from;
     }
     members[j] = std::move(held);
-    order[j] = static_cast<std::uint32_t>(j);
+    sorted[j] = static_cast<std::uint32_t>(j);
   }
-  block_->written = static_cast<std::uint32_t>(count);
+  if (!repeated) return;
   // Keys written more than once: the last spelling and value under the first one's position.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < count; ++i) {

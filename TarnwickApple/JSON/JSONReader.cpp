@@ -80,6 +80,7 @@ class JSONReader {
     if (text_.size() > internal::maximumIndexedText) fail(internal::maximumIndexedText, "a text larger than 4 GiB");
     if (text_.empty()) fail(0, "no JSON value");
     arena_ = internal::DocumentArena::create(treeBytesPerTextByte * text_.size());
+    asciiText_ = Unicode::isASCII(text_);
     internal::StructuralScan scan(text_, base_);
     if (!scan.fill(index_, chunk_)) {
       // Indexed whole: one scan, and every position held.
@@ -109,6 +110,7 @@ class JSONReader {
   struct Frame {
     bool isObject = false;
     bool holdsLargeText = false;  // a member or element is a large text the arena must release
+    bool asciiKey = false;        // `key` is known to be ASCII
     JSONValue array;
     JSONObject object;  // its members as written until it closes
     JSONValue key;      // the string read before the value now being read
@@ -165,9 +167,11 @@ class JSONReader {
   }
 
   // A string value: one with nothing to unescape is copied once, straight into its value.
-  JSONValue readText(std::size_t k) const {
+  // `escaped`: whether it had something to unescape.
+  JSONValue readText(std::size_t k, bool& escaped) const {
     const std::string_view body = stringBody(k);
-    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return JSONValue::text(body, *arena_);
+    escaped = std::memchr(body.data(), '\\', body.size()) != nullptr;
+    if (!escaped) return JSONValue::text(body, *arena_);
     std::string unescaped = unescape(body, positions_[k] + 1);
     if (unescaped.size() > JSONValue::longestBlockString) return JSONValue::string(std::move(unescaped));
     return JSONValue::text(unescaped, *arena_);
@@ -232,7 +236,10 @@ class JSONReader {
     const std::size_t at = positions_[k];
     const std::string_view token = text_.substr(at, tokenEnd(k) - at);
     switch (token[0]) {
-      case '"': return readText(k);
+      case '"': {
+        bool escaped;
+        return readText(k, escaped);
+      }
       case 't': if (token == "true") return JSONValue::boolean(true); break;
       case 'f': if (token == "false") return JSONValue::boolean(false); break;
       case 'n': if (token == "null") return JSONValue::null(); break;
@@ -362,7 +369,10 @@ class JSONReader {
       if (k >= held_) fail(text_.size(), "an unexpected end of the text");
       if (wantKey) {
         if (charAt(k) != '"') fail(at(k), "unexpected character");
-        frames_[depth_ - 1].key = readText(k++);
+        bool escaped;
+        Frame& frame = frames_[depth_ - 1];
+        frame.key = readText(k++, escaped);
+        frame.asciiKey = asciiText_ && !escaped;
         if (charAt(k) != ':') fail(at(k), k < held_ ? "unexpected character" : "an unexpected end of the text");
         ++k;
         wantKey = false;
@@ -403,7 +413,7 @@ class JSONReader {
         Frame& top = frames_[depth_ - 1];
         if (value_.isLargeText() || (top.isObject && top.key.isLargeText())) top.holdsLargeText = true;
         if (top.isObject) {
-          top.object.appendWritten(std::move(top.key), std::move(value_), *arena_);
+          top.object.appendWritten(std::move(top.key), std::move(value_), *arena_, top.asciiKey);
         } else {
           top.array.append(std::move(value_), *arena_);
         }
@@ -445,6 +455,7 @@ class JSONReader {
   };
   std::optional<Noted> outOfRange_;  // the first number beyond every double
   internal::DocumentArena* arena_ = nullptr;  // the tree's blocks; the reader holds one reference
+  bool asciiText_ = false;  // every key read without escapes is ASCII, its own NFC form
   JSONValue value_;  // the value read last, not yet placed (held here, not on the stack, so that
                      // a failure abandons it rather than counting it off the arena)
 };

@@ -303,7 +303,8 @@ class JSONObject {
   // position its index), then put in order with repeated keys folded, once; `order` is room for
   // the sort. The object's handle counts nothing on the arena.
   static JSONObject withRoom(std::size_t room, internal::DocumentArena& arena);
-  void appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena);
+  // `asciiKey`: the key is known to be ASCII, its own NFC form.
+  void appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena, bool asciiKey);
   void closeWritten(std::vector<std::uint32_t>& order);
   // A new arena block with room for `room` members, the first `size` of them moved from `from`.
   static Block* arenaBlock(std::size_t room, internal::DocumentArena& arena, Block* from);
