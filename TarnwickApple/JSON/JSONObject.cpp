@@ -115,20 +115,24 @@ void JSONObject::closeWritten(std::vector<std::uint32_t>& order) {
   bool repeated = true;  // some key may be written twice
   std::uint32_t few[sortedOnTheStack];
   if (count <= sortedOnTheStack) {
-    std::string_view keys[sortedOnTheStack];
+    const char* keyData[sortedOnTheStack];  // each key as a view, left unset past `count`
+    std::size_t keySize[sortedOnTheStack];
     for (std::size_t i = 0; i < count; ++i) {
-      keys[i] = canonical(members[i], forms);
+      const std::string_view key = canonical(members[i], forms);
+      keyData[i] = key.data();
+      keySize[i] = key.size();
       few[i] = static_cast<std::uint32_t>(i);
     }
+    const auto keys = [&](std::uint32_t i) { return std::string_view(keyData[i], keySize[i]); };
     bool inOrder = true;
     repeated = false;
     for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
       const std::uint32_t moving = few[i];
       std::size_t j = i;
-      for (; j > 0 && keys[moving] < keys[few[j - 1]]; --j) few[j] = few[j - 1];
+      for (; j > 0 && keys(moving) < keys(few[j - 1]); --j) few[j] = few[j - 1];
       few[j] = moving;
       inOrder = inOrder && j == i;
-      repeated = repeated || (j > 0 && keys[moving] == keys[few[j - 1]]);
+      repeated = repeated || (j > 0 && keys(moving) == keys(few[j - 1]));
     }
     if (inOrder && !repeated) return;
     sorted = few;

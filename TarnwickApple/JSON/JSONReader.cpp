@@ -31,6 +31,10 @@ constexpr std::size_t keptRoom = 1024;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
+// Counts reserved before counting a text indexed whole (16 KiB): every schema's containers but the
+// largest, with no regrowth, and no more than a small text's share for a large one.
+constexpr std::size_t reservedCounts = 4096;
+
 // The first guess at a tree's size, per byte of text: a schema's tree is three to five times its
 // text; a wrong guess costs only another chunk.
 constexpr std::size_t treeBytesPerTextByte = 4;
@@ -85,6 +89,9 @@ class JSONReader {
     if (!scan.fill(index_, chunk_)) {
       // Indexed whole: one scan, and every position held.
       count_ = index_.size();
+      // A container takes at least two positions: room for the counts of a small text up front.
+      sizes_.reserve(std::min(count_ / 2, reservedCounts));
+      openSizes_.reserve(std::min(count_ / 2, JSONValue::maximumNesting));
       countSizes(index_.data(), count_, true);
       hold(true);
       return build<false>(scan);

@@ -183,13 +183,18 @@ JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> e
   return made;
 }
 
-JSONValue JSONValue::text(std::string_view text) {
+inline JSONValue JSONValue::inPlace(std::string_view text) {
   JSONValue made;
-  if (text.size() <= longestInPlaceString) {
-    made.tag_ = Tag::inPlaceText;
-    std::memcpy(made.bytes_, text.data(), text.size());
-    made.bytes_[longestInPlaceString] = static_cast<unsigned char>(text.size());
-  } else if (text.size() <= longestBlockString) {
+  made.tag_ = Tag::inPlaceText;
+  std::memcpy(made.bytes_, text.data(), text.size());
+  made.bytes_[longestInPlaceString] = static_cast<unsigned char>(text.size());
+  return made;
+}
+
+JSONValue JSONValue::text(std::string_view text) {
+  if (text.size() <= longestInPlaceString) return inPlace(text);
+  JSONValue made;
+  if (text.size() <= longestBlockString) {
     void* room = ::operator new(sizeof(TextBlock) + text.size());
     auto* block = new (room) TextBlock{{1}, static_cast<std::uint32_t>(text.size())};
     std::memcpy(block->chars(), text.data(), text.size());
@@ -203,7 +208,8 @@ JSONValue JSONValue::text(std::string_view text) {
 }
 
 JSONValue JSONValue::text(std::string_view text, internal::DocumentArena& arena) {
-  if (text.size() <= longestInPlaceString || text.size() > longestBlockString) return JSONValue::text(text);
+  if (text.size() <= longestInPlaceString) return inPlace(text);  // most keys
+  if (text.size() > longestBlockString) return JSONValue::text(text);
   auto* block = new (arena.allocate(sizeof(TextBlock) + text.size())) TextBlock{{0}, static_cast<std::uint32_t>(text.size())};
   std::memcpy(block->chars(), text.data(), text.size());
   JSONValue made;

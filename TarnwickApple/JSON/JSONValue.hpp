@@ -171,6 +171,8 @@ class JSONValue {
     if (tag_ == Tag::inPlaceText) return std::string_view(reinterpret_cast<const char*>(bytes_), bytes_[longestInPlaceString]);
     return stringValue().value_or(std::string_view());
   }
+  // A string of at most longestInPlaceString bytes.
+  static JSONValue inPlace(std::string_view text);
   // A string held by its size; the reader's are kept in the document's arena.
   static JSONValue text(std::string_view text);
   static JSONValue text(std::string_view text, internal::DocumentArena& arena);
