@@ -188,12 +188,12 @@ class JSONReader {
     std::string out;
     out.reserve(body.size());
     for (std::size_t i = 0; i < body.size(); ++i) {
-      const char c = body[i];
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      const std::size_t escape = i;
+      // The plain run up to the next escape, appended whole.
+      const void* found = std::memchr(body.data() + i, '\\', body.size() - i);
+      const std::size_t escape = found ? static_cast<std::size_t>(static_cast<const char*>(found) - body.data()) : body.size();
+      out.append(body.data() + i, escape - i);
+      if (escape == body.size()) break;
+      i = escape;
       if (++i == body.size()) fail(bodyOffset + escape, "unterminated string");
       switch (body[i]) {
         case '"': out += '"'; break;
