@@ -2,8 +2,10 @@
 // one sort of a written object, lookups, and copy-on-change building in code.
 #include <algorithm>
 #include <memory>
+#include <span>
 
 #include "TarnwickApple/JSON/JSONValue.hpp"
+#include "TarnwickApple/JSON/internal/DocumentArena.hpp"
 #include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple {
@@ -15,12 +17,20 @@ using Unicode::isASCII;
 // binary search's string comparisons for the few keywords a schema node holds.
 constexpr std::size_t scannedMembers = 8;
 
+// Up to this many members a read object is put in order by an insertion sort of indices held on
+// the stack; a larger one by a merge sort.
+constexpr std::size_t sortedOnTheStack = 16;
+
 // Room an object built in code starts with when it first needs some.
 constexpr std::size_t firstRoom = 4;
 
 }  // namespace
 
 void JSONObject::release(Block* block) noexcept {
+  if (block->references.load(std::memory_order_relaxed) == 0) {  // in a document's arena
+    internal::arenaOf(block)->release();
+    return;
+  }
   if (block->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   std::destroy_n(block->members(), block->size);
   delete block->forms;
@@ -39,14 +49,35 @@ void JSONObject::own(std::size_t room) {
   if (block_) {
     made->written = block_->written;
     if (block_->forms) made->forms = new std::vector<std::string>(*block_->forms);
-    if (block_->references.load(std::memory_order_acquire) == 1) {
+    const std::uint32_t references = block_->references.load(std::memory_order_acquire);
+    if (references == 1) {
       std::uninitialized_move_n(block_->members(), size, made->members());
+    } else if (references == 0 && internal::arenaOf(block_)->soleReference()) {
+      // This handle is all that holds the document: its members are taken rather than copied
+      // (a large text among them is handed on whole), each now counting on the arena.
+      std::uninitialized_move_n(block_->members(), size, made->members());
+      for (Member& member : std::span(made->members(), size)) {
+        member.key_.countOutside();
+        member.value.countOutside();
+      }
     } else {
       std::uninitialized_copy_n(block_->members(), size, made->members());
     }
     release(block_);
   }
   block_ = made;
+}
+
+JSONObject::Block* JSONObject::arenaBlock(std::size_t room, internal::DocumentArena& arena, Block* from) {
+  auto* made = new (arena.allocate(sizeof(Block) + room * sizeof(Member))) Block{{0}, 0, static_cast<std::uint32_t>(room), 0, nullptr, {}};
+  made->self.block_ = made;
+  if (from) {  // the old block stays in the arena, its members moved out and its forms handed on
+    made->size = from->size;
+    made->written = from->written;
+    made->forms = std::exchange(from->forms, nullptr);
+    std::uninitialized_move_n(from->members(), from->size, made->members());
+  }
+  return made;
 }
 
 std::uint32_t JSONObject::noteForm(std::string_view key) {
@@ -58,61 +89,84 @@ std::uint32_t JSONObject::noteForm(std::string_view key) {
   return static_cast<std::uint32_t>(block_->forms->size());
 }
 
-JSONObject JSONObject::withRoom(std::size_t room) {
+JSONObject JSONObject::withRoom(std::size_t room, internal::DocumentArena& arena) {
   JSONObject object;
-  if (room > 0) object.own(room);
+  if (room > 0) object.block_ = arenaBlock(room, arena, nullptr);
   return object;
 }
 
-void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value) {
+void JSONObject::appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena, bool asciiKey) {
   const std::size_t size = this->size();
-  if (!block_ || size == block_->capacity) own(std::max(firstRoom, 2 * size));  // only when the count was short
+  if (!block_ || size == block_->capacity) block_ = arenaBlock(std::max(firstRoom, 2 * size), arena, block_);  // only when the count was short
   Member* added = new (block_->members() + size) Member(std::move(key), std::move(value), static_cast<std::uint32_t>(size));
   ++block_->size;
-  added->form_ = noteForm(added->key());
+  if (!asciiKey) added->form_ = noteForm(added->key());
 }
 
 void JSONObject::closeWritten(std::vector<std::uint32_t>& order) {
   const std::size_t count = size();
-  if (count == 0) return;
+  block_->written = static_cast<std::uint32_t>(count);
+  if (count < 2) return;
   Member* members = block_->members();
   const std::vector<std::string>* forms = block_->forms;
   // The order is found on indices, then the members are put in it where they are: each moves
   // about once, and no second array is held beside the first.
-  order.resize(count);
-  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
-  const auto before = [&](std::uint32_t a, std::uint32_t b) { return canonical(members[a], forms) < canonical(members[b], forms); };
-  if (count <= 2 * scannedMembers) {
-    for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
-      const std::uint32_t moving = order[i];
-      std::size_t j = i;
-      for (; j > 0 && before(moving, order[j - 1]); --j) order[j] = order[j - 1];
-      order[j] = moving;
+  std::uint32_t* sorted;
+  bool repeated = true;  // some key may be written twice
+  std::uint32_t few[sortedOnTheStack];
+  if (count <= sortedOnTheStack) {
+    const char* keyData[sortedOnTheStack];  // each key as a view, left unset past `count`
+    std::size_t keySize[sortedOnTheStack];
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string_view key = canonical(members[i], forms);
+      keyData[i] = key.data();
+      keySize[i] = key.size();
+      few[i] = static_cast<std::uint32_t>(i);
     }
+    const auto keys = [&](std::uint32_t i) { return std::string_view(keyData[i], keySize[i]); };
+    bool inOrder = true;
+    repeated = false;
+    for (std::size_t i = 1; i < count; ++i) {  // insertion sort: stable, and no buffer
+      const std::uint32_t moving = few[i];
+      std::size_t j = i;
+      for (; j > 0 && keys(moving) < keys(few[j - 1]); --j) few[j] = few[j - 1];
+      few[j] = moving;
+      inOrder = inOrder && j == i;
+      repeated = repeated || (j > 0 && keys(moving) == keys(few[j - 1]));
+    }
+    if (inOrder && !repeated) return;
+    sorted = few;
   } else {
-    std::stable_sort(order.begin(), order.end(), before);
+    order.resize(count);
+    for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return canonical(members[a], forms) < canonical(members[b], forms);
+    });
+    sorted = order.data();
   }
-  // Place i takes what was at order[i], one cycle of the permutation at a time; a placed index
+  // Place i takes what was at sorted[i], one cycle of the permutation at a time; a placed index
   // is marked by pointing at itself.
   for (std::size_t i = 0; i < count; ++i) {
-    if (order[i] == i) continue;
+    if (sorted[i] == i) continue;
     Member held = std::move(members[i]);
     std::size_t j = i;
-    while (order[j] != i) {
-      const std::size_t from = order[j];
+    while (sorted[j] != i) {
+      const std::size_t from = sorted[j];
       members[j] = std::move(members[from]);
-      order[j] = static_cast<std::uint32_t>(j);
+      sorted[j] = static_cast<std::uint32_t>(j);
       j = from;
     }
     members[j] = std::move(held);
-    order[j] = static_cast<std::uint32_t>(j);
+    sorted[j] = static_cast<std::uint32_t>(j);
   }
-  block_->written = static_cast<std::uint32_t>(count);
+  if (!repeated) return;
   // Keys written more than once: the last spelling and value under the first one's position.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < count; ++i) {
     if (kept > 0 && canonical(members[kept - 1], forms) == canonical(members[i], forms)) {
       const std::uint32_t first = members[kept - 1].position;
+      members[kept - 1].key_.abandon();  // held in the arena: counted nowhere, unless a large text
+      members[kept - 1].value.abandon();
       members[kept - 1] = std::move(members[i]);
       members[kept - 1].position = first;
       continue;

@@ -16,6 +16,7 @@
 #include "TarnwickApple/JSON/internal/NumberLiteral.hpp"
 #include "TarnwickApple/JSON/Quoting.hpp"
 #include "TarnwickApple/JSON/internal/ChunkedReading.hpp"
+#include "TarnwickApple/JSON/internal/DocumentArena.hpp"
 #include "TarnwickApple/JSON/internal/StructuralIndex.hpp"
 
 namespace TarnwickApple {
@@ -29,6 +30,14 @@ constexpr std::size_t longestQuotedLiteral = 40;
 constexpr std::size_t keptRoom = 1024;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// Counts reserved before counting a text indexed whole (16 KiB): every schema's containers but the
+// largest, with no regrowth, and no more than a small text's share for a large one.
+constexpr std::size_t reservedCounts = 4096;
+
+// The first guess at a tree's size, per byte of text: a schema's tree is three to five times its
+// text; a wrong guess costs only another chunk.
+constexpr std::size_t treeBytesPerTextByte = 4;
 
 // Positions the grammar reads at or after the one it stands on: a token's own and the next
 // (where the token ends), so a chunk is refilled before fewer than these are held.
@@ -51,6 +60,22 @@ class JSONReader {
  public:
   JSONReader(std::string_view text, std::size_t base, std::size_t chunk)
       : text_(text), base_(base), chunk_(std::max(chunk, lookAhead)) {}
+  JSONReader(const JSONReader&) = delete;
+  JSONReader& operator=(const JSONReader&) = delete;
+
+  // Whatever the reading left behind (all of it, when it failed) counts nothing on the arena: it
+  // is forgotten, its large texts and key forms released, before the reader's own reference.
+  ~JSONReader() {
+    for (std::size_t depth = 0; depth < frames_.size(); ++depth) {
+      Frame& frame = frames_[depth];
+      if (depth < depth_) tendOrRelease(frame, false);
+      frame.key.abandon();
+      frame.array.abandon();
+      frame.object.abandon();
+    }
+    value_.abandon();
+    if (arena_) arena_->release();
+  }
 
   JSONValue read() {
     if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
@@ -58,10 +83,15 @@ class JSONReader {
     }
     if (text_.size() > internal::maximumIndexedText) fail(internal::maximumIndexedText, "a text larger than 4 GiB");
     if (text_.empty()) fail(0, "no JSON value");
+    arena_ = internal::DocumentArena::create(treeBytesPerTextByte * text_.size());
+    asciiText_ = Unicode::isASCII(text_);
     internal::StructuralScan scan(text_, base_);
     if (!scan.fill(index_, chunk_)) {
       // Indexed whole: one scan, and every position held.
       count_ = index_.size();
+      // A container takes at least two positions: room for the counts of a small text up front.
+      sizes_.reserve(std::min(count_ / 2, reservedCounts));
+      openSizes_.reserve(std::min(count_ / 2, JSONValue::maximumNesting));
       countSizes(index_.data(), count_, true);
       hold(true);
       return build<false>(scan);
@@ -83,12 +113,28 @@ class JSONReader {
 
  private:
   // An open array or object; frames are kept when closed, for the next container at their depth.
+  // The values a frame holds live in the document's arena and count nothing there.
   struct Frame {
     bool isObject = false;
+    bool holdsLargeText = false;  // a member or element is a large text the arena must release
+    bool asciiKey = false;        // `key` is known to be ASCII
     JSONValue array;
     JSONObject object;  // its members as written until it closes
     JSONValue key;      // the string read before the value now being read
   };
+
+  // A complete container's block is noted with the arena when it holds what the arena must
+  // release (`tend`); an incomplete one's is released here, the reading having failed.
+  void tendOrRelease(Frame& frame, bool tend) {
+    void* block = frame.isObject ? static_cast<void*>(frame.object.block_) : frame.array.load<void*>();
+    if (block == nullptr) return;
+    if (!frame.holdsLargeText && !(frame.isObject && frame.object.block_->forms)) return;
+    if (tend) {
+      arena_->tend(block, frame.isObject);
+    } else {
+      internal::releaseTended(block, frame.isObject);
+    }
+  }
 
   [[noreturn]] void fail(std::size_t offset, const char* reason) const {
     throw JSONValue::DecodeError(base_ + offset, reason);
@@ -128,22 +174,26 @@ class JSONReader {
   }
 
   // A string value: one with nothing to unescape is copied once, straight into its value.
-  JSONValue readText(std::size_t k) const {
+  // `escaped`: whether it had something to unescape.
+  JSONValue readText(std::size_t k, bool& escaped) const {
     const std::string_view body = stringBody(k);
-    if (std::memchr(body.data(), '\\', body.size()) == nullptr) return JSONValue::text(body);
-    return JSONValue::string(unescape(body, positions_[k] + 1));
+    escaped = std::memchr(body.data(), '\\', body.size()) != nullptr;
+    if (!escaped) return JSONValue::text(body, *arena_);
+    std::string unescaped = unescape(body, positions_[k] + 1);
+    if (unescaped.size() > JSONValue::longestBlockString) return JSONValue::string(std::move(unescaped));
+    return JSONValue::text(unescaped, *arena_);
   }
 
   std::string unescape(std::string_view body, std::size_t bodyOffset) const {
     std::string out;
     out.reserve(body.size());
     for (std::size_t i = 0; i < body.size(); ++i) {
-      const char c = body[i];
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      const std::size_t escape = i;
+      // The plain run up to the next escape, appended whole.
+      const void* found = std::memchr(body.data() + i, '\\', body.size() - i);
+      const std::size_t escape = found ? static_cast<std::size_t>(static_cast<const char*>(found) - body.data()) : body.size();
+      out.append(body.data() + i, escape - i);
+      if (escape == body.size()) break;
+      i = escape;
       if (++i == body.size()) fail(bodyOffset + escape, "unterminated string");
       switch (body[i]) {
         case '"': out += '"'; break;
@@ -193,7 +243,10 @@ class JSONReader {
     const std::size_t at = positions_[k];
     const std::string_view token = text_.substr(at, tokenEnd(k) - at);
     switch (token[0]) {
-      case '"': return readText(k);
+      case '"': {
+        bool escaped;
+        return readText(k, escaped);
+      }
       case 't': if (token == "true") return JSONValue::boolean(true); break;
       case 'f': if (token == "false") return JSONValue::boolean(false); break;
       case 'n': if (token == "null") return JSONValue::null(); break;
@@ -281,17 +334,20 @@ class JSONReader {
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& frame = frames_[depth_++];
     frame.isObject = isObject;
+    frame.holdsLargeText = false;
     const std::size_t size = opened_ < sizes_.size() ? std::min<std::size_t>(sizes_[opened_], count_ - first_ - k) : 0;
     if (isObject) {
-      frame.object = JSONObject::withRoom(size);
+      frame.object = JSONObject::withRoom(size, *arena_);
     } else {
-      frame.array = JSONValue::arrayWithRoom(size);
+      frame.array = JSONValue::arrayWithRoom(size, *arena_);
     }
   }
 
   // Closes the innermost container: its value, handing over the frame's block whole.
   JSONValue close() {
-    Frame& frame = frames_[--depth_];
+    Frame& frame = frames_[depth_ - 1];
+    tendOrRelease(frame, true);
+    --depth_;
     if (frame.isObject) {
       frame.object.closeWritten(order_);
       if (order_.capacity() > keptRoom) std::vector<std::uint32_t>().swap(order_);
@@ -320,20 +376,22 @@ class JSONReader {
       if (k >= held_) fail(text_.size(), "an unexpected end of the text");
       if (wantKey) {
         if (charAt(k) != '"') fail(at(k), "unexpected character");
-        frames_[depth_ - 1].key = readText(k++);
+        bool escaped;
+        Frame& frame = frames_[depth_ - 1];
+        frame.key = readText(k++, escaped);
+        frame.asciiKey = asciiText_ && !escaped;
         if (charAt(k) != ':') fail(at(k), k < held_ ? "unexpected character" : "an unexpected end of the text");
         ++k;
         wantKey = false;
         continue;
       }
-      JSONValue value;
       const char c = charAt(k);
       if (c == '{' || c == '[') {
         if (depth_ >= JSONValue::maximumNesting) fail(at(k), "nesting deeper than 512");
         const std::size_t opening = k++;
         if (charAt(k) == (c == '{' ? '}' : ']')) {  // empty: no frame, and no count to take
           ++k;
-          value = c == '{' ? JSONValue::object({}) : JSONValue::array({});
+          value_ = c == '{' ? JSONValue::object({}) : JSONValue::array({});
         } else {
           open(c == '{', opening);
           ++opened_;
@@ -343,7 +401,7 @@ class JSONReader {
       } else if (c == '}' || c == ']' || c == ',' || c == ':') {
         fail(at(k), "unexpected character");
       } else {
-        value = readScalar(k++);
+        value_ = readScalar(k++);
       }
       // Place the value, closing every container that ends right after it.
       for (;;) {
@@ -355,13 +413,16 @@ class JSONReader {
                                          JSONValue::DecodeError::OutOfRange{std::move(outOfRange_->pointer),
                                                                             std::move(outOfRange_->literal)});
           }
-          return value;
+          JSONValue root = std::move(value_);
+          root.countOutside();
+          return root;
         }
         Frame& top = frames_[depth_ - 1];
+        if (value_.isLargeText() || (top.isObject && top.key.isLargeText())) top.holdsLargeText = true;
         if (top.isObject) {
-          top.object.appendWritten(std::move(top.key), std::move(value));
+          top.object.appendWritten(std::move(top.key), std::move(value_), *arena_, top.asciiKey);
         } else {
-          top.array.append(std::move(value));
+          top.array.append(std::move(value_), *arena_);
         }
         const char next = charAt(k);
         if (k >= held_) fail(text_.size(), "an unexpected end of the text");
@@ -372,7 +433,7 @@ class JSONReader {
         }
         if (next != (top.isObject ? '}' : ']')) fail(at(k), "unexpected character");
         ++k;
-        value = close();
+        value_ = close();
       }
     }
   }
@@ -400,6 +461,10 @@ class JSONReader {
     std::string literal;
   };
   std::optional<Noted> outOfRange_;  // the first number beyond every double
+  internal::DocumentArena* arena_ = nullptr;  // the tree's blocks; the reader holds one reference
+  bool asciiText_ = false;  // every key read without escapes is ASCII, its own NFC form
+  JSONValue value_;  // the value read last, not yet placed (held here, not on the stack, so that
+                     // a failure abandons it rather than counting it off the arena)
 };
 
 namespace {

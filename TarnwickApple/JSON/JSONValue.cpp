@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "TarnwickApple/JSON/internal/DocumentArena.hpp"
 #include "TarnwickApple/Text/Unicode.hpp"
 
 namespace TarnwickApple {
@@ -34,14 +35,50 @@ struct ElementBlock {
 };
 static_assert(sizeof(ElementBlock) % alignof(JSONValue) == 0);
 
-ElementBlock* newElementBlock(std::size_t capacity) {
-  void* room = ::operator new(sizeof(ElementBlock) + capacity * sizeof(JSONValue));
-  auto* block = new (room) ElementBlock{{1}, static_cast<std::uint32_t>(capacity), {}};
+// An element block of its own (counted), or in `arena` (counting nothing).
+ElementBlock* newElementBlock(std::size_t capacity, internal::DocumentArena* arena = nullptr) {
+  const std::size_t bytes = sizeof(ElementBlock) + capacity * sizeof(JSONValue);
+  void* room = arena ? arena->allocate(bytes) : ::operator new(bytes);
+  auto* block = new (room) ElementBlock{{arena ? 0u : 1u}, static_cast<std::uint32_t>(capacity), {}};
   block->view = JSONElements(block->elements(), 0);
   return block;
 }
 
 bool lastReference(std::atomic<std::uint32_t>& references) { return references.fetch_sub(1, std::memory_order_acq_rel) == 1; }
+
+// A block whose count is 0 lives in a document's arena; every other live block counts itself.
+bool inArena(const std::atomic<std::uint32_t>& references) { return references.load(std::memory_order_relaxed) == 0; }
+
+void retain(std::atomic<std::uint32_t>& references, const void* block) {
+  if (inArena(references)) {
+    internal::arenaOf(block)->retain();
+  } else {
+    references.fetch_add(1, std::memory_order_relaxed);
+  }
+}
+
+}  // namespace
+
+void internal::retainArenaOf(const void* block) noexcept { arenaOf(block)->retain(); }
+
+void internal::releaseTended(void* block, bool members) noexcept {
+  if (members) {
+    auto* object = static_cast<JSONObject::Block*>(block);
+    for (JSONObject::Member& member : std::span(object->members(), object->size)) {
+      if (member.key_.isLargeText()) member.key_.release();
+      if (member.value.isLargeText()) member.value.release();
+    }
+    delete object->forms;
+    object->forms = nullptr;
+    return;
+  }
+  auto* array = static_cast<ElementBlock*>(block);
+  for (JSONValue& element : std::span(array->elements(), array->size())) {
+    if (element.isLargeText()) element.release();
+  }
+}
+
+namespace {
 
 }  // namespace
 
@@ -51,13 +88,17 @@ JSONValue::DecodeError::DecodeError(std::size_t offset, std::string reason, std:
 JSONValue::JSONValue(const JSONValue& other) noexcept : tag_(other.tag_) {
   std::memcpy(bytes_, other.bytes_, sizeof bytes_);
   switch (tag_) {
-    case Tag::blockText: load<TextBlock*>()->references.fetch_add(1, std::memory_order_relaxed); break;
+    case Tag::blockText: {
+      TextBlock* block = load<TextBlock*>();
+      retain(block->references, block);
+      break;
+    }
     case Tag::largeText: load<LargeText*>()->references.fetch_add(1, std::memory_order_relaxed); break;
     case Tag::array:
-      if (ElementBlock* block = load<ElementBlock*>()) block->references.fetch_add(1, std::memory_order_relaxed);
+      if (ElementBlock* block = load<ElementBlock*>()) retain(block->references, block);
       break;
     case Tag::object:
-      if (JSONObject::Block* block = load<JSONObject::Block*>()) block->references.fetch_add(1, std::memory_order_relaxed);
+      if (JSONObject::Block* block = load<JSONObject::Block*>()) retain(block->references, block);
       break;
     case Tag::null: case Tag::boolean: case Tag::integer: case Tag::number: case Tag::numberText:
     case Tag::wholeText: case Tag::inPlaceText: break;
@@ -75,7 +116,11 @@ void JSONValue::release() noexcept {
   switch (tag_) {
     case Tag::blockText: {
       TextBlock* block = load<TextBlock*>();
-      if (lastReference(block->references)) ::operator delete(block);
+      if (inArena(block->references)) {
+        internal::arenaOf(block)->release();
+      } else if (lastReference(block->references)) {
+        ::operator delete(block);
+      }
       break;
     }
     case Tag::largeText: {
@@ -85,7 +130,12 @@ void JSONValue::release() noexcept {
     }
     case Tag::array: {
       ElementBlock* block = load<ElementBlock*>();
-      if (block == nullptr || !lastReference(block->references)) break;
+      if (block == nullptr) break;
+      if (inArena(block->references)) {
+        internal::arenaOf(block)->release();
+        break;
+      }
+      if (!lastReference(block->references)) break;
       std::destroy_n(block->elements(), block->size());
       ::operator delete(block);
       break;
@@ -133,13 +183,18 @@ JSONValue JSONValue::numberFromText(double value, std::optional<std::uint64_t> e
   return made;
 }
 
-JSONValue JSONValue::text(std::string_view text) {
+inline JSONValue JSONValue::inPlace(std::string_view text) {
   JSONValue made;
-  if (text.size() <= longestInPlaceString) {
-    made.tag_ = Tag::inPlaceText;
-    std::memcpy(made.bytes_, text.data(), text.size());
-    made.bytes_[longestInPlaceString] = static_cast<unsigned char>(text.size());
-  } else if (text.size() <= longestBlockString) {
+  made.tag_ = Tag::inPlaceText;
+  std::memcpy(made.bytes_, text.data(), text.size());
+  made.bytes_[longestInPlaceString] = static_cast<unsigned char>(text.size());
+  return made;
+}
+
+JSONValue JSONValue::text(std::string_view text) {
+  if (text.size() <= longestInPlaceString) return inPlace(text);
+  JSONValue made;
+  if (text.size() <= longestBlockString) {
     void* room = ::operator new(sizeof(TextBlock) + text.size());
     auto* block = new (room) TextBlock{{1}, static_cast<std::uint32_t>(text.size())};
     std::memcpy(block->chars(), text.data(), text.size());
@@ -149,6 +204,17 @@ JSONValue JSONValue::text(std::string_view text) {
     made.tag_ = Tag::largeText;
     made.store(new LargeText{{1}, std::string(text)});
   }
+  return made;
+}
+
+JSONValue JSONValue::text(std::string_view text, internal::DocumentArena& arena) {
+  if (text.size() <= longestInPlaceString) return inPlace(text);  // most keys
+  if (text.size() > longestBlockString) return JSONValue::text(text);
+  auto* block = new (arena.allocate(sizeof(TextBlock) + text.size())) TextBlock{{0}, static_cast<std::uint32_t>(text.size())};
+  std::memcpy(block->chars(), text.data(), text.size());
+  JSONValue made;
+  made.tag_ = Tag::blockText;
+  made.store(block);
   return made;
 }
 
@@ -183,6 +249,52 @@ void JSONValue::append(JSONValue&& element) {
   const std::size_t size = block->size();
   new (block->elements() + size) JSONValue(std::move(element));
   block->view = JSONElements(block->elements(), size + 1);
+}
+
+JSONValue JSONValue::arrayWithRoom(std::size_t room, internal::DocumentArena& arena) {
+  JSONValue made;
+  made.tag_ = Tag::array;
+  made.store(room == 0 ? nullptr : newElementBlock(room, &arena));
+  return made;
+}
+
+void JSONValue::append(JSONValue&& element, internal::DocumentArena& arena) {
+  ElementBlock* block = load<ElementBlock*>();
+  if (block == nullptr || block->size() == block->capacity) {  // only when the count was short
+    // The old block stays in the arena, its elements moved out (nothing left to release).
+    ElementBlock* grown = newElementBlock(block ? 2 * std::size_t{block->capacity} : 4, &arena);
+    if (block) {
+      std::uninitialized_move_n(block->elements(), block->size(), grown->elements());
+      grown->view = JSONElements(grown->elements(), block->size());
+    }
+    block = grown;
+    store(block);
+  }
+  const std::size_t size = block->size();
+  new (block->elements() + size) JSONValue(std::move(element));
+  block->view = JSONElements(block->elements(), size + 1);
+}
+
+void JSONValue::abandon() noexcept {
+  if (tag_ == Tag::largeText) {
+    release();
+  } else {
+    tag_ = Tag::null;
+  }
+}
+
+void JSONValue::countOutside() noexcept {
+  const auto count = [](const auto* block) {
+    if (block && inArena(block->references)) internal::arenaOf(block)->retain();
+  };
+  switch (tag_) {
+    case Tag::blockText: count(load<TextBlock*>()); break;
+    case Tag::array: count(load<ElementBlock*>()); break;
+    case Tag::object: count(load<JSONObject::Block*>()); break;
+    case Tag::largeText:  // counted wherever it is held
+    case Tag::null: case Tag::boolean: case Tag::integer: case Tag::number: case Tag::numberText:
+    case Tag::wholeText: case Tag::inPlaceText: break;
+  }
 }
 
 JSONValue JSONValue::array(JSONArray elements) {

@@ -1,6 +1,7 @@
 // An immutable JSON value tree, read from JSON text with our own number classification and
 // nesting limit (the reader is JSONReader.cpp). A value is 16 bytes; an array or object is one
-// counted allocation shared between copies, so copying a tree copies no text and no members.
+// counted block shared between copies, so copying a tree copies no text and no members. A read
+// document's blocks sit in one arena, counted as a whole (JSON/internal/DocumentArena.hpp).
 #pragma once
 
 #include <atomic>
@@ -20,6 +21,14 @@ namespace TarnwickApple {
 
 class JSONValue;
 class JSONObject;
+namespace internal {
+class DocumentArena;
+// Counts one more value outside a document's arena pointing at `block`, one of its blocks.
+void retainArenaOf(const void* block) noexcept;
+// Releases what a block in a document's arena holds outside it: its large texts, and an
+// object's (`members`) key forms.
+void releaseTended(void* block, bool members) noexcept;
+}  // namespace internal
 
 // Elements gathered in code for JSONValue::array.
 using JSONArray = std::vector<JSONValue>;
@@ -135,6 +144,7 @@ class JSONValue {
   };
   friend class JSONReader;
   friend class JSONObject;
+  friend void internal::releaseTended(void* block, bool members) noexcept;
 
   template <class T>
   T load() const {
@@ -161,13 +171,26 @@ class JSONValue {
     if (tag_ == Tag::inPlaceText) return std::string_view(reinterpret_cast<const char*>(bytes_), bytes_[longestInPlaceString]);
     return stringValue().value_or(std::string_view());
   }
-  // A string read with nothing to unescape, held by its size.
+  // A string of at most longestInPlaceString bytes.
+  static JSONValue inPlace(std::string_view text);
+  // A string held by its size; the reader's are kept in the document's arena.
   static JSONValue text(std::string_view text);
+  static JSONValue text(std::string_view text, internal::DocumentArena& arena);
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
   static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);
-  // An array the reader fills: room for `room` elements, grown if the count was short.
+  // An array filled in order: room for `room` elements, grown if the count was short. The
+  // reader's are kept in the document's arena.
   static JSONValue arrayWithRoom(std::size_t room);
   void append(JSONValue&& element);
+  static JSONValue arrayWithRoom(std::size_t room, internal::DocumentArena& arena);
+  void append(JSONValue&& element, internal::DocumentArena& arena);
+
+  bool isLargeText() const { return tag_ == Tag::largeText; }
+  // Drops a value held inside a document's arena (or by its reader), which counts nothing on the
+  // arena: a large text is released, anything else forgotten.
+  void abandon() noexcept;
+  // A value taken out of an arena block becomes one held outside it, and counts.
+  void countOutside() noexcept;
 
   alignas(8) unsigned char bytes_[15];
   Tag tag_;
@@ -197,6 +220,7 @@ class JSONObject {
 
    private:
     friend class JSONObject;
+    friend void internal::releaseTended(void* block, bool members) noexcept;
     // 1 + the index of the key's NFC form among the block's forms where it differs from the
     // spelling (rare); 0 when the spelling is its own NFC form.
     std::uint32_t form_ = 0;
@@ -266,6 +290,7 @@ class JSONObject {
  private:
   friend class JSONReader;
   friend class JSONValue;
+  friend void internal::releaseTended(void* block, bool members) noexcept;
   static std::string_view canonical(const Member& member, const std::vector<std::string>* forms) {
     return member.form_ ? std::string_view((*forms)[member.form_ - 1]) : member.key();
   }
@@ -276,11 +301,17 @@ class JSONObject {
   // The key's NFC form where it differs from the spelling, noted among the block's forms.
   std::uint32_t noteForm(std::string_view key);
 
-  // The reader's way in: members appended as written (each one's position its index), then put
-  // in order with repeated keys folded, once; `order` is room for the sort.
-  static JSONObject withRoom(std::size_t room);
-  void appendWritten(JSONValue&& key, JSONValue&& value);
+  // The reader's way in, in the document's arena: members appended as written (each one's
+  // position its index), then put in order with repeated keys folded, once; `order` is room for
+  // the sort. The object's handle counts nothing on the arena.
+  static JSONObject withRoom(std::size_t room, internal::DocumentArena& arena);
+  // `asciiKey`: the key is known to be ASCII, its own NFC form.
+  void appendWritten(JSONValue&& key, JSONValue&& value, internal::DocumentArena& arena, bool asciiKey);
   void closeWritten(std::vector<std::uint32_t>& order);
+  // A new arena block with room for `room` members, the first `size` of them moved from `from`.
+  static Block* arenaBlock(std::size_t room, internal::DocumentArena& arena, Block* from);
+  // The reader's handle on an arena block it is abandoning: forgotten, not released.
+  void abandon() noexcept { block_ = nullptr; }
   // The index of the member whose NFC form is `canonical`, or size().
   std::size_t indexOf(std::string_view canonical) const;
 
@@ -290,7 +321,7 @@ class JSONObject {
 // The block's own handle is what objectValue() points at: the same address for every copy of a
 // value, and a copy made through it shares the block.
 struct JSONObject::Block {
-  std::atomic<std::uint32_t> references;
+  std::atomic<std::uint32_t> references;  // 0 for a block in a document's arena
   std::uint32_t size;
   std::uint32_t capacity;
   std::uint32_t written;            // the next member's position
@@ -300,7 +331,12 @@ struct JSONObject::Block {
 };
 
 inline JSONObject::JSONObject(const JSONObject& other) noexcept : block_(other.block_) {
-  if (block_) block_->references.fetch_add(1, std::memory_order_relaxed);
+  if (block_ == nullptr) return;
+  if (block_->references.load(std::memory_order_relaxed) == 0) {
+    internal::retainArenaOf(block_);
+  } else {
+    block_->references.fetch_add(1, std::memory_order_relaxed);
+  }
 }
 inline JSONObject::~JSONObject() {
   if (block_) release(block_);
