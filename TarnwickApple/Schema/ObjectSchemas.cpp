@@ -166,16 +166,19 @@ bool refusedAsReferenceElsewhere(const JSONValue& alternative, Context& context)
 }  // namespace
 
 bool isNullAlternative(const JSONValue& alternative, const Context& context) {
-  const auto type = stringMember(alternative, "type");
+  const JSONObject* object = alternative.objectValue();
+  if (!object) return false;
+  const Keywords read(*object);  // one pass over the members for the four looked at
+  const auto type = read.text(Keyword::type);
   if (type) return *type == "null";
   // A reference to a null-only schema is one too.
-  if (const auto target = stringMember(alternative, "$ref")) {
+  if (const auto target = read.text(Keyword::ref)) {
     const JSONValue* referenced = referencedNode(*target, context);
     return referenced && referenced != &alternative && !(*referenced)["$ref"] && isNullAlternative(*referenced, context);
   }
   // A lone null constant: nothing else is said of the value.
-  const JSONValue* constant = alternative["const"];
-  const JSONValue* choices = alternative["enum"];
+  const JSONValue* constant = read[Keyword::constant];
+  const JSONValue* choices = read[Keyword::enumeration];
   const JSONElements* members = choices ? choices->arrayValue() : nullptr;
   return (constant && constant->isNull() && !choices) ||
          (!constant && members && !members->empty() &&
