@@ -34,7 +34,9 @@ std::string written(std::string_view text) {
   const std::size_t room = TarnwickApple::JSONText::maximumStringBytes(text.size());
   std::string buffer(room + 1, '#');
   char* end = TarnwickApple::JSONText::writeString(buffer.data(), text);
-  EXPECT_EQ("<" + std::string(buffer.data(), end), out);
+  std::string wrote = "<";
+  wrote.append(buffer.data(), end);
+  EXPECT_EQ(wrote, out);
   EXPECT_EQ(buffer.back(), '#');
   return out;
 }
