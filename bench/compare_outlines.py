@@ -11,8 +11,11 @@ before/after figures from one run.
 Ours is bytes to description in process (bench_corpus_translate, which also times its reader
 alone); outlines-core's is JSON text to regular expression in process, timed by perf_counter_ns
 around the call, less the cost of that timing around a call of a trivial built-in (len) on the
-same text, measured in the same passes."""
-import argparse, json, statistics, subprocess, tempfile, time
+same text, measured in the same passes.
+
+Both sides run on one CPU (the lowest this process may use; children inherit it): on a shared
+machine a child left to land on any core made the ratio swing from one run to the next."""
+import argparse, json, os, statistics, subprocess, tempfile, time
 
 from outlines_core.json_schema import build_regex_from_schema
 
@@ -61,6 +64,7 @@ def main():
     parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--baseline")
     args = parser.parse_args()
+    os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})
     texts = []
     for path in args.corpora:
         with open(path) as lines:
