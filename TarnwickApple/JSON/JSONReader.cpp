@@ -339,7 +339,7 @@ class JSONReader {
     if (isObject) {
       frame.object = JSONObject::withRoom(size, *arena_);
     } else {
-      frame.array = JSONValue::arrayWithRoom(size, *arena_);
+      frame.array = JSONValue::arrayWithRoom(size, arena_);
     }
   }
 
@@ -422,7 +422,7 @@ class JSONReader {
         if (top.isObject) {
           top.object.appendWritten(std::move(top.key), std::move(value_), *arena_, top.asciiKey);
         } else {
-          top.array.append(std::move(value_), *arena_);
+          top.array.append(std::move(value_), arena_);
         }
         const char next = charAt(k);
         if (k >= held_) fail(text_.size(), "an unexpected end of the text");

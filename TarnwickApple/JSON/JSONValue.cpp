@@ -226,46 +226,25 @@ JSONValue JSONValue::string(std::string value) {
   return made;
 }
 
-JSONValue JSONValue::arrayWithRoom(std::size_t room) {
+JSONValue JSONValue::arrayWithRoom(std::size_t room, internal::DocumentArena* arena) {
   JSONValue made;
   made.tag_ = Tag::array;
-  made.store(room == 0 ? nullptr : newElementBlock(room));
+  made.store(room == 0 ? nullptr : newElementBlock(room, arena));
   return made;
 }
 
-void JSONValue::append(JSONValue&& element) {
+void JSONValue::append(JSONValue&& element, internal::DocumentArena* arena) {
   ElementBlock* block = load<ElementBlock*>();
   if (block == nullptr || block->size() == block->capacity) {  // only when the count was short
-    ElementBlock* grown = newElementBlock(block ? 2 * std::size_t{block->capacity} : 4);
+    ElementBlock* grown = newElementBlock(block ? 2 * std::size_t{block->capacity} : 4, arena);
     if (block) {
       std::uninitialized_move_n(block->elements(), block->size(), grown->elements());
       grown->view = JSONElements(grown->elements(), block->size());
-      std::destroy_n(block->elements(), block->size());
-      ::operator delete(block);
-    }
-    block = grown;
-    store(block);
-  }
-  const std::size_t size = block->size();
-  new (block->elements() + size) JSONValue(std::move(element));
-  block->view = JSONElements(block->elements(), size + 1);
-}
-
-JSONValue JSONValue::arrayWithRoom(std::size_t room, internal::DocumentArena& arena) {
-  JSONValue made;
-  made.tag_ = Tag::array;
-  made.store(room == 0 ? nullptr : newElementBlock(room, &arena));
-  return made;
-}
-
-void JSONValue::append(JSONValue&& element, internal::DocumentArena& arena) {
-  ElementBlock* block = load<ElementBlock*>();
-  if (block == nullptr || block->size() == block->capacity) {  // only when the count was short
-    // The old block stays in the arena, its elements moved out (nothing left to release).
-    ElementBlock* grown = newElementBlock(block ? 2 * std::size_t{block->capacity} : 4, &arena);
-    if (block) {
-      std::uninitialized_move_n(block->elements(), block->size(), grown->elements());
-      grown->view = JSONElements(grown->elements(), block->size());
+      // A block of its own goes; one in the arena stays there, its elements moved out.
+      if (!arena) {
+        std::destroy_n(block->elements(), block->size());
+        ::operator delete(block);
+      }
     }
     block = grown;
     store(block);

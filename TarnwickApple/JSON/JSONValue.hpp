@@ -178,12 +178,10 @@ class JSONValue {
   static JSONValue text(std::string_view text, internal::DocumentArena& arena);
   // A number read from a literal whose exact value is not a whole signed 64-bit integer.
   static JSONValue numberFromText(double value, std::optional<std::uint64_t> exactUnsigned);
-  // An array filled in order: room for `room` elements, grown if the count was short. The
-  // reader's are kept in the document's arena.
-  static JSONValue arrayWithRoom(std::size_t room);
-  void append(JSONValue&& element);
-  static JSONValue arrayWithRoom(std::size_t room, internal::DocumentArena& arena);
-  void append(JSONValue&& element, internal::DocumentArena& arena);
+  // An array filled in order: room for `room` elements, grown if the count was short; the
+  // reader's are kept in the document's arena (`arena`), those built in code in blocks of their own.
+  static JSONValue arrayWithRoom(std::size_t room, internal::DocumentArena* arena = nullptr);
+  void append(JSONValue&& element, internal::DocumentArena* arena = nullptr);
 
   bool isLargeText() const { return tag_ == Tag::largeText; }
   // Drops a value held inside a document's arena (or by its reader), which counts nothing on the
